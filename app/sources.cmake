@@ -1,0 +1,2 @@
+set(APP_SOURCES
+)

@@ -1,0 +1,1 @@
+// Placeholder translation unit for a library whose sources are not written yet.

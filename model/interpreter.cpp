@@ -1,0 +1,270 @@
+// Reads a G-code file into the toolpath store in one pass.
+#include "model/interpreter.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "model/job_stats.h"
+#include "model/loading_progress.h"
+#include "model/toolpath.h"
+#include "platform/paths.h"
+
+namespace {
+
+constexpr unsigned char LineFeed = 10;
+constexpr std::int64_t LargestFileSize = 2147483645; // size + 2 must fit a signed 32-bit count
+constexpr std::int64_t ProgressLineStep = 20000;     // lines between two progress checks
+constexpr double MillimetresPerInch = 25.4;
+constexpr int NoMotion = -1; // no G0..G3 word yet (file) or on this line
+constexpr int NoCode = -1;   // a G or M value that matches no code we act on
+
+// Motion modes, as their G numbers.
+constexpr int RapidMotion = 0;  // G0
+
+// Everything that persists from line to line during one load.
+struct Modes {
+    double x = 0.0, y = 0.0;     // current position, millimetres
+    double unitFactor = 1.0;     // 25.4 after G20
+    bool relative = false;       // G91
+    int motionMode = NoMotion;   // last G0..G3 in force
+    bool powerOn = true;         // M3/M4 on, M5 off
+    double power = 0.0;          // S as written
+    double feed = 0.0;           // F as written
+    double lastX = 0.0, lastY = 0.0; // X and Y as written
+};
+
+// Cleared at the start of every line.
+struct LineWords {
+    bool xSeen = false, ySeen = false;
+    int motionCode = NoMotion;
+};
+
+// Loading progress for one load.
+struct Progress {
+    const std::string* name = nullptr;
+    std::int64_t fileSize = 0;
+    int lastPercent = -1;
+};
+
+inline bool isDigit(unsigned char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// ASCII letters only; bytes above 127 are never letters.
+inline bool isLetter(unsigned char c) {
+    return static_cast<unsigned char>((c | 0x20) - 'a') < 26;
+}
+
+inline unsigned char upperCase(unsigned char letter) { return letter & 0xDF; }
+
+// The value truncated toward zero, as a code we know, without converting a huge,
+// infinite or NaN value to an integer: every code we act on is below 100.
+inline int wordCode(double value) {
+    if (!(value > -1000.0 && value < 1000.0))
+        return NoCode;
+    return static_cast<int>(value);
+}
+
+inline void showProgress(const Progress& progress, int percent) {
+    if (loadingProgressHook != nullptr)
+        loadingProgressHook(*progress.name, percent);
+}
+
+// At every 20000th line: the share of the file before this line, shown when it changes.
+inline void checkProgress(Progress& progress, std::int64_t offset) {
+    if (progress.fileSize <= 0)
+        return;
+    const int percent = static_cast<int>(offset * 100 / progress.fileSize);
+    if (percent != progress.lastPercent) {
+        progress.lastPercent = percent;
+        showProgress(progress, percent);
+    }
+}
+
+inline void applyWord(unsigned char letter, double value, Modes& modes, LineWords& line) {
+    switch (letter) {
+    case 'G': {
+        const int code = wordCode(value);
+        switch (code) {
+        case 0: case 1: case 2: case 3: line.motionCode = code; break;
+        case 20: modes.unitFactor = MillimetresPerInch; break;
+        case 21: modes.unitFactor = 1.0; break;
+        case 90: modes.relative = false; break;
+        case 91: modes.relative = true; break;
+        default: break;
+        }
+        break;
+    }
+    case 'M':
+        switch (wordCode(value)) {
+        case 3: case 4: modes.powerOn = true; break;
+        case 5: modes.powerOn = false; break;
+        default: break;
+        }
+        break;
+    case 'X': line.xSeen = true; modes.lastX = value; break;
+    case 'Y': line.ySeen = true; modes.lastY = value; break;
+    case 'S': modes.power = value; break;
+    case 'F': modes.feed = value; break;
+    default: break; // N, Z, I, J, K, R, P, T, E ...: read past
+    }
+}
+
+inline double endCoordinate(bool seen, double written, double current, const Modes& modes) {
+    if (!seen)
+        return current;
+    const double distance = written * modes.unitFactor;
+    return modes.relative ? current + distance : distance;
+}
+
+// Emits one move with its statistics. false when the store is full and cannot grow.
+inline bool emitMove(const Modes& modes, double endX, double endY) {
+    const bool travel = modes.motionMode == RapidMotion || !(modes.power > 0.0) || !modes.powerOn;
+    powerStep(modes.power, travel);
+    if (!appendMove(modes.x, modes.y, endX, endY, modes.power, travel))
+        return false;
+    timeStep(modes.motionMode, modes.feed, modes.x, modes.y, endX, endY);
+    return true;
+}
+
+// Units, distance mode and motion mode take effect here, once the whole line is read.
+// false when the load must stop.
+inline bool endLine(Modes& modes, const LineWords& line) {
+    if (line.motionCode != NoMotion)
+        modes.motionMode = line.motionCode;
+    if (!(line.xSeen || line.ySeen) || modes.motionMode == NoMotion)
+        return true;
+    const double endX = endCoordinate(line.xSeen, modes.lastX, modes.x, modes);
+    const double endY = endCoordinate(line.ySeen, modes.lastY, modes.y, modes);
+    if (endX != modes.x || endY != modes.y) {
+        if (!emitMove(modes, endX, endY))
+            return false;
+    }
+    modes.x = endX;
+    modes.y = endY;
+    return true;
+}
+
+// Reads the line starting at `cursor` up to its line feed. The buffer always ends in a
+// line feed before `end`, so every skip below stops at a line feed at the latest.
+inline const unsigned char* scanLine(const unsigned char* cursor, const unsigned char* end,
+                                     Modes& modes, LineWords& line) {
+    for (;;) {
+        const unsigned char c = *cursor;
+        if (isLetter(c)) {
+            ++cursor;
+            const double value = readWordNumber(cursor, end);
+            applyWord(upperCase(c), value, modes, line);
+        } else if (c == LineFeed) {
+            return cursor;
+        } else if (c == ';') {
+            cursor = static_cast<const unsigned char*>(std::memchr(cursor, LineFeed, end - cursor));
+            return cursor;
+        } else if (c == '(') {
+            ++cursor;
+            while (*cursor != ')' && *cursor != LineFeed)
+                ++cursor;
+            if (*cursor == ')')
+                ++cursor;
+        } else {
+            ++cursor; // digits, blanks, CR, '%', '/', a stray ')' ...
+        }
+    }
+}
+
+// Reads the whole of `size` bytes (fewer if the file shrinks) into `buffer`.
+void readAll(int fd, unsigned char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = read(fd, buffer + done, size - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return; // the rest of the buffer stays zero
+        done += static_cast<std::size_t>(got);
+    }
+}
+
+} // namespace
+
+double readWordNumber(const unsigned char*& cursor, const unsigned char* end) {
+    double value = 0.0;
+    double denominator = 1.0;
+    bool negative = false;
+    while (cursor < end && (*cursor == ' ' || *cursor == '\t'))
+        ++cursor;
+    if (cursor < end && *cursor == '-') {
+        negative = true;
+        ++cursor;
+    } else if (cursor < end && *cursor == '+') {
+        ++cursor;
+    }
+    // Whole part, then the fraction: each fraction digit is added as d / 10^k.
+    while (cursor < end && isDigit(*cursor)) {
+        value = value * 10.0 + (*cursor - '0');
+        ++cursor;
+    }
+    if (cursor < end && *cursor == '.') {
+        ++cursor;
+        while (cursor < end && isDigit(*cursor)) {
+            denominator *= 10.0;
+            value = value + (*cursor - '0') / denominator;
+            ++cursor;
+        }
+    }
+    return negative ? -value : value;
+}
+
+void interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::string& name) {
+    buffer[size] = LineFeed; // the last line always ends
+    buffer[size + 1] = 0;
+    const unsigned char* cursor = buffer;
+    const unsigned char* const end = buffer + size + 1;
+
+    clearToolpath();
+    Modes modes;
+    Progress progress{&name, static_cast<std::int64_t>(size), -1};
+    showProgress(progress, 0);
+
+    std::int64_t lineCount = 0;
+    while (cursor < end) {
+        LineWords line;
+        ++lineCount;
+        if (lineCount % ProgressLineStep == 0) // one division per line; drawing is rare
+            checkProgress(progress, cursor - buffer);
+        cursor = scanLine(cursor, end, modes, line) + 1; // past the line feed
+        if (!endLine(modes, line))
+            break; // out of memory for moves: keep those stored
+    }
+    endOfLoadStep();
+}
+
+bool loadGcodeFile(const std::string& path) {
+    const std::string name = filePart(path);
+    // Non-blocking so that a FIFO or device cannot hang the open; only regular files load.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
+        status.st_size > LargestFileSize) {
+        close(fd);
+        return false;
+    }
+    const std::size_t size = static_cast<std::size_t>(status.st_size);
+    // Zero-filled: a file that shrinks while it is read leaves zeros, skipped like noise.
+    auto* buffer = static_cast<unsigned char*>(std::calloc(size + 2, 1));
+    if (buffer == nullptr) {
+        close(fd);
+        return false;
+    }
+    readAll(fd, buffer, size);
+    close(fd);
+    interpretGcodeBuffer(buffer, size, name);
+    std::free(buffer);
+    return true;
+}

@@ -1,0 +1,19 @@
+// Reads a G-code file into the toolpath store in one pass.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Reads and interprets the file. true when it was read into memory, whatever it holds
+// (even no moves); false when it cannot be opened, is a folder, is 2147483646 bytes or
+// larger, or no buffer can be had. On false the toolpath is untouched.
+bool loadGcodeFile(const std::string& path);
+
+// Interprets `size` bytes already in memory exactly as a file load does after reading.
+// `buffer` must hold size + 2 bytes, the last two free (they receive the added line feed
+// and a zero). `name` is shown by the loading progress.
+void interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::string& name);
+
+// Reads the number after a word letter at `cursor` and moves the cursor past it; never
+// moves past `end`. No exponent, no locale, no library conversion.
+double readWordNumber(const unsigned char*& cursor, const unsigned char* end);

@@ -1,0 +1,6 @@
+set(MODEL_SOURCES
+  model/toolpath.cpp
+  model/interpreter.cpp
+  model/job_stats.cpp
+  model/loading_progress.cpp
+)

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds into the given folder (default: build) with CMake and Ninja.
+# Extra arguments are passed to CMake's configure step.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+dir=${1:-$root/build}
+shift || true
+cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$dir"

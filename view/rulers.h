@@ -1,0 +1,18 @@
+// The machine-bed layers: dotted grid, axes and job outline under the toolpath; rulers,
+// labels and origin mark over it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+void drawGrid(int w, int h, double cx, double cy, double scale, double centerX, double centerY);
+void drawRulers(int w, int h, double cx, double cy, double scale, double centerX, double centerY);
+
+// The first step of the comma list whose spacing reaches `minimumSpacing` pixels, else the last.
+double chooseStep(double pixelsPerUnit, double minimumSpacing, std::string_view list);
+
+// The label of one tick: whole numbers for steps of 1 and more, else up to 2 decimals.
+std::string formatTickLabel(double value, double step);
+
+// Millimetres per displayed unit: 25.4 in inches, else 1.
+double displayUnitFactor();

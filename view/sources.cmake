@@ -1,0 +1,2 @@
+set(VIEW_SOURCES
+)

@@ -1,0 +1,35 @@
+// Which part of the machine plane the canvas shows: scale, centre, fit, zoom and pan.
+#pragma once
+
+struct ViewState {
+    double scale = 1.0;    // canvas pixels per millimetre
+    double centerX = 0.0;  // machine mm shown at the canvas centre
+    double centerY = 0.0;
+    bool autoFit = true;   // the view is what the last fitView produced
+    int canvasWidth = 0;   // device pixels, as last read
+    int canvasHeight = 0;
+    double uiScale = 1.0;  // device pixels per layout unit
+};
+
+extern ViewState viewState;
+
+constexpr double ZoomStep = 1.25;    // one zoom-in step
+constexpr double ZoomOutStep = 0.8;  // one zoom-out step, written, not computed
+constexpr double MinScale = 0.01;    // pixels per mm
+constexpr double MaxScale = 5000.0;  // pixels per mm
+
+// Machine millimetres to canvas device pixels (no rounding).
+void machineToCanvas(double x, double y, double& canvasX, double& canvasY);
+
+// Reads the canvas size and display scale into the view state.
+void refreshCanvasMetrics();
+
+// Fits the toolpath into the canvas, sets autoFit and redraws; only redraws without bounds.
+void fitView();
+
+// Zooms by `factor` about the canvas point (clamped to MinScale..MaxScale), clears autoFit
+// and redraws; nothing at all without moves.
+void zoomAt(double px, double py, double factor);
+
+// Moves the view by a finished drag of (dx, dy) device pixels; a zero offset changes nothing.
+void panView(int dx, int dy);

@@ -2,9 +2,9 @@
 #include "model/toolpath.h"
 
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
+
+#include <sys/mman.h>
 
 Toolpath toolpath;
 
@@ -12,36 +12,49 @@ namespace {
 
 constexpr double MaxStoredPower = 32767.0; // largest S a record can hold
 
-// Grows the storage to 2 x capacity - 1 records, keeping the records and zero-filling the
-// new ones. false (and nothing changed) when the count or the bytes cannot be had.
+// The storage is an anonymous mapping: the kernel hands its pages out zero-filled and only
+// when first written, so the zero records of a grown store cost no memory until a move
+// lands there, and growing moves the pages instead of copying them.
+Move* mapRecords(std::size_t count) {
+    void* storage = mmap(nullptr, count * sizeof(Move), PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return storage == MAP_FAILED ? nullptr : static_cast<Move*>(storage);
+}
+
+// Grows the storage to 2 x capacity - 1 records, keeping the records; the new ones are
+// zero (fresh pages, or the untouched zero tail of the last old page). false (and
+// nothing changed) when the count or the bytes cannot be had.
 bool growStorage() {
     const std::int64_t oldCapacity = toolpath.capacity;
-    std::int64_t newCapacity = 2 * oldCapacity - 1;
-    if (newCapacity <= oldCapacity)
-        newCapacity = InitialMoveCapacity; // a store never created starts at the usual size
-    if (newCapacity > std::numeric_limits<std::int32_t>::max())
+    const std::int64_t newCapacity = 2 * oldCapacity - 1;
+    if (toolpath.moves == nullptr || newCapacity <= oldCapacity ||
+        newCapacity > std::numeric_limits<std::int32_t>::max() ||
+        static_cast<std::uint64_t>(newCapacity) > std::numeric_limits<std::size_t>::max() / sizeof(Move))
         return false;
-    if (static_cast<std::uint64_t>(newCapacity) > std::numeric_limits<std::size_t>::max() / sizeof(Move))
-        return false;
-    void* grown = std::realloc(toolpath.moves, static_cast<std::size_t>(newCapacity) * sizeof(Move));
-    if (grown == nullptr)
+    void* grown = mremap(toolpath.moves, static_cast<std::size_t>(oldCapacity) * sizeof(Move),
+                         static_cast<std::size_t>(newCapacity) * sizeof(Move), MREMAP_MAYMOVE);
+    if (grown == MAP_FAILED)
         return false;
     toolpath.moves = static_cast<Move*>(grown);
-    std::memset(toolpath.moves + oldCapacity, 0,
-                static_cast<std::size_t>(newCapacity - oldCapacity) * sizeof(Move));
     toolpath.capacity = static_cast<std::int32_t>(newCapacity);
     return true;
 }
 
-// S as a record holds it: 0..32767, halves to the even neighbour. A NaN (from an
-// infinite S meeting a negative one, say) would make the integer conversion undefined,
-// so it stores 0 like any other power that is not above zero.
+// S as a record holds it: 0..32767, halves to the even neighbour. A NaN would make the
+// integer conversion undefined, so it stores 0 like any other power not above zero.
 inline std::int16_t storedPower(double power) {
     if (!(power > 0.0))
         return 0;
     if (power > MaxStoredPower)
         return static_cast<std::int16_t>(MaxStoredPower);
-    return static_cast<std::int16_t>(std::nearbyint(power));
+    return static_cast<std::int16_t>(std::rint(power)); // halves to even in the default rounding
+}
+
+// Written as selections rather than branches: the compiler makes them min/max
+// instructions, and the bounds change too irregularly for a branch to guess.
+inline void widenRange(double value, double& low, double& high) {
+    low = value < low ? value : low;
+    high = value > high ? value : high;
 }
 
 inline void widen(Bounds& bounds, double x1, double y1, double x2, double y2) {
@@ -50,29 +63,22 @@ inline void widen(Bounds& bounds, double x1, double y1, double x2, double y2) {
         bounds.minY = bounds.maxY = y1;
         bounds.valid = true;
     }
-    for (double x : {x1, x2}) {
-        if (x < bounds.minX)
-            bounds.minX = x;
-        if (x > bounds.maxX)
-            bounds.maxX = x;
-    }
-    for (double y : {y1, y2}) {
-        if (y < bounds.minY)
-            bounds.minY = y;
-        if (y > bounds.maxY)
-            bounds.maxY = y;
-    }
+    widenRange(x1, bounds.minX, bounds.maxX);
+    widenRange(x2, bounds.minX, bounds.maxX);
+    widenRange(y1, bounds.minY, bounds.maxY);
+    widenRange(y2, bounds.minY, bounds.maxY);
 }
 
 } // namespace
 
 bool createToolpath() {
-    void* storage = std::calloc(InitialMoveCapacity, sizeof(Move));
+    Move* storage = mapRecords(InitialMoveCapacity);
     if (storage == nullptr)
         return false;
-    std::free(toolpath.moves);
+    if (toolpath.moves != nullptr)
+        munmap(toolpath.moves, static_cast<std::size_t>(toolpath.capacity) * sizeof(Move));
     toolpath = Toolpath{};
-    toolpath.moves = static_cast<Move*>(storage);
+    toolpath.moves = storage;
     toolpath.capacity = InitialMoveCapacity;
     return true;
 }

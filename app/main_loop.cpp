@@ -1,0 +1,301 @@
+// Brings the program up in a fixed order, turns every window event into a command on the
+// view or the file opener, and shuts down when the window is closed.
+#include "app/main_loop.h"
+
+#include "app/main_window.h"
+#include "app/open_file.h"
+#include "app/settings_file.h"
+#include "model/toolpath.h"
+#include "platform/desktop.h"
+#include "platform/numtext.h"
+#include "platform/toolkit.h"
+#include "view/colour_scheme.h"
+#include "view/controls.h"
+#include "view/language.h"
+#include "view/loading_picture.h"
+#include "view/renderer.h"
+#include "view/settings.h"
+#include "view/status_line.h"
+#include "view/view_state.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+bool quitRequested = false;
+bool resizeTimerArmed = false;
+bool dragActive = false;
+int dragStartX = 0, dragStartY = 0;
+int dragDX = 0, dragDY = 0;
+
+namespace {
+
+constexpr double StartMaxPower = 1000.0; // S value shown as full black before a file is read
+constexpr int AnyNumber = -1;            // a dispatch row that matches every number
+
+inline bool hasMoves() { return toolpath.moveCount > 0; }
+
+// The pointer's offset from the drag start; pointer positions far outside the canvas
+// must not overflow the subtraction.
+int offsetBetween(int position, int start)
+{
+    const long long offset = static_cast<long long>(position) - start;
+    return static_cast<int>(std::clamp<long long>(offset, INT_MIN, INT_MAX));
+}
+
+// Zoom about the middle of the canvas as it was last rendered.
+void zoomAtCentre(double factor)
+{
+    zoomAt(viewState.canvasWidth / 2.0, viewState.canvasHeight / 2.0, factor);
+}
+
+void fitIfMoves()
+{
+    if (hasMoves())
+        fitView();
+}
+
+// While the view is what the last fit produced, a change of the canvas or the bed keeps it fitted.
+void refitOrRedraw()
+{
+    if (viewState.autoFit && hasMoves())
+        fitView();
+    else
+        redraw();
+}
+
+void onClose()
+{
+    saveSettings();
+    quitRequested = true;
+}
+
+void onSize()
+{
+    rememberGeometry();
+    layoutControls();
+    presentShifted(0, 0);
+    // Rendering waits until the size has been still for a while, so a drag of the frame
+    // costs one render instead of one per step.
+    if (resizeTimerArmed)
+        stopTimer(mainWindow, ResizeTimer);
+    startTimer(mainWindow, ResizeTimer, ResizeDelayMs);
+    resizeTimerArmed = true;
+}
+
+void onResizeTimer()
+{
+    stopTimer(mainWindow, ResizeTimer);
+    resizeTimerArmed = false;
+    refitOrRedraw();
+}
+
+void onDrop()
+{
+    openFile(fieldAt(droppedFiles(), 1, "\n"));
+}
+
+void onDonate() { openInShell(TOLVAN_DONATE_URL); }
+void onZoomIn() { zoomAtCentre(ZoomStep); }
+void onZoomOut() { zoomAtCentre(ZoomOutStep); }
+
+void onGreyCheck()
+{
+    settings.greyByPower = checkState(GreyCheck);
+    redraw();
+}
+
+void onTravelCheck()
+{
+    settings.showTravel = checkState(TravelCheck);
+    redraw();
+}
+
+void onBedCheck()
+{
+    settings.showBed = checkState(BedCheck);
+    refitOrRedraw(); // the rulers take room, so a fitted view fits again
+}
+
+void onInvertCheck()
+{
+    settings.invertColours = checkState(InvertCheck);
+    applyColourScheme();
+    redraw();
+}
+
+void onInchesCheck()
+{
+    settings.inches = checkState(InchesCheck);
+    redraw();
+    updateStatusLine();
+}
+
+// ---- canvas events ----
+
+void onMouseEnter() { focusControl(Canvas); } // the wheel reaches only the focused control
+
+void onLeftButtonDown()
+{
+    focusControl(Canvas);
+    if (!hasMoves())
+        return;
+    dragActive = true;
+    dragStartX = eventPointerX(Canvas);
+    dragStartY = eventPointerY(Canvas);
+    dragDX = 0;
+    dragDY = 0;
+}
+
+void onMouseMove()
+{
+    if (!dragActive)
+        return;
+    dragDX = offsetBetween(eventPointerX(Canvas), dragStartX);
+    dragDY = offsetBetween(eventPointerY(Canvas), dragStartY);
+    presentShifted(dragDX, dragDY); // the frame follows the pointer without a render
+}
+
+void onLeftButtonUp()
+{
+    if (!dragActive)
+        return;
+    dragActive = false;
+    // The offset of the last move counts, not the release point, so what was seen is kept.
+    if (dragDX != 0 || dragDY != 0)
+        panView(dragDX, dragDY);
+}
+
+void onWheel()
+{
+    const int notches = eventWheelNotches(Canvas);
+    if (notches != 0)
+        zoomAt(eventPointerX(Canvas), eventPointerY(Canvas), std::pow(ZoomStep, notches));
+}
+
+struct CanvasRow {
+    int type;
+    void (*action)();
+};
+
+constexpr CanvasRow CanvasTable[] = {
+    {MouseEnter, onMouseEnter}, {LeftButtonDown, onLeftButtonDown}, {MouseMove, onMouseMove},
+    {LeftButtonUp, onLeftButtonUp}, {Wheel, onWheel},
+};
+
+void onCanvasEvent()
+{
+    const int type = eventType();
+    for (const CanvasRow& row : CanvasTable) {
+        if (row.type == type) {
+            row.action();
+            return;
+        }
+    }
+}
+
+struct DispatchRow {
+    int kind;
+    int number; // control, timer or command number; AnyNumber for all
+    void (*action)();
+};
+
+constexpr DispatchRow DispatchTable[] = {
+    {CloseEvent, AnyNumber, onClose},
+    {MoveEvent, AnyNumber, rememberGeometry},
+    {SizeEvent, AnyNumber, onSize},
+    {TimerEvent, ResizeTimer, onResizeTimer},
+    {ShortcutEvent, ZoomInCommand, onZoomIn},
+    {ShortcutEvent, ZoomOutCommand, onZoomOut},
+    {ShortcutEvent, FitCommand, fitIfMoves},
+    {DropEvent, Canvas, onDrop},
+    {ControlEvent, DonateButton, onDonate},
+    {ControlEvent, OpenButton, openFileFromDialog},
+    {ControlEvent, ZoomOutButton, onZoomOut},
+    {ControlEvent, ZoomInButton, onZoomIn},
+    {ControlEvent, FitButton, fitIfMoves},
+    {ControlEvent, GreyCheck, onGreyCheck},
+    {ControlEvent, TravelCheck, onTravelCheck},
+    {ControlEvent, BedCheck, onBedCheck},
+    {ControlEvent, InvertCheck, onInvertCheck},
+    {ControlEvent, InchesCheck, onInchesCheck},
+    {ControlEvent, Canvas, onCanvasEvent},
+};
+
+void setDefaults()
+{
+    toolpath.maxPower = StartMaxPower;
+    viewState.scale = 1.0;
+    viewState.autoFit = true;
+    viewState.uiScale = 1.0;
+    settings.greyByPower = 1;
+    settings.showTravel = 0;
+    settings.showBed = 1;
+    settings.invertColours = 0;
+    settings.inches = 0;
+    settings.windowX = UnsetPosition;
+    settings.windowY = UnsetPosition;
+    settings.windowWidth = 0;
+    settings.windowHeight = 0;
+    settings.maximized = 0;
+    quitRequested = false;
+    resizeTimerArmed = false;
+    dragActive = false;
+    dragStartX = dragStartY = dragDX = dragDY = 0;
+}
+
+} // namespace
+
+bool startApplication()
+{
+    if (!createToolpath()) {
+        std::fputs("tolvan-gcode: not enough memory to start.\n", stderr);
+        return false;
+    }
+    setDefaults();
+    chooseLanguage();
+    canvasMessage = tr("Arrastra aquí un fichero .gc / .gcode", "Drop a .gc / .gcode file here");
+    loadSettings();
+    applyColourScheme();
+    if (!createMainWindow()) {
+        std::fputs("tolvan-gcode: the main window could not be opened.\n", stderr);
+        return false;
+    }
+    enableLoadingProgress();
+    redraw();
+    return true;
+}
+
+void dispatchEvent(int kind)
+{
+    const int number = eventNumber();
+    for (const DispatchRow& row : DispatchTable) {
+        if (row.kind == kind && (row.number == AnyNumber || row.number == number)) {
+            row.action();
+            return;
+        }
+    }
+}
+
+int runApplication(int argc, char** argv)
+{
+    if (!initToolkit(argc, argv)) {
+        // Without a display there is nothing to show; say so plainly rather than let the
+        // toolkit abort with its own message.
+        std::fputs("tolvan-gcode: no graphical display is available (is DISPLAY or "
+                   "WAYLAND_DISPLAY set?).\n",
+                   stderr);
+        return 1;
+    }
+    if (!startApplication()) {
+        shutdownToolkit();
+        return 1;
+    }
+    if (argumentCount() >= 1)
+        openFile(argument(0));
+    while (!quitRequested)
+        dispatchEvent(waitEvent());
+    shutdownToolkit();
+    return 0;
+}

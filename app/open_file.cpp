@@ -1,0 +1,62 @@
+// Opens a G-code file from the dialog, a drop or the command line and brings the window
+// up to date: title, view, canvas message and status line.
+#include "app/open_file.h"
+
+#include "app/main_window.h"
+#include "model/interpreter.h"
+#include "model/toolpath.h"
+#include "platform/desktop.h"
+#include "platform/paths.h"
+#include "platform/toolkit.h"
+#include "view/controls.h"
+#include "view/language.h"
+#include "view/renderer.h"
+#include "view/status_line.h"
+#include "view/view_state.h"
+
+std::string lastFilePath;
+
+namespace {
+
+constexpr int GcodeFilterIndex = 0; // the dialog starts on the G-code filter
+
+} // namespace
+
+std::string openDialogPattern()
+{
+    return std::string("G-code (*.gc, *.gcode)|*.gc;*.gcode|") +
+           tr("Todos los ficheros", "All files") + " (*.*)|*.*";
+}
+
+void openFile(const std::string& path)
+{
+    if (path.empty())
+        return;
+    setControlText(StatusText, "");
+    if (loadGcodeFile(path)) {
+        lastFilePath = path;
+        setWindowTitle(mainWindow, std::string(WindowTitle) + " - " + filePart(path));
+        if (toolpath.moveCount == 0) {
+            canvasMessage = tr("El fichero no contiene movimientos.", "The file contains no moves.");
+            redraw();
+        } else {
+            fitView(); // every new file is shown whole, whatever the previous zoom
+        }
+    } else {
+        // The old drawing must not stay on screen as if it belonged to this file.
+        toolpath.moveCount = 0;
+        setWindowTitle(mainWindow, WindowTitle);
+        canvasMessage = tr("No se ha podido abrir ", "Could not open ") + filePart(path);
+        redraw();
+    }
+    updateStatusLine();
+}
+
+void openFileFromDialog()
+{
+    const std::string path = openFileDialog(tr("Abrir fichero G-code", "Open G-code file"),
+                                            folderPart(lastFilePath), openDialogPattern(),
+                                            GcodeFilterIndex);
+    if (!path.empty())
+        openFile(path);
+}

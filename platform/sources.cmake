@@ -3,4 +3,12 @@ set(PLATFORM_CORE_SOURCES
   platform/paths.cpp
 )
 set(PLATFORM_QT_SOURCES
+  platform/canvas_widget.cpp
+  platform/desktop.cpp
+  platform/drawing.cpp
+  platform/event_queue.cpp
+  platform/key_codes.cpp
+  platform/language_ids.cpp
+  platform/toolkit.cpp
+  platform/window_widget.cpp
 )

@@ -1,0 +1,275 @@
+// The drawing canvas: shows its backing picture and reports pointer, wheel, key and focus
+// activity as canvas events in device pixels.
+#include "platform/canvas_widget.h"
+
+#include "platform/event_queue.h"
+#include "platform/key_codes.h"
+#include "platform/toolkit.h"
+#include "platform/toolkit_state.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+constexpr int WheelUnitsPerNotch = 120;        // the system's rotation units per notch
+constexpr long long MaxPicturePixels = 1LL << 28; // 1 GiB of RGB32; a larger canvas has no picture
+const QRgb White = qRgb(255, 255, 255);
+
+int downTypeOf(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton: return LeftButtonDown;
+    case Qt::RightButton: return RightButtonDown;
+    case Qt::MiddleButton: return MiddleButtonDown;
+    default: return 0;
+    }
+}
+
+int upTypeOf(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton: return LeftButtonUp;
+    case Qt::RightButton: return RightButtonUp;
+    case Qt::MiddleButton: return MiddleButtonUp;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+CanvasWidget::CanvasWidget(int number, int window, bool takesFocus, QWidget* parent)
+    : QWidget(parent), number(number), window(window)
+{
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent); // the picture covers every pixel
+    setFocusPolicy(takesFocus ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+void CanvasWidget::fitPicture(bool report)
+{
+    const int w = std::max(0, layoutToDevice(width()));
+    const int h = std::max(0, layoutToDevice(height()));
+    if (!picture.isNull() && picture.width() == w && picture.height() == h)
+        return;
+    if (picture.isNull() && (w == 0 || h == 0)) {
+        if (report)
+            queueCanvasEvent(CanvasResized, 0, 0);
+        return;
+    }
+    QImage fresh;
+    if (w > 0 && h > 0 && static_cast<long long>(w) * h <= MaxPicturePixels) {
+        fresh = QImage(w, h, QImage::Format_RGB32);
+        if (!fresh.isNull()) {
+            fresh.fill(White);
+            if (!picture.isNull()) {
+                QPainter p(&fresh);
+                p.setCompositionMode(QPainter::CompositionMode_Source);
+                p.drawImage(0, 0, picture);
+            }
+        }
+    }
+    picture = fresh; // a null picture when the size is zero or memory ran out
+    if (report)
+        queueCanvasEvent(CanvasResized, 0, 0);
+}
+
+void CanvasWidget::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    if (picture.isNull()) {
+        p.fillRect(rect(), Qt::white);
+        return;
+    }
+    // One picture pixel per device pixel: the target is the picture's size in logical units.
+    const double s = toolkit.scale;
+    const QRectF target(0, 0, picture.width() / s, picture.height() / s);
+    if (target.width() < width() || target.height() < height())
+        p.fillRect(rect(), Qt::white); // a rounding sliver the picture does not cover
+    p.drawImage(target, picture, QRectF(picture.rect()));
+}
+
+void CanvasWidget::resizeEvent(QResizeEvent*)
+{
+    fitPicture(true);
+}
+
+void CanvasWidget::queueCanvasEvent(int type, int buttons, int modifiers)
+{
+    QueuedEvent e;
+    e.kind = ControlEvent;
+    e.number = number;
+    e.window = window;
+    e.type = type;
+    e.x = pointerX;
+    e.y = pointerY;
+    e.buttons = buttons;
+    e.modifiers = modifiers;
+    queueEvent(e);
+}
+
+void CanvasWidget::notePointer(const QMouseEvent* event)
+{
+    pointerX = logicalToDevice(event->position().x());
+    pointerY = logicalToDevice(event->position().y());
+}
+
+void CanvasWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    notePointer(event);
+    const int buttons = layerButtons(event->buttons());
+    const int modifiers = layerModifiers(event->modifiers());
+    if (!pointerInside && !captured) {
+        // The first movement inside only announces the pointer.
+        pointerInside = true;
+        leaveDeferred = false;
+        queueCanvasEvent(MouseEnter, buttons, modifiers);
+        return;
+    }
+    pointerInside = true;
+    queueCanvasEvent(MouseMove, buttons, modifiers);
+}
+
+void CanvasWidget::pressButton(QMouseEvent* event, bool doubleClick)
+{
+    notePointer(event);
+    const int type = downTypeOf(event->button());
+    if (type == 0)
+        return;
+    const int buttons = layerButtons(event->buttons());
+    const int modifiers = layerModifiers(event->modifiers());
+    // Qt grabs the pointer for the pressed widget by itself; the flag mirrors that grab.
+    if (buttons == layerButtons(event->button()))
+        captured = true;
+    pointerInside = true;
+    queueCanvasEvent(type, buttons, modifiers);
+    if (doubleClick && event->button() == Qt::LeftButton)
+        queueCanvasEvent(LeftDoubleClick, buttons, modifiers);
+    else if (doubleClick && event->button() == Qt::RightButton)
+        queueCanvasEvent(RightDoubleClick, buttons, modifiers);
+}
+
+void CanvasWidget::mousePressEvent(QMouseEvent* event)
+{
+    pressButton(event, false);
+}
+
+void CanvasWidget::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    pressButton(event, true);
+}
+
+void CanvasWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    notePointer(event);
+    const int type = upTypeOf(event->button());
+    if (type == 0)
+        return;
+    const int buttons = layerButtons(event->buttons());
+    const int modifiers = layerModifiers(event->modifiers());
+    queueCanvasEvent(type, buttons, modifiers);
+    const bool wasCaptured = captured;
+    if (buttons == 0)
+        captured = false;
+    const QPointF at = event->position();
+    const bool inside = at.x() >= 0 && at.y() >= 0 && at.x() < width() && at.y() < height();
+    if (wasCaptured && inside) {
+        if (event->button() == Qt::LeftButton)
+            queueCanvasEvent(LeftClick, buttons, modifiers);
+        else if (event->button() == Qt::RightButton)
+            queueCanvasEvent(RightClick, buttons, modifiers);
+    }
+    if (!captured && !inside && leaveDeferred) {
+        leaveDeferred = false;
+        pointerInside = false;
+        queueCanvasEvent(MouseLeave, 0, modifiers);
+    }
+}
+
+void CanvasWidget::leaveEvent(QEvent*)
+{
+    if (captured) {
+        // Movements keep coming while a button holds the pointer; the leave counts on release.
+        leaveDeferred = true;
+        return;
+    }
+    if (!pointerInside)
+        return;
+    pointerInside = false;
+    queueCanvasEvent(MouseLeave, 0, 0);
+}
+
+void CanvasWidget::wheelEvent(QWheelEvent* event)
+{
+    pointerX = logicalToDevice(event->position().x());
+    pointerY = logicalToDevice(event->position().y());
+    // Wide arithmetic: a fabricated delta near INT_MAX must not overflow the sum.
+    const long long sum = static_cast<long long>(toolkit.wheelSum) + event->angleDelta().y();
+    const long long notches = sum / WheelUnitsPerNotch; // truncates toward zero
+    toolkit.wheelSum = static_cast<int>(sum - notches * WheelUnitsPerNotch);
+    event->accept();
+    if (notches == 0)
+        return;
+    QueuedEvent e;
+    e.kind = ControlEvent;
+    e.number = number;
+    e.window = window;
+    e.type = Wheel;
+    e.x = pointerX;
+    e.y = pointerY;
+    e.buttons = layerButtons(event->buttons());
+    e.modifiers = layerModifiers(event->modifiers());
+    e.wheel = static_cast<int>(notches);
+    queueEvent(e);
+}
+
+void CanvasWidget::keyPressEvent(QKeyEvent* event)
+{
+    QueuedEvent e;
+    e.kind = ControlEvent;
+    e.number = number;
+    e.window = window;
+    e.type = KeyDown;
+    e.x = pointerX;
+    e.y = pointerY;
+    e.modifiers = layerModifiers(event->modifiers());
+    e.keyCode = layerKeyCode(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0);
+    queueEvent(e);
+    const QList<uint> text = event->text().toUcs4();
+    if (!text.isEmpty() && text.front() >= 32) { // control characters raise no input
+        e.type = CharacterInput;
+        e.character = static_cast<int>(text.front());
+        queueEvent(e);
+    }
+    event->accept();
+}
+
+void CanvasWidget::keyReleaseEvent(QKeyEvent* event)
+{
+    QueuedEvent e;
+    e.kind = ControlEvent;
+    e.number = number;
+    e.window = window;
+    e.type = KeyUp;
+    e.x = pointerX;
+    e.y = pointerY;
+    e.modifiers = layerModifiers(event->modifiers());
+    e.keyCode = layerKeyCode(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0);
+    queueEvent(e);
+    event->accept();
+}
+
+void CanvasWidget::focusInEvent(QFocusEvent*)
+{
+    queueCanvasEvent(FocusGained, 0, 0);
+}
+
+void CanvasWidget::focusOutEvent(QFocusEvent*)
+{
+    queueCanvasEvent(FocusLost, 0, 0);
+}

@@ -1,0 +1,44 @@
+// The drawing canvas control: a device-pixel backing picture shown on screen, and the
+// pointer, wheel, key and focus activity it turns into canvas events.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+class CanvasWidget final : public QWidget {
+public:
+    CanvasWidget(int number, int window, bool takesFocus, QWidget* parent);
+
+    int number;      // control number carried by its events
+    int window;      // window number carried by its events
+    QImage picture;  // backing picture, device pixels, RGB32, white where never drawn
+
+    // Makes the picture match the widget's device size, keeping the old picture in the
+    // top-left corner of a new white one; queues CanvasResized when `report` and it changed.
+    void fitPicture(bool report);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void queueCanvasEvent(int type, int buttons, int modifiers);
+    void notePointer(const QMouseEvent* event);
+    void pressButton(QMouseEvent* event, bool doubleClick);
+
+    bool pointerInside = false; // a movement inside was seen since the last leave
+    bool captured = false;      // a button press holds the pointer
+    bool leaveDeferred = false; // the pointer left while captured; report it on release
+    int pointerX = 0;           // last pointer position, device pixels
+    int pointerY = 0;
+};

@@ -1,0 +1,764 @@
+// Starts Qt, runs the event wait and poll, and keeps the main window, its controls,
+// shortcuts, timers, fonts and file drops behind plain numbers.
+#include "platform/toolkit.h"
+
+#include "platform/canvas_widget.h"
+#include "platform/event_queue.h"
+#include "platform/key_codes.h"
+#include "platform/testing_access.h"
+#include "platform/toolkit_state.h"
+#include "platform/window_widget.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <climits>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+ToolkitState toolkit;
+
+namespace {
+
+constexpr int MaxClientSize = 32000;      // layout units; larger maxima are cut
+constexpr int DefaultClientWidth = 800;   // layout units, when the caller keeps the size
+constexpr int DefaultClientHeight = 600;
+constexpr int MinTimerMilliseconds = 10;  // shorter periods would keep the poll loop busy
+constexpr double RasterFontPoints = 9.0;  // when the system font has no point size
+constexpr const char* IconResource = ":/icons/tolvan-gcode.png";
+
+QString qtText(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool envSet(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0';
+}
+
+// Whether the X server named by DISPLAY accepts a connection. Qt's xcb plugin aborts the
+// process when it does not, so the layer asks first through the same library. When the
+// library cannot be loaded, Qt could not use it either; the answer is then left to Qt.
+bool xServerReachable()
+{
+    if (!envSet("DISPLAY"))
+        return false;
+    void* xcb = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+    if (xcb == nullptr)
+        return true;
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+    auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    bool reachable = true;
+    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+        void* connection = connect(nullptr, nullptr);
+        reachable = connection != nullptr && hasError(connection) == 0;
+        if (connection != nullptr)
+            disconnect(connection); // also frees a failed connection's record
+    }
+    dlclose(xcb);
+    return reachable;
+}
+
+// Whether one platform plugin name can start here; Qt aborts the process when it cannot,
+// so the display it needs is checked first.
+bool pluginUsable(std::string_view name)
+{
+    if (name.empty() || name.starts_with("xcb"))
+        return xServerReachable();
+    if (name.starts_with("wayland"))
+        return envSet("WAYLAND_DISPLAY");
+    return true; // offscreen, minimal, vnc, eglfs and linuxfb need no display server
+}
+
+bool displayAvailable()
+{
+    const char* chosen = std::getenv("QT_QPA_PLATFORM");
+    if (chosen == nullptr || *chosen == '\0')
+        return envSet("WAYLAND_DISPLAY") || xServerReachable();
+    // A list such as "wayland;xcb" is tried in order.
+    std::string_view rest(chosen);
+    while (true) {
+        const size_t cut = rest.find(';');
+        std::string_view one = rest.substr(0, cut);
+        if (const size_t colon = one.find(':'); colon != std::string_view::npos)
+            one = one.substr(0, colon); // plugin options follow a colon
+        if (pluginUsable(one))
+            return true;
+        if (cut == std::string_view::npos)
+            return false;
+        rest.remove_prefix(cut + 1);
+    }
+}
+
+MainWindowWidget* windowOf(int number)
+{
+    if (number < 1 || number > static_cast<int>(toolkit.windows.size()))
+        return nullptr;
+    return toolkit.windows[static_cast<size_t>(number - 1)];
+}
+
+int windowNumberOf(const QWidget* top)
+{
+    for (size_t i = 0; i < toolkit.windows.size(); ++i)
+        if (toolkit.windows[i] == top)
+            return static_cast<int>(i) + 1;
+    return 0;
+}
+
+ControlEntry* controlOf(int number)
+{
+    auto it = toolkit.controls.find(number);
+    return it == toolkit.controls.end() ? nullptr : &it->second;
+}
+
+int controlNumberOf(const QObject* widget)
+{
+    for (const auto& [number, entry] : toolkit.controls)
+        if (entry.widget == widget)
+            return number;
+    return -1;
+}
+
+int clampInt(long long v, int lo, int hi)
+{
+    return static_cast<int>(std::clamp<long long>(v, lo, hi));
+}
+
+int keepOr(int value, int current)
+{
+    return value == UnsetPosition ? current : value;
+}
+
+// Control geometry: layout units are Qt's device-independent pixels.
+void placeControl(QWidget* widget, int x, int y, int w, int h)
+{
+    const QRect now = widget->geometry();
+    widget->setGeometry(keepOr(x, now.x()), keepOr(y, now.y()),
+                        std::max(0, keepOr(w, now.width())), std::max(0, keepOr(h, now.height())));
+}
+
+bool offersLocalFiles(const QMimeData* data)
+{
+    if (data == nullptr || !data->hasUrls())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); });
+}
+
+std::string localPaths(const QMimeData* data)
+{
+    std::string joined;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        if (!joined.empty())
+            joined += '\n';
+        joined += url.toLocalFile().toStdString();
+    }
+    return joined;
+}
+
+// Accepts drags of local files that may be copied, refuses every other drag, and turns
+// a drop into a DropEvent of the control.
+class DropFilter final : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type t = event->type();
+        if (t != QEvent::DragEnter && t != QEvent::DragMove && t != QEvent::Drop)
+            return false;
+        auto* drop = static_cast<QDropEvent*>(event);
+        const bool acceptable =
+            offersLocalFiles(drop->mimeData()) && (drop->possibleActions() & Qt::CopyAction);
+        if (!acceptable) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        if (t == QEvent::Drop) {
+            QueuedEvent e;
+            e.kind = DropEvent;
+            e.number = controlNumberOf(watched);
+            e.window = 1;
+            e.files = localPaths(drop->mimeData());
+            queueEvent(e);
+        }
+        return true;
+    }
+};
+
+// Turns key presses of registered combinations into ShortcutEvents while their window
+// is active; the key then goes no further.
+class ShortcutFilter final : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+            return false;
+        const QWidget* top = static_cast<QWidget*>(watched)->window();
+        const int window = windowNumberOf(top);
+        if (window == 0 || !top->isActiveWindow())
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const int code = layerKeyCode(key->key(), (key->modifiers() & Qt::KeypadModifier) != 0);
+        if (code == KeyOther)
+            return false;
+        const int modifiers = layerModifiers(key->modifiers());
+        const auto it = toolkit.shortcuts.find({window, code, modifiers});
+        if (it == toolkit.shortcuts.end())
+            return false;
+        postLayerEvent(ShortcutEvent, it->second, window);
+        return true;
+    }
+};
+
+QFont makeRasterFont(double scale)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    const double points = font.pointSizeF() > 0 ? font.pointSizeF() : RasterFontPoints;
+    // Device pixels: the size the font has on the controls, times the display scale.
+    const long px = std::lround(points * 96.0 / 72.0 * scale);
+    font.setPixelSize(static_cast<int>(std::clamp(px, 1L, 400L)));
+    return font;
+}
+
+// Objects Qt deletes later from outside any event loop would wait for a loop that never
+// runs here (the layer dispatches by itself), so their deletion is asked for explicitly.
+void flushDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void removeControl(int number)
+{
+    auto it = toolkit.controls.find(number);
+    if (it == toolkit.controls.end())
+        return;
+    releaseCanvasDrawing(number);
+    delete it->second.widget;
+    toolkit.controls.erase(it);
+    purgeEvents(ControlEvent, number);
+}
+
+template <typename Widget>
+bool addControl(int number, ControlKind kind, Widget* widget, int x, int y, int w, int h)
+{
+    placeControl(widget, x == UnsetPosition ? 0 : x, y == UnsetPosition ? 0 : y,
+                 w == UnsetPosition ? 0 : w, h == UnsetPosition ? 0 : h);
+    if (toolkit.controlFont)
+        widget->setFont(*toolkit.controlFont);
+    widget->show();
+    toolkit.controls[number] = ControlEntry{kind, widget};
+    return true;
+}
+
+} // namespace
+
+// ---- shared with the other files of the layer ----
+
+void postLayerEvent(int kind, int number, int window)
+{
+    QueuedEvent e;
+    e.kind = kind;
+    e.number = number;
+    e.window = window;
+    queueEvent(e);
+}
+
+CanvasWidget* canvasControl(int number)
+{
+    const ControlEntry* c = controlOf(number);
+    if (c == nullptr || c->kind != ControlKind::Canvas)
+        return nullptr;
+    return static_cast<CanvasWidget*>(c->widget);
+}
+
+int logicalToDevice(double logical)
+{
+    const double device = std::round(logical * toolkit.scale);
+    if (!(device == device))
+        return 0;
+    return clampInt(static_cast<long long>(std::clamp(device, -2.0e9, 2.0e9)), INT_MIN, INT_MAX);
+}
+
+// ---- application and events ----
+
+bool initToolkit(int& argc, char** argv)
+{
+    if (toolkit.valid)
+        return true;
+    auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (existing == nullptr && !displayAvailable())
+        return false;
+    toolkit.arguments.clear();
+    for (int i = 1; i < argc && argv != nullptr; ++i)
+        toolkit.arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+    if (existing != nullptr) {
+        toolkit.app = existing;
+        toolkit.ownsApp = false;
+    } else {
+        toolkit.app = new QApplication(argc, argv);
+        toolkit.ownsApp = true;
+    }
+    // Qt adopts the user's locale; numbers in texts must keep the "." whatever it is.
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
+    toolkit.app->setQuitOnLastWindowClosed(false);
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double ratio = screen != nullptr ? screen->devicePixelRatio() : 1.0;
+    toolkit.scale = (ratio >= 0.25 && ratio <= 16.0) ? ratio : 1.0; // read once for the run
+    toolkit.controlFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    toolkit.rasterFont = makeRasterFont(toolkit.scale);
+    toolkit.wheelSum = 0;
+
+    toolkit.shortcutFilter = new ShortcutFilter;
+    toolkit.dropFilter = new DropFilter;
+    toolkit.app->installEventFilter(toolkit.shortcutFilter);
+    toolkit.valid = true;
+    return true;
+}
+
+void shutdownToolkit()
+{
+    if (!toolkit.valid)
+        return;
+    releaseDrawingState();
+    for (auto& [number, entry] : toolkit.timers)
+        delete entry.timer;
+    toolkit.timers.clear();
+    toolkit.controls.clear(); // the windows own the control widgets
+    for (MainWindowWidget* w : toolkit.windows)
+        delete w;
+    toolkit.windows.clear();
+    toolkit.app->removeEventFilter(toolkit.shortcutFilter);
+    delete toolkit.shortcutFilter;
+    delete toolkit.dropFilter;
+    toolkit.shortcutFilter = nullptr;
+    toolkit.dropFilter = nullptr;
+    toolkit.shortcuts.clear();
+    toolkit.fonts.clear();
+    toolkit.controlFont.reset();
+    toolkit.rasterFont.reset();
+    clearEvents();
+    if (toolkit.ownsApp)
+        delete toolkit.app;
+    toolkit.app = nullptr;
+    toolkit.ownsApp = false;
+    toolkit.scale = 1.0;
+    toolkit.valid = false;
+}
+
+int waitEvent()
+{
+    if (!toolkit.valid)
+        return NoEvent; // nothing could ever arrive
+    flushDeferredDeletes();
+    while (!fetchEvent()) {
+        QCoreApplication::sendPostedEvents();
+        if (fetchEvent())
+            break;
+        QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+        if (dispatcher == nullptr)
+            return NoEvent;
+        dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return eventQueue.current.kind;
+}
+
+int pollEvent()
+{
+    if (fetchEvent())
+        return eventQueue.current.kind;
+    if (!toolkit.valid)
+        return NoEvent;
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (dispatcher == nullptr)
+        return NoEvent;
+    flushDeferredDeletes();
+    // One round of pending window-system work; its events are returned by later calls.
+    const size_t before = eventQueue.pending.size();
+    const bool handled = dispatcher->processEvents(QEventLoop::AllEvents);
+    return (handled || eventQueue.pending.size() != before) ? SystemMessage : NoEvent;
+}
+
+int eventNumber() { return eventQueue.current.number; }
+int eventType() { return eventQueue.current.type; }
+int eventWindow() { return eventQueue.current.window; }
+
+namespace {
+const QueuedEvent* canvasData(int control)
+{
+    const QueuedEvent& e = eventQueue.current;
+    return (e.kind == ControlEvent && e.number == control) ? &e : nullptr;
+}
+} // namespace
+
+int eventPointerX(int control) { const auto* e = canvasData(control); return e ? e->x : 0; }
+int eventPointerY(int control) { const auto* e = canvasData(control); return e ? e->y : 0; }
+int eventWheelNotches(int control) { const auto* e = canvasData(control); return e ? e->wheel : 0; }
+int eventButtons(int control) { const auto* e = canvasData(control); return e ? e->buttons : 0; }
+int eventModifiers(int control) { const auto* e = canvasData(control); return e ? e->modifiers : 0; }
+int eventKeyCode(int control) { const auto* e = canvasData(control); return e ? e->keyCode : 0; }
+int eventCharacter(int control) { const auto* e = canvasData(control); return e ? e->character : 0; }
+
+std::string droppedFiles()
+{
+    return eventQueue.current.kind == DropEvent ? eventQueue.current.files : std::string();
+}
+
+double displayScale() { return toolkit.scale; }
+
+int layoutToDevice(int layoutValue)
+{
+    if (layoutValue == UnsetPosition)
+        return layoutValue;
+    return clampInt(std::llround(layoutValue * toolkit.scale), INT_MIN, INT_MAX);
+}
+
+int deviceToLayout(int deviceValue)
+{
+    if (deviceValue == UnsetPosition)
+        return deviceValue;
+    const double v = std::floor(deviceValue / toolkit.scale + 0.5);
+    return clampInt(static_cast<long long>(v), INT_MIN, INT_MAX);
+}
+
+// ---- windows ----
+
+int openWindow(int x, int y, int clientW, int clientH, const std::string& title, int flags)
+{
+    if (!toolkit.valid)
+        return 0;
+    const int number = static_cast<int>(toolkit.windows.size()) + 1;
+    auto* w = new MainWindowWidget(number);
+    w->setWindowTitle(qtText(title));
+    if (QFile::exists(IconResource))
+        w->setWindowIcon(QIcon(IconResource));
+    const int width = clientW == UnsetPosition ? DefaultClientWidth : std::clamp(clientW, 1, MaxClientSize);
+    const int height = clientH == UnsetPosition ? DefaultClientHeight : std::clamp(clientH, 1, MaxClientSize);
+    w->resize(width, height);
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, width, height);
+    auto centre = [&](QSize outer) {
+        w->move(area.x() + (area.width() - std::min(area.width(), outer.width())) / 2,
+                area.y() + (area.height() - std::min(area.height(), outer.height())) / 2);
+    };
+    if (flags & WindowCentred)
+        centre(QSize(width, height));
+    else if (x != UnsetPosition || y != UnsetPosition)
+        w->move(keepOr(x, w->x()), keepOr(y, w->y()));
+
+    toolkit.windows.push_back(w);
+    if (flags & WindowMaximized)
+        w->showMaximized();
+    else
+        w->show();
+    QCoreApplication::sendPostedEvents();
+    // The frame is known only once shown; centre again with the real outer size.
+    if ((flags & WindowCentred) && !(flags & WindowMaximized) && w->frameGeometry().size() != w->size())
+        centre(w->frameGeometry().size());
+    w->opened = true;
+    return number;
+}
+
+void setClientSizeLimits(int window, int minWidth, int minHeight, int maxWidth, int maxHeight)
+{
+    MainWindowWidget* w = windowOf(window);
+    if (w == nullptr)
+        return;
+    const QSize lo = w->minimumSize();
+    const QSize hi = w->maximumSize();
+    const int minW = std::clamp(keepOr(minWidth, lo.width()), 0, MaxClientSize);
+    const int minH = std::clamp(keepOr(minHeight, lo.height()), 0, MaxClientSize);
+    const int maxW = std::clamp(keepOr(maxWidth, hi.width()), minW, MaxClientSize);
+    const int maxH = std::clamp(keepOr(maxHeight, hi.height()), minH, MaxClientSize);
+    w->setMaximumSize(maxW, maxH);
+    w->setMinimumSize(minW, minH); // grows a smaller window at once
+}
+
+void setWindowTitle(int window, const std::string& title)
+{
+    if (MainWindowWidget* w = windowOf(window))
+        w->setWindowTitle(qtText(title));
+}
+
+std::string windowTitle(int window)
+{
+    const MainWindowWidget* w = windowOf(window);
+    return w ? w->windowTitle().toStdString() : std::string();
+}
+
+int windowState(int window)
+{
+    const MainWindowWidget* w = windowOf(window);
+    if (w == nullptr)
+        return 0;
+    if (w->isMaximized())
+        return Maximized; // also when minimized from the maximized state
+    return w->isMinimized() ? Minimized : Normal;
+}
+
+int windowOuterX(int window)
+{
+    const MainWindowWidget* w = windowOf(window);
+    return w ? w->frameGeometry().x() : 0;
+}
+
+int windowOuterY(int window)
+{
+    const MainWindowWidget* w = windowOf(window);
+    return w ? w->frameGeometry().y() : 0;
+}
+
+int clientWidth(int window)
+{
+    const MainWindowWidget* w = windowOf(window);
+    return w ? w->width() : 0;
+}
+
+int clientHeight(int window)
+{
+    const MainWindowWidget* w = windowOf(window);
+    return w ? w->height() : 0;
+}
+
+// ---- controls ----
+
+bool createButton(int number, int x, int y, int w, int h, const std::string& text)
+{
+    MainWindowWidget* parent = windowOf(1);
+    if (parent == nullptr)
+        return false;
+    removeControl(number);
+    auto* button = new QPushButton(qtText(text), parent);
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, [number] {
+        QueuedEvent e;
+        e.kind = ControlEvent;
+        e.number = number;
+        e.window = 1;
+        e.type = ButtonClicked;
+        queueEvent(e);
+    });
+    return addControl(number, ControlKind::Button, button, x, y, w, h);
+}
+
+bool createCheckBox(int number, int x, int y, int w, int h, const std::string& text)
+{
+    MainWindowWidget* parent = windowOf(1);
+    if (parent == nullptr)
+        return false;
+    removeControl(number);
+    auto* box = new QCheckBox(qtText(text), parent);
+    box->setTristate(false);
+    // clicked comes after the toggle, so checkState already reads the new state.
+    QObject::connect(box, &QCheckBox::clicked, [number] {
+        QueuedEvent e;
+        e.kind = ControlEvent;
+        e.number = number;
+        e.window = 1;
+        e.type = ButtonClicked;
+        queueEvent(e);
+    });
+    return addControl(number, ControlKind::CheckBox, box, x, y, w, h);
+}
+
+bool createTextLine(int number, int x, int y, int w, int h, const std::string& text)
+{
+    MainWindowWidget* parent = windowOf(1);
+    if (parent == nullptr)
+        return false;
+    removeControl(number);
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText); // "&" and "<" show as typed
+    label->setText(qtText(text));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setWordWrap(false);
+    label->setFocusPolicy(Qt::NoFocus);
+    return addControl(number, ControlKind::TextLine, label, x, y, w, h);
+}
+
+bool createCanvas(int number, int x, int y, int w, int h, bool takesFocus)
+{
+    MainWindowWidget* parent = windowOf(1);
+    if (parent == nullptr)
+        return false;
+    removeControl(number);
+    auto* canvas = new CanvasWidget(number, 1, takesFocus, parent);
+    addControl(number, ControlKind::Canvas, canvas, x, y, w, h);
+    canvas->fitPicture(false);
+    return true;
+}
+
+void destroyControl(int number)
+{
+    removeControl(number);
+}
+
+void resizeControl(int number, int x, int y, int w, int h)
+{
+    ControlEntry* c = controlOf(number);
+    if (c == nullptr)
+        return;
+    placeControl(c->widget, x, y, w, h);
+    if (c->kind == ControlKind::Canvas)
+        static_cast<CanvasWidget*>(c->widget)->fitPicture(true);
+    c->widget->update();
+}
+
+int controlWidth(int number)
+{
+    const ControlEntry* c = controlOf(number);
+    return c ? c->widget->width() : 0;
+}
+
+int controlHeight(int number)
+{
+    const ControlEntry* c = controlOf(number);
+    return c ? c->widget->height() : 0;
+}
+
+int checkState(int number)
+{
+    const ControlEntry* c = controlOf(number);
+    if (c == nullptr || c->kind != ControlKind::CheckBox)
+        return 0;
+    return static_cast<QCheckBox*>(c->widget)->isChecked() ? 1 : 0;
+}
+
+void setCheckState(int number, int value)
+{
+    ControlEntry* c = controlOf(number);
+    if (c != nullptr && c->kind == ControlKind::CheckBox)
+        static_cast<QCheckBox*>(c->widget)->setChecked(value != 0);
+}
+
+void setControlText(int number, const std::string& text)
+{
+    ControlEntry* c = controlOf(number);
+    if (c == nullptr)
+        return;
+    if (c->kind == ControlKind::Button || c->kind == ControlKind::CheckBox)
+        static_cast<QAbstractButton*>(c->widget)->setText(qtText(text));
+    else if (c->kind == ControlKind::TextLine)
+        static_cast<QLabel*>(c->widget)->setText(qtText(text));
+}
+
+std::string controlText(int number)
+{
+    const ControlEntry* c = controlOf(number);
+    if (c == nullptr)
+        return {};
+    if (c->kind == ControlKind::Button || c->kind == ControlKind::CheckBox)
+        return static_cast<QAbstractButton*>(c->widget)->text().toStdString();
+    if (c->kind == ControlKind::TextLine)
+        return static_cast<QLabel*>(c->widget)->text().toStdString();
+    return {};
+}
+
+void focusControl(int number)
+{
+    if (ControlEntry* c = controlOf(number))
+        c->widget->setFocus(Qt::OtherFocusReason);
+}
+
+void enableFileDrop(int number)
+{
+    ControlEntry* c = controlOf(number);
+    if (c == nullptr)
+        return;
+    c->widget->setAcceptDrops(true);
+    c->widget->removeEventFilter(toolkit.dropFilter); // installing twice would filter twice
+    c->widget->installEventFilter(toolkit.dropFilter);
+}
+
+void addShortcut(int window, int key, int modifiers, int command)
+{
+    if (!toolkit.valid)
+        return;
+    const int mods = modifiers & (ShiftModifier | AltModifier | CtrlModifier);
+    toolkit.shortcuts[{window, key, mods}] = command;
+}
+
+void startTimer(int window, int number, int milliseconds)
+{
+    if (!toolkit.valid)
+        return;
+    TimerEntry& entry = toolkit.timers[number];
+    if (entry.timer == nullptr) {
+        entry.timer = new QTimer;
+        QObject::connect(entry.timer, &QTimer::timeout, [number] {
+            const auto it = toolkit.timers.find(number);
+            postLayerEvent(TimerEvent, number, it != toolkit.timers.end() ? it->second.window : 0);
+        });
+    }
+    entry.window = window;
+    entry.timer->stop();
+    purgeEvents(TimerEvent, number); // a restart drops the expiry still waiting
+    entry.timer->start(std::max(milliseconds, MinTimerMilliseconds));
+}
+
+void stopTimer(int, int number)
+{
+    const auto it = toolkit.timers.find(number);
+    if (it != toolkit.timers.end())
+        it->second.timer->stop();
+    purgeEvents(TimerEvent, number);
+}
+
+bool loadFont(int slot, const std::string& face, double points)
+{
+    if (!toolkit.valid || !(points > 0.0 && points <= 1000.0))
+        return false;
+    QFont font(qtText(face));
+    font.setPointSizeF(points);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    font.setStyleStrategy(QFont::PreferOutline);
+    toolkit.fonts[slot] = font;
+    return true;
+}
+
+// ---- test access ----
+
+QWidget* windowWidgetForTest(int window)
+{
+    return windowOf(window);
+}
+
+QWidget* controlWidgetForTest(int number)
+{
+    const ControlEntry* c = controlOf(number);
+    return c ? c->widget : nullptr;
+}
+
+int wheelRemainderForTest()
+{
+    return toolkit.wheelSum;
+}

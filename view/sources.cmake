@@ -1,2 +1,10 @@
 set(VIEW_SOURCES
+  view/colour_scheme.cpp
+  view/language.cpp
+  view/loading_picture.cpp
+  view/renderer.cpp
+  view/rulers.cpp
+  view/settings.cpp
+  view/status_line.cpp
+  view/view_state.cpp
 )

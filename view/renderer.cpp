@@ -1,0 +1,292 @@
+// Paints the toolpath, grid and rulers into the off-screen frame and shows it on the canvas,
+// keeping large files fast by culling, merging sub-pixel segments and batching strokes.
+#include "view/renderer.h"
+
+#include "model/toolpath.h"
+#include "platform/drawing.h"
+#include "view/colour_scheme.h"
+#include "view/controls.h"
+#include "view/rulers.h"
+#include "view/settings.h"
+#include "view/view_state.h"
+
+#include <cmath>
+#include <cstdint>
+
+std::string canvasMessage;
+std::uint64_t greyEvaluations = 0;
+
+namespace {
+
+constexpr int FrameDepth = 24;                 // bits per pixel of frameImage
+constexpr double LineWidth = 1.0;              // device pixels, at every zoom
+constexpr int MaxSegmentsPerStroke = 4000;     // path elements handed to one stroke call
+constexpr double ChainTolerance = 0.01;        // device pixels; closer ends share a figure
+constexpr double ClipThreshold = 20000.0;      // device pixels; beyond this a segment is clipped
+constexpr double ClipMargin = 10.0;            // device pixels the clip rectangle exceeds the canvas
+constexpr double NoLastEnd = -1000000000.0;    // device pixels; a position no segment ends at
+constexpr int NoKey = -999999;                 // half pixels; a key no segment produces
+constexpr ColourValue NoColour = 1;            // alpha 0: no move colour takes it
+constexpr int TravelKind = 1;                  // Move::travel of travel moves
+constexpr int CuttingKind = 0;                 // Move::travel of cutting moves
+
+constexpr double MaxGrey = 255.0;               // grey of full power on the dark scheme ...
+constexpr double DarkZeroPowerGrey = 60.0;      // ... rising from this at zero power
+constexpr double LightZeroPowerGrey = 210.0;    // light scheme: zero power, falling to black
+constexpr unsigned DarkUniformGrey = 235;       // every cut on the dark scheme without shading
+constexpr unsigned LightUniformGrey = 0;        // every cut on the light scheme without shading
+constexpr unsigned Opaque = 255;                // alpha
+
+// The state of one pass while it collects segments into strokes of one colour.
+struct Batch {
+    ColourValue colour = NoColour;
+    int segments = 0;
+    double lastPower = -1.0;
+    ColourValue cachedColour = 0;
+    double lastEndX = NoLastEnd;
+    double lastEndY = NoLastEnd;
+    int key[4] = {NoKey, 0, 0, 0};
+};
+
+inline bool allFinite(double a, double b, double c, double d)
+{
+    return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
+}
+
+// Paints every move of one kind (travel or cutting) in file order.
+void paintPass(int kind, int width, int height)
+{
+    const double cx = width / 2.0;
+    const double cy = height / 2.0;
+    const double scale = viewState.scale;
+    const double centerX = viewState.centerX;
+    const double centerY = viewState.centerY;
+    const ColourValue travelColour = colourScheme.travelMove;
+    const double clipLeft = -ClipMargin;
+    const double clipTop = -ClipMargin;
+    const double clipRight = width + ClipMargin;
+    const double clipBottom = height + ClipMargin;
+
+    Batch batch;
+    const Move* move = toolpath.moves;
+    const Move* const end = toolpath.moves + toolpath.moveCount;
+    for (; move != end; ++move) {
+        if (move->travel != kind)
+            continue;
+        double sx1 = cx + (static_cast<double>(move->x1) - centerX) * scale;
+        double sy1 = cy - (static_cast<double>(move->y1) - centerY) * scale;
+        double sx2 = cx + (static_cast<double>(move->x2) - centerX) * scale;
+        double sy2 = cy - (static_cast<double>(move->y2) - centerY) * scale;
+
+        // Wholly left, above, right or below: nothing of it can show.
+        if ((sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) ||
+            (sx1 >= width && sx2 >= width) || (sy1 >= height && sy2 >= height))
+            continue;
+
+        ColourValue colour = travelColour;
+        if (kind == CuttingKind) {
+            const double power = move->power;
+            if (power != batch.lastPower) {
+                batch.cachedColour = powerToColour(power);
+                batch.lastPower = power;
+                ++greyEvaluations;
+            }
+            colour = batch.cachedColour;
+        }
+        if (colour != batch.colour) {
+            if (batch.segments >= 1) {
+                strokeSolid(LineWidth);
+                batch.segments = 0;
+            }
+            setPaintColour(colour);
+            batch.colour = colour;
+            batch.lastEndX = NoLastEnd;
+            batch.key[0] = NoKey;
+        }
+
+        // The rare far-away segment is clipped so that the single-precision path never
+        // sees huge values. The test is written so that a NaN lands here too: a
+        // coordinate that is infinite or undefined (a G-code number beyond the range of
+        // a float or double) has no place on the canvas, and must never reach the
+        // integer conversion of the key below.
+        if (!(std::fabs(sx1) <= ClipThreshold && std::fabs(sx2) <= ClipThreshold &&
+              std::fabs(sy1) <= ClipThreshold && std::fabs(sy2) <= ClipThreshold)) {
+            if (!allFinite(sx1, sy1, sx2, sy2))
+                continue;
+            if (clipSegment(sx1, sy1, sx2, sy2, clipLeft, clipTop, clipRight, clipBottom) == 0)
+                continue;
+        }
+
+        // Segments that land on the same half pixels as the previous one add nothing
+        // visible; at low zoom this merges long runs of tiny moves into one element.
+        const int k0 = static_cast<int>(2.0 * sx1);
+        const int k1 = static_cast<int>(2.0 * sy1);
+        const int k2 = static_cast<int>(2.0 * sx2);
+        const int k3 = static_cast<int>(2.0 * sy2);
+        if (k0 == batch.key[0] && k1 == batch.key[1] && k2 == batch.key[2] && k3 == batch.key[3])
+            continue;
+        batch.key[0] = k0;
+        batch.key[1] = k1;
+        batch.key[2] = k2;
+        batch.key[3] = k3;
+
+        if (std::fabs(sx1 - batch.lastEndX) > ChainTolerance ||
+            std::fabs(sy1 - batch.lastEndY) > ChainTolerance)
+            pathMoveTo(sx1, sy1);
+        pathLineTo(sx2, sy2);
+        batch.lastEndX = sx2;
+        batch.lastEndY = sy2;
+
+        if (++batch.segments >= MaxSegmentsPerStroke) {
+            strokeSolid(LineWidth);
+            batch.segments = 0;
+            batch.lastEndX = NoLastEnd; // the stroke emptied the path
+        }
+    }
+    if (batch.segments >= 1)
+        strokeSolid(LineWidth);
+}
+
+// The empty canvas: background and the centred message in the raster font.
+void paintCanvasMessage(int width, int height)
+{
+    if (!beginImageRaster(FrameImageSlot))
+        return;
+    rasterBox(0, 0, width, height, colourScheme.background);
+    rasterMode(RasterTransparentText);
+    const int textWidth = rasterTextWidth(canvasMessage);
+    const int textHeight = rasterTextHeight(canvasMessage);
+    rasterText((width - textWidth) / 2, (height - textHeight) / 2, canvasMessage,
+               colourScheme.hintText);
+    endRaster();
+}
+
+} // namespace
+
+void redraw()
+{
+    refreshCanvasMetrics();
+    const int width = viewState.canvasWidth;
+    const int height = viewState.canvasHeight;
+    if (width < 1 || height < 1)
+        return;
+
+    int imageWidth = 0;
+    int imageHeight = 0;
+    imageSize(FrameImageSlot, imageWidth, imageHeight);
+    if (!imageExists(FrameImageSlot) || imageWidth != width || imageHeight != height) {
+        if (imageExists(FrameImageSlot))
+            deleteImage(FrameImageSlot);
+        newImage(FrameImageSlot, width, height, FrameDepth, colourScheme.background);
+    }
+
+    if (toolpath.moveCount <= 0) {
+        paintCanvasMessage(width, height);
+        presentShifted(0, 0);
+        return;
+    }
+
+    const double cx = width / 2.0;
+    const double cy = height / 2.0;
+    if (beginVector(FrameImageSlot)) {
+        const ColourValue background = colourScheme.background;
+        setPaintColour(makeRgba(redOf(background), greenOf(background), blueOf(background), Opaque));
+        paintAll();
+        if (settings.showBed)
+            drawGrid(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
+        if (settings.showTravel)
+            paintPass(TravelKind, width, height);
+        paintPass(CuttingKind, width, height);
+        if (settings.showBed)
+            drawRulers(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
+        endVector();
+    }
+    presentShifted(0, 0);
+}
+
+void presentShifted(int dx, int dy)
+{
+    if (!beginCanvasRaster(Canvas))
+        return;
+    const bool haveFrame = imageExists(FrameImageSlot);
+    if (dx != 0 || dy != 0 || !haveFrame)
+        rasterBox(0, 0, rasterWidth(), rasterHeight(), colourScheme.background);
+    if (haveFrame)
+        rasterDrawImage(FrameImageSlot, dx, dy);
+    endRaster();
+}
+
+ColourValue powerToColour(double power)
+{
+    unsigned grey = 0;
+    if (!settings.greyByPower) {
+        grey = settings.invertColours ? DarkUniformGrey : LightUniformGrey;
+    } else {
+        double t = power / toolpath.maxPower;
+        if (!(t >= 0.0)) // also a NaN
+            t = 0.0;
+        if (t > 1.0)
+            t = 1.0;
+        const double shade = settings.invertColours
+                                 ? t * (MaxGrey - DarkZeroPowerGrey) + DarkZeroPowerGrey
+                                 : (1.0 - t) * LightZeroPowerGrey;
+        grey = static_cast<unsigned>(shade); // 0..255, truncated
+    }
+    return makeRgba(grey, grey, grey, Opaque);
+}
+
+namespace {
+
+// Liang-Barsky in the arithmetic type `Real`: parametric ends t0..t1 kept inside each edge.
+template <typename Real>
+int clipIn(double& x1, double& y1, double& x2, double& y2, double xmin, double ymin, double xmax,
+           double ymax)
+{
+    Real t0 = 0;
+    Real t1 = 1;
+    const Real dx = static_cast<Real>(x2) - x1;
+    const Real dy = static_cast<Real>(y2) - y1;
+    // One edge: p is the rate the segment approaches the outside, q the room left.
+    auto edge = [&t0, &t1](Real p, Real q) {
+        if (p == 0)
+            return !(q < 0);
+        const Real r = q / p;
+        if (p < 0) {
+            if (r > t1)
+                return false;
+            if (r > t0)
+                t0 = r;
+        } else {
+            if (r < t0)
+                return false;
+            if (r < t1)
+                t1 = r;
+        }
+        return true;
+    };
+    if (!edge(-dx, static_cast<Real>(x1) - xmin) || !edge(dx, static_cast<Real>(xmax) - x1) ||
+        !edge(-dy, static_cast<Real>(y1) - ymin) || !edge(dy, static_cast<Real>(ymax) - y1))
+        return 0;
+    const Real startX = x1;
+    const Real startY = y1;
+    x1 = static_cast<double>(startX + t0 * dx);
+    y1 = static_cast<double>(startY + t0 * dy);
+    x2 = static_cast<double>(startX + t1 * dx);
+    y2 = static_cast<double>(startY + t1 * dy);
+    return 1;
+}
+
+} // namespace
+
+int clipSegment(double& x1, double& y1, double& x2, double& y2, double xmin, double ymin,
+                double xmax, double ymax)
+{
+    // Ends near the opposite limits of the double range overflow the difference to an
+    // infinity, and 0 x infinity would put NaN ends on the canvas; the wider type holds
+    // such differences exactly enough. Every ordinary segment is clipped in doubles.
+    if (!allFinite(x1, y1, x2, y2))
+        return 0; // an infinite or undefined end has no place on any canvas
+    if (!std::isfinite(x2 - x1) || !std::isfinite(y2 - y1))
+        return clipIn<long double>(x1, y1, x2, y2, xmin, ymin, xmax, ymax);
+    return clipIn<double>(x1, y1, x2, y2, xmin, ymin, xmax, ymax);
+}

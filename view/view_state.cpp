@@ -1,0 +1,147 @@
+// Decides which part of the machine plane the canvas shows: the mapping to canvas pixels,
+// fitting the job into the canvas, zooming about a point and panning by a drag.
+#include "view/view_state.h"
+
+#include "model/toolpath.h"
+#include "platform/drawing.h"
+#include "platform/toolkit.h"
+#include "view/controls.h"
+#include "view/renderer.h"
+#include "view/settings.h"
+
+#include <cmath>
+
+ViewState viewState;
+
+namespace {
+
+constexpr double MinUiScale = 0.5;         // device pixels per layout unit; below is a misreading
+constexpr double FitMargin = 20.0;         // layout units around the fitted job, each side
+constexpr double RulerBandWidth = 46.0;    // layout units taken by the left ruler band
+constexpr double RulerBandHeight = 22.0;   // layout units taken by the bottom ruler band
+constexpr double MinAvailableSpan = 10.0;  // device pixels left for the job, at least
+constexpr double MinJobSpan = 0.001;       // mm; a flatter axis is fitted as if 1 mm long
+constexpr double FlatJobSpan = 1.0;        // mm
+
+// The middle of a bounds axis. A sum that overflows is retried on halves; a range with an
+// infinite or undefined end has no middle, so the machine origin, which every toolpath
+// contains, stands in for it rather than a centre that would poison every later transform.
+double middleOf(double low, double high)
+{
+    double middle = (low + high) / 2.0;
+    if (!std::isfinite(middle))
+        middle = low / 2.0 + high / 2.0;
+    if (!std::isfinite(middle))
+        middle = 0.0;
+    return middle;
+}
+
+} // namespace
+
+void machineToCanvas(double x, double y, double& canvasX, double& canvasY)
+{
+    canvasX = viewState.canvasWidth / 2.0 + (x - viewState.centerX) * viewState.scale;
+    canvasY = viewState.canvasHeight / 2.0 - (y - viewState.centerY) * viewState.scale;
+}
+
+void refreshCanvasMetrics()
+{
+    if (beginCanvasRaster(Canvas)) {
+        viewState.canvasWidth = rasterWidth();
+        viewState.canvasHeight = rasterHeight();
+        endRaster();
+    }
+    const int layoutWidth = controlWidth(Canvas);
+    if (layoutWidth > 0)
+        viewState.uiScale = viewState.canvasWidth / static_cast<double>(layoutWidth);
+    // Written so that a NaN fails the test too.
+    if (!(viewState.uiScale >= MinUiScale))
+        viewState.uiScale = 1.0;
+}
+
+void fitView()
+{
+    refreshCanvasMetrics();
+    const Bounds* bounds = nullptr;
+    if (toolpath.cutBounds.valid)
+        bounds = &toolpath.cutBounds;
+    else if (toolpath.allBounds.valid)
+        bounds = &toolpath.allBounds;
+    if (bounds == nullptr) {
+        redraw();
+        return;
+    }
+
+    const double r = viewState.uiScale;
+    const double top = FitMargin * r;
+    const double right = FitMargin * r;
+    double left = FitMargin * r;
+    double bottom = FitMargin * r;
+    if (settings.showBed) {
+        left += RulerBandWidth * r;
+        bottom += RulerBandHeight * r;
+    }
+    const double width = viewState.canvasWidth;
+    const double height = viewState.canvasHeight;
+    double availableWidth = width - left - right;
+    if (availableWidth < MinAvailableSpan)
+        availableWidth = MinAvailableSpan;
+    double availableHeight = height - top - bottom;
+    if (availableHeight < MinAvailableSpan)
+        availableHeight = MinAvailableSpan;
+
+    double spanX = bounds->maxX - bounds->minX;
+    if (spanX < MinJobSpan)
+        spanX = FlatJobSpan;
+    double spanY = bounds->maxY - bounds->minY;
+    if (spanY < MinJobSpan)
+        spanY = FlatJobSpan;
+
+    const double scaleX = availableWidth / spanX;
+    const double scaleY = availableHeight / spanY;
+    double scale = scaleY < scaleX ? scaleY : scaleX;
+    // An infinite span gives 0 and an undefined one NaN; both fail this test.
+    if (!(scale > 0.0))
+        scale = MinScale;
+
+    const double areaX = left + availableWidth / 2.0;
+    const double areaY = top + availableHeight / 2.0;
+    viewState.scale = scale;
+    viewState.centerX = middleOf(bounds->minX, bounds->maxX) - (areaX - width / 2.0) / scale;
+    viewState.centerY = middleOf(bounds->minY, bounds->maxY) + (areaY - height / 2.0) / scale;
+    viewState.autoFit = true;
+    redraw();
+}
+
+void zoomAt(double px, double py, double factor)
+{
+    if (toolpath.moveCount == 0)
+        return;
+    const double halfWidth = viewState.canvasWidth / 2.0;
+    const double halfHeight = viewState.canvasHeight / 2.0;
+    const double wx = viewState.centerX + (px - halfWidth) / viewState.scale;
+    const double wy = viewState.centerY - (py - halfHeight) / viewState.scale;
+
+    double scale = viewState.scale * factor;
+    // Written so that a NaN scale ends at the lower limit instead of surviving the clamp.
+    if (!(scale >= MinScale))
+        scale = MinScale;
+    if (scale > MaxScale)
+        scale = MaxScale;
+    viewState.scale = scale;
+
+    viewState.centerX = wx - (px - halfWidth) / scale;
+    viewState.centerY = wy + (py - halfHeight) / scale;
+    viewState.autoFit = false;
+    redraw();
+}
+
+void panView(int dx, int dy)
+{
+    if (dx == 0 && dy == 0)
+        return;
+    viewState.centerX -= dx / viewState.scale;
+    viewState.centerY += dy / viewState.scale;
+    viewState.autoFit = false;
+    redraw();
+}

@@ -180,7 +180,9 @@ double roundDown(double x) { return std::floor(x); }
 
 double roundUp(double x) { return std::ceil(x); }
 
-double roundNearest(double x) { return x > 0.0 ? std::floor(x + 0.5) : std::ceil(x - 0.5); }
+// Halves away from zero. Not floor(x + 0.5): that sum is itself rounded, which takes
+// 0.49999999999999994 up to 1 and every odd whole number from 2^52 on up to the next one.
+double roundNearest(double x) { return std::round(x); }
 
 std::int32_t truncate(double x) {
     if (std::isnan(x))

@@ -51,7 +51,7 @@ for n in $(seq 91 160); do
   fi
 done
 [[ -n "$display" ]] || { echo "end_to_end: no free X display number"; exit 1; }
-Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display
 unset WAYLAND_DISPLAY

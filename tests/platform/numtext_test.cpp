@@ -277,6 +277,15 @@ TEST(Rounding, RoundingAndTruncation) {
         {"positive below half", 2.4, 2, 3, 2},
         {"whole", 4.0, 4, 4, 4},
         {"zero", 0.0, 0, 0, 0},
+        // x + 0.5 rounds before the floor here; the nearest whole number must not.
+        {"largest below one half", 0.49999999999999994, 0, 1, 0},
+        {"negative largest below one half", -0.49999999999999994, -1, -0.0, -0.0},
+        {"odd whole number above 2^52", 4503599627370497.0, 4503599627370497.0,
+         4503599627370497.0, 4503599627370497.0},
+        {"negative odd whole number above 2^52", -4553244143717069.0, -4553244143717069.0,
+         -4553244143717069.0, -4553244143717069.0},
+        {"half above 2^51", 2251799813685248.5, 2251799813685248.0, 2251799813685249.0,
+         2251799813685249.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

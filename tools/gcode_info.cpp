@@ -17,6 +17,7 @@
 
 #include "model/interpreter.h"
 #include "model/toolpath.h"
+#include "view/status_line.h"
 
 namespace {
 
@@ -118,6 +119,10 @@ std::vector<JsonField> reportFields(bool loaded, const Arguments& arguments) {
         {"cutBounds", jsonBounds(toolpath.cutBounds)},
         {"maxPower", jsonNumber(toolpath.maxPower)},
         {"estimatedSeconds", jsonNumber(toolpath.estimatedSeconds)},
+        {"status_mm_en", jsonString(composeStatusLine(false, false))},
+        {"status_in_en", jsonString(composeStatusLine(false, true))},
+        {"status_mm_es", jsonString(composeStatusLine(true, false))},
+        {"status_in_es", jsonString(composeStatusLine(true, true))},
     };
     if (arguments.moveListLength >= 0) {
         const std::int64_t shown = std::min<std::int64_t>(arguments.moveListLength, toolpath.moveCount);

@@ -55,6 +55,14 @@ TEST(GcodeInfo, ReportsTheSevenLineExample) {
               "\"allBounds\":{\"valid\":true,\"minX\":0,\"minY\":0,\"maxX\":20,\"maxY\":20},"
               "\"cutBounds\":{\"valid\":true,\"minX\":10,\"minY\":10,\"maxX\":20,\"maxY\":20},"
               "\"maxPower\":1000,\"estimatedSeconds\":2,"
+              "\"status_mm_en\":\"Estimatedtime:1min(0:00:02)Bounds:X10.00→20.00Y10.00→20.00"
+              "Size:10.00×10.00mm\","
+              "\"status_in_en\":\"Estimatedtime:1min(0:00:02)Bounds:X0.394→0.787Y0.394→0.787"
+              "Size:0.394×0.394in\","
+              "\"status_mm_es\":\"Tiempoestimado:1min(0:00:02)Límites:X10.00→20.00Y10.00→20.00"
+              "Tamaño:10.00×10.00mm\","
+              "\"status_in_es\":\"Tiempoestimado:1min(0:00:02)Límites:X0.394→0.787Y0.394→0.787"
+              "Tamaño:0.394×0.394in\","
               "\"moves\":[{\"x1\":0,\"y1\":0,\"x2\":10,\"y2\":10,\"power\":1000,\"travel\":true},"
               "{\"x1\":10,\"y1\":10,\"x2\":20,\"y2\":10,\"power\":1000,\"travel\":false}]}");
 }
@@ -115,3 +123,13 @@ TEST(GcodeInfo, ExitCodes) {
 }
 
 } // namespace
+
+TEST(GcodeInfo, StatusTextsAreEmptyWithoutMoves) {
+    TempFolder folder;
+    const std::string path = folder.write("comments.gcode", "; only a comment\n(and another)\n");
+    const RunResult run = runGcodeInfo("'" + path + "'");
+    EXPECT_EQ(run.status, 0);
+    const std::string compact = withoutBlanks(run.output);
+    for (const char* key : {"status_mm_en", "status_in_en", "status_mm_es", "status_in_es"})
+        EXPECT_NE(compact.find(std::string("\"") + key + "\":\"\""), std::string::npos) << key;
+}

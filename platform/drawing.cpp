@@ -210,6 +210,16 @@ void addDot(QPainterPath& path, QPointF c, double ux, double uy, double side)
     path.closeSubpath();
 }
 
+// Moves the end point `end` away from its neighbour by `distance` along their segment.
+void extendEnd(QPointF& end, QPointF neighbour, double distance)
+{
+    const double dx = end.x() - neighbour.x();
+    const double dy = end.y() - neighbour.y();
+    const double length = std::hypot(dx, dy);
+    if (length > 0)
+        end += QPointF(dx / length * distance, dy / length * distance);
+}
+
 // Collects the dots of one figure: centres at 0, spacing, 2 x spacing ... along its length.
 void collectDots(const Figure& f, double width, double spacing, long long& budget)
 {
@@ -547,13 +557,32 @@ void strokeDotted(double width, double spacing)
         return;
     }
     if (vec.open && vec.painter) {
+        // Open figures (every grid line) go through a patterned pen, which the rasterizer
+        // draws in one sweep: a path of separate squares costs fifty times more on a
+        // full-canvas grid. Each end is pushed out by half a dot so that the first dot is
+        // centred on the start, as the squares are.
+        QPen pen = strokePen(width);
+        pen.setDashPattern({1.0, spacing / width - 1.0});
+        QPainter& p = *vec.painter;
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
         vec.scratch.clear();
         vec.scratch.setFillRule(Qt::WindingFill); // overlapping dots are painted once
         long long budget = MaxDotsPerStroke;
-        for (const Figure& f : vec.figures)
-            if (f.count >= 2)
+        for (const Figure& f : vec.figures) {
+            if (f.count < 2)
+                continue;
+            if (f.closed) {
                 collectDots(f, width, spacing, budget);
-        vec.painter->fillPath(vec.scratch, vec.colour);
+                continue;
+            }
+            QPointF* pts = vec.points.data() + f.first;
+            extendEnd(pts[0], pts[1], width / 2);
+            extendEnd(pts[f.count - 1], pts[f.count - 2], width / 2);
+            p.drawPolyline(pts, f.count);
+        }
+        if (!vec.scratch.isEmpty())
+            vec.painter->fillPath(vec.scratch, vec.colour);
         vec.scratch.clear();
     }
     resetPath();

@@ -99,7 +99,7 @@ void CanvasWidget::resizeEvent(QResizeEvent*)
     fitPicture(true);
 }
 
-void CanvasWidget::queueCanvasEvent(int type, int buttons, int modifiers)
+QueuedEvent CanvasWidget::canvasEvent(int type, int modifiers) const
 {
     QueuedEvent e;
     e.kind = ControlEvent;
@@ -108,8 +108,14 @@ void CanvasWidget::queueCanvasEvent(int type, int buttons, int modifiers)
     e.type = type;
     e.x = pointerX;
     e.y = pointerY;
-    e.buttons = buttons;
     e.modifiers = modifiers;
+    return e;
+}
+
+void CanvasWidget::queueCanvasEvent(int type, int buttons, int modifiers)
+{
+    QueuedEvent e = canvasEvent(type, modifiers);
+    e.buttons = buttons;
     queueEvent(e);
 }
 
@@ -215,29 +221,15 @@ void CanvasWidget::wheelEvent(QWheelEvent* event)
     event->accept();
     if (notches == 0)
         return;
-    QueuedEvent e;
-    e.kind = ControlEvent;
-    e.number = number;
-    e.window = window;
-    e.type = Wheel;
-    e.x = pointerX;
-    e.y = pointerY;
+    QueuedEvent e = canvasEvent(Wheel, layerModifiers(event->modifiers()));
     e.buttons = layerButtons(event->buttons());
-    e.modifiers = layerModifiers(event->modifiers());
     e.wheel = static_cast<int>(notches);
     queueEvent(e);
 }
 
 void CanvasWidget::keyPressEvent(QKeyEvent* event)
 {
-    QueuedEvent e;
-    e.kind = ControlEvent;
-    e.number = number;
-    e.window = window;
-    e.type = KeyDown;
-    e.x = pointerX;
-    e.y = pointerY;
-    e.modifiers = layerModifiers(event->modifiers());
+    QueuedEvent e = canvasEvent(KeyDown, layerModifiers(event->modifiers()));
     e.keyCode = layerKeyCode(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0);
     queueEvent(e);
     const QList<uint> text = event->text().toUcs4();
@@ -251,14 +243,7 @@ void CanvasWidget::keyPressEvent(QKeyEvent* event)
 
 void CanvasWidget::keyReleaseEvent(QKeyEvent* event)
 {
-    QueuedEvent e;
-    e.kind = ControlEvent;
-    e.number = number;
-    e.window = window;
-    e.type = KeyUp;
-    e.x = pointerX;
-    e.y = pointerY;
-    e.modifiers = layerModifiers(event->modifiers());
+    QueuedEvent e = canvasEvent(KeyUp, layerModifiers(event->modifiers()));
     e.keyCode = layerKeyCode(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0);
     queueEvent(e);
     event->accept();

@@ -2,6 +2,8 @@
 // pointer, wheel, key and focus activity it turns into canvas events.
 #pragma once
 
+#include "platform/event_queue.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -33,6 +35,8 @@ protected:
 
 private:
     void queueCanvasEvent(int type, int buttons, int modifiers);
+    // An event of this canvas at the last pointer position, ready to be completed and queued.
+    QueuedEvent canvasEvent(int type, int modifiers) const;
     void notePointer(const QMouseEvent* event);
     void pressButton(QMouseEvent* event, bool doubleClick);
 

@@ -550,6 +550,19 @@ int clientHeight(int window)
 
 // ---- controls ----
 
+namespace {
+// Buttons and check boxes report a click the same way; the check state is read afterwards.
+void queueClick(int number)
+{
+    QueuedEvent e;
+    e.kind = ControlEvent;
+    e.number = number;
+    e.window = 1;
+    e.type = ButtonClicked;
+    queueEvent(e);
+}
+} // namespace
+
 bool createButton(int number, int x, int y, int w, int h, const std::string& text)
 {
     MainWindowWidget* parent = windowOf(1);
@@ -558,14 +571,7 @@ bool createButton(int number, int x, int y, int w, int h, const std::string& tex
     removeControl(number);
     auto* button = new QPushButton(qtText(text), parent);
     button->setAutoDefault(false);
-    QObject::connect(button, &QPushButton::clicked, [number] {
-        QueuedEvent e;
-        e.kind = ControlEvent;
-        e.number = number;
-        e.window = 1;
-        e.type = ButtonClicked;
-        queueEvent(e);
-    });
+    QObject::connect(button, &QPushButton::clicked, [number] { queueClick(number); });
     return addControl(number, ControlKind::Button, button, x, y, w, h);
 }
 
@@ -578,14 +584,7 @@ bool createCheckBox(int number, int x, int y, int w, int h, const std::string& t
     auto* box = new QCheckBox(qtText(text), parent);
     box->setTristate(false);
     // clicked comes after the toggle, so checkState already reads the new state.
-    QObject::connect(box, &QCheckBox::clicked, [number] {
-        QueuedEvent e;
-        e.kind = ControlEvent;
-        e.number = number;
-        e.window = 1;
-        e.type = ButtonClicked;
-        queueEvent(e);
-    });
+    QObject::connect(box, &QCheckBox::clicked, [number] { queueClick(number); });
     return addControl(number, ControlKind::CheckBox, box, x, y, w, h);
 }
 

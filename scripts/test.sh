@@ -11,7 +11,7 @@ echo "== plain build"
 
 echo "== build with AddressSanitizer and UBSan"
 "$root/scripts/build.sh" "$root/build-asan" -DTOLVAN_SANITIZE=ON -DTOLVAN_BUILD_BENCH=OFF
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS=suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The gigabyte-file test measures memory and time of the real program; under the

@@ -42,18 +42,19 @@ check() { # check DESCRIPTION COMMAND...: counts a failure when the command fail
   if "$@"; then echo "ok: $what"; else fail "$what"; fi
 }
 
-# ---- a private X server on a free display ----
-display=""
-for n in $(seq 91 160); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then
-    display=":$n"
-    break
-  fi
-done
-[[ -n "$display" ]] || { echo "end_to_end: no free X display number"; exit 1; }
-Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+# ---- a private X server ----
+# Xvfb picks the display number itself (-displayfd), so tests started together can never
+# end up sharing one server.
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset \
+  3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-export DISPLAY=$display
+for _ in $(seq 100); do
+  [[ -s "$work/display" ]] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.1
+done
+[[ -s "$work/display" ]] || { echo "end_to_end: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=":$(head -n 1 "$work/display")"
 unset WAYLAND_DISPLAY
 for _ in $(seq 100); do
   xdpyinfo >/dev/null 2>&1 && break

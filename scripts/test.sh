@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: once in a plain build,
-# once in a build with AddressSanitizer and UBSan, where any report fails the run.
+# once in a build with AddressSanitizer and UBSan, where any report fails the run; then
+# every fuzzer replays the inputs that once crashed it and fuzzes for a short while.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -17,3 +18,6 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The gigabyte-file test measures memory and time of the real program; under the
 # sanitizers it would only measure the sanitizers, so it runs in the plain build alone.
 (cd "$root/build-asan" && ctest --output-on-failure --timeout 900 -j2 -E 'hostile_huge')
+
+echo "== fuzzing, 45 seconds per harness"
+"$root/fuzz/run.sh" 45

@@ -10,6 +10,7 @@
 #include "view/settings.h"
 #include "view/view_state.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -115,6 +116,13 @@ void paintPass(int kind, int width, int height)
                 continue;
             if (clipSegment(sx1, sy1, sx2, sy2, clipLeft, clipTop, clipRight, clipBottom) == 0)
                 continue;
+            // Ends around 1e36 pixels lose more than the whole canvas to rounding inside the
+            // clip, so its result is held to the rectangle it was clipped to: only then is
+            // the integer conversion of the key below defined for every input.
+            sx1 = std::clamp(sx1, clipLeft, clipRight);
+            sx2 = std::clamp(sx2, clipLeft, clipRight);
+            sy1 = std::clamp(sy1, clipTop, clipBottom);
+            sy2 = std::clamp(sy2, clipTop, clipBottom);
         }
 
         // Segments that land on the same half pixels as the previous one add nothing

@@ -111,3 +111,23 @@ TEST(HostileFiles, PoisonedViewDrawsNothingFarOff)
 }
 
 } // namespace
+
+namespace {
+
+// A lone cut at about 1e38 mm zoomed in: the clip loses more than the canvas to rounding at
+// such distances, and its ends must still land on the clip rectangle.
+TEST(HostileFiles, ClippedEndsStayNearTheCanvasAtAnyDistance)
+{
+    resetWorld();
+    settings.showBed = 0;
+    interpret("G1 Y99999999999999999999999999999999999999 S500\n");
+    ASSERT_EQ(toolpath.moveCount, 1);
+    fitView();
+    for (int i = 0; i < 5; ++i) {
+        zoomAt(viewState.canvasWidth / 2.0, viewState.canvasHeight / 2.0, ZoomStep);
+        expectOnlySaneCoordinates();
+        surface.calls.clear();
+    }
+}
+
+} // namespace

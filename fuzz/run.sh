@@ -116,6 +116,10 @@ for harness in "${harnesses[@]}"; do
     if [ -d "$here/seeds/$name" ]; then
         seeds+=("$here/seeds/$name")
     fi
+    # The bundled examples are G-code seeds too, read where they stand.
+    if [ "$name" = interpreter ] || [ "$name" = render ]; then
+        seeds+=("$root/examples")
+    fi
     # New inputs go to the scratch corpus (first folder); the seed folder is only read.
     if "$binary" "${options[@]}" "$corpus" "${seeds[@]}" >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)

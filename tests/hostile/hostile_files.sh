@@ -308,10 +308,17 @@ mkdir -p "$work/long"
 "$make_raster" "$work/long/long.gcode" 300000000 >/dev/null
 rm -f "$XDG_CONFIG_HOME/TolvanGcode/TolvanGcode.prefs"
 if start_app "$work/long/long.gcode"; then
-  python3 "$helper" close "$window"
+  # Wait until the loading bar shows (the window may still show the drop hint for a moment,
+  # and a slower build takes longer to get there), then ask to close.
   load_shot=11-close-during-load
-  xwd -root -silent >"$work/$load_shot.xwd"
-  bar=$(python3 "$pixels" bar "$work/$load_shot.xwd" "$wx" "$(canvas_y)" "$ww" "$(canvas_h)")
+  bar=none
+  for _ in $(seq 50); do
+    xwd -root -silent >"$work/$load_shot.xwd"
+    bar=$(python3 "$pixels" bar "$work/$load_shot.xwd" "$wx" "$(canvas_y)" "$ww" "$(canvas_h)")
+    [[ "$bar" != none ]] && break
+    sleep 0.1
+  done
+  python3 "$helper" close "$window"
   python3 "$helper" png "$work/$load_shot.xwd" "$shots/$load_shot.png" "$wx" "$wy" "$ww" "$wh"
   check "close during the load: the request was sent while the loading bar showed" \
     test "$bar" != none

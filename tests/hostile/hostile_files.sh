@@ -17,8 +17,8 @@ gcode_info=$2
 make_raster=$3
 source_dir=$4
 shots=$5
-# shellcheck source=x_session.sh
-source "$source_dir/tests/hostile/x_session.sh"
+# shellcheck source=../app/x_session.sh
+source "$source_dir/tests/app/x_session.sh"
 
 # A good file every user may read, to prove the program still answers after each case.
 example_source=$(pick_example)

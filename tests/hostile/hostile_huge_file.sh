@@ -38,8 +38,8 @@ if [[ -z "$free_memory" || "$free_memory" -lt $((4 * 1024 * 1024 * 1024)) ]]; th
   exit 77
 fi
 
-# shellcheck source=x_session.sh
-source "$source_dir/tests/hostile/x_session.sh"
+# shellcheck source=../app/x_session.sh
+source "$source_dir/tests/app/x_session.sh"
 
 now() { date +%s.%N; }
 since() { python3 -c "import sys; print('%.1f' % (float(sys.argv[2]) - float(sys.argv[1])))" "$1" "$(now)"; }

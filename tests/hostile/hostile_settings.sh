@@ -13,8 +13,8 @@ test_deadline=160 # below the ctest time limit of 180 s
 program=$1
 source_dir=$2
 shots=$3
-# shellcheck source=x_session.sh
-source "$source_dir/tests/hostile/x_session.sh"
+# shellcheck source=../app/x_session.sh
+source "$source_dir/tests/app/x_session.sh"
 
 defaults=10100 # Grey and Bed on; Travel, Invert and Inches off
 

@@ -1,7 +1,7 @@
-# Shared by the hostile-input tests (sourced, not run): a private Xvfb that every user may
-# connect to, the program started as root or as an unprivileged user, screenshots, the
-# Open dialog driven by keyboard, and a real close request. Each test sets `program`,
-# `source_dir` and `shots` before sourcing this file.
+# Shared by the tests that run the real program in an X server (sourced, not run): a private
+# Xvfb that every user may connect to, the program started as root or as an unprivileged
+# user, screenshots, the Open dialog driven by keyboard, and a real close request. Each
+# test sets `test_name`, `program`, `source_dir` and `shots` before sourcing this file.
 
 helper="$source_dir/tests/app/x_helper.py"
 pixels="$source_dir/tests/hostile/pixels.py"

@@ -238,11 +238,13 @@ drop() {
   return $status
 }
 
-close_app() { # close_app: a real close request; the exit code goes to $code
+# close_app [SECONDS]: a real close request, then up to SECONDS (10) for the program to end;
+# the exit code goes to $code.
+close_app() {
+  local seconds=${1:-10} _
   python3 "$helper" close "$window"
   code=""
-  local _
-  for _ in $(seq 100); do
+  for _ in $(seq $((seconds * 10))); do
     if ! kill -0 "$app_pid" 2>/dev/null; then
       wait "$app_pid"
       code=$?
@@ -251,7 +253,7 @@ close_app() { # close_app: a real close request; the exit code goes to $code
     sleep 0.1
   done
   if [[ -z "$code" ]]; then
-    fail "the program did not end within 10 s of the close request"
+    fail "the program did not end within $seconds s of the close request"
     kill "$app_pid" 2>/dev/null
     wait "$app_pid" 2>/dev/null
     code=timeout

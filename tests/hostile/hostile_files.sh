@@ -326,18 +326,7 @@ if start_app "$work/long/long.gcode"; then
     wait_title "$title_base - long.gcode" 120
   check "close during the load: the program is still running" alive
   # The close request below waits for the first drawing, which takes a few seconds here.
-  python3 "$helper" close "$window"
-  code=""
-  for _ in $(seq 1200); do
-    if ! kill -0 "$app_pid" 2>/dev/null; then
-      wait "$app_pid"
-      code=$?
-      break
-    fi
-    sleep 0.1
-  done
-  [[ -z "$code" ]] && { kill "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null; code=timeout; }
-  app_pid=""
+  close_app 120
   check "close after the load: the program ends with exit code 0" test "$code" = 0
   check "close after the load: the settings were saved" \
     test -s "$XDG_CONFIG_HOME/TolvanGcode/TolvanGcode.prefs"

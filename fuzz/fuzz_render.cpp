@@ -35,14 +35,15 @@ constexpr double ZoomStepFactor = 1.25; // one wheel notch
     __builtin_trap();
 }
 
-// However hostile the file, the view never loses track of where it is looking.
+// However hostile the file, the view never loses track of where it is looking: an
+// infinite centre leaves nothing to draw and turns undefined at the next zoom.
 void checkCentre() {
-    if (std::isnan(viewState.centerX) || std::isnan(viewState.centerY))
-        fail("centre not a number");
+    if (!std::isfinite(viewState.centerX) || !std::isfinite(viewState.centerY))
+        fail("centre not a finite number");
 }
 
 // What the view must hold after every fit or zoom: a positive, finite scale, within the
-// zoom limits after a zoom, and a centre that is a number.
+// zoom limits after a zoom, and a finite centre.
 void checkScale(bool afterZoom) {
     if (!(viewState.scale > 0.0) || !std::isfinite(viewState.scale))
         fail("scale not a positive number");

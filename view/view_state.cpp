@@ -10,6 +10,7 @@
 #include "view/settings.h"
 
 #include <cmath>
+#include <limits>
 
 ViewState viewState;
 
@@ -34,6 +35,22 @@ double middleOf(double low, double high)
     if (!std::isfinite(middle))
         middle = 0.0;
     return middle;
+}
+
+// A centre coordinate held to the double range. Far enough out (a job near the double limit
+// fitted at a tiny scale, where the ruler band's offset alone is worth more than the range,
+// or such a view dragged or zoomed about a distant point) the centre would
+// overflow to an infinity, every later transform would be infinite, and the next zoom would
+// make it undefined (infinity minus infinity); it stops at the largest double instead, where
+// the drag was heading.
+double heldInRange(double value)
+{
+    constexpr double Largest = std::numeric_limits<double>::max();
+    if (value > Largest)
+        return Largest;
+    if (value < -Largest)
+        return -Largest;
+    return value;
 }
 
 } // namespace
@@ -107,8 +124,10 @@ void fitView()
     const double areaX = left + availableWidth / 2.0;
     const double areaY = top + availableHeight / 2.0;
     viewState.scale = scale;
-    viewState.centerX = middleOf(bounds->minX, bounds->maxX) - (areaX - width / 2.0) / scale;
-    viewState.centerY = middleOf(bounds->minY, bounds->maxY) + (areaY - height / 2.0) / scale;
+    const double middleX = middleOf(bounds->minX, bounds->maxX);
+    const double middleY = middleOf(bounds->minY, bounds->maxY);
+    viewState.centerX = heldInRange(middleX - (areaX - width / 2.0) / scale);
+    viewState.centerY = heldInRange(middleY + (areaY - height / 2.0) / scale);
     viewState.autoFit = true;
     redraw();
 }
@@ -130,8 +149,8 @@ void zoomAt(double px, double py, double factor)
         scale = MaxScale;
     viewState.scale = scale;
 
-    viewState.centerX = wx - (px - halfWidth) / scale;
-    viewState.centerY = wy + (py - halfHeight) / scale;
+    viewState.centerX = heldInRange(wx - (px - halfWidth) / scale);
+    viewState.centerY = heldInRange(wy + (py - halfHeight) / scale);
     viewState.autoFit = false;
     redraw();
 }
@@ -140,8 +159,8 @@ void panView(int dx, int dy)
 {
     if (dx == 0 && dy == 0)
         return;
-    viewState.centerX -= dx / viewState.scale;
-    viewState.centerY += dy / viewState.scale;
+    viewState.centerX = heldInRange(viewState.centerX - dx / viewState.scale);
+    viewState.centerY = heldInRange(viewState.centerY + dy / viewState.scale);
     viewState.autoFit = false;
     redraw();
 }

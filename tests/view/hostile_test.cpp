@@ -74,8 +74,8 @@ TEST(HostileFiles, FitZoomPanAndDrawStayDefined)
         for (int i = 0; i < 6; ++i)
             zoomAt(700, 50, ZoomOutStep);
         panView(30, -10);
-        EXPECT_FALSE(std::isnan(viewState.centerX));
-        EXPECT_FALSE(std::isnan(viewState.centerY));
+        EXPECT_TRUE(std::isfinite(viewState.centerX));
+        EXPECT_TRUE(std::isfinite(viewState.centerY));
         settings.inches = 1;
         redraw();
         expectOnlySaneCoordinates();
@@ -127,6 +127,49 @@ TEST(HostileFiles, ClippedEndsStayNearTheCanvasAtAnyDistance)
         zoomAt(viewState.canvasWidth / 2.0, viewState.canvasHeight / 2.0, ZoomStep);
         expectOnlySaneCoordinates();
         surface.calls.clear();
+    }
+}
+
+// A job reaching near the double limit is fitted at a scale of about 1e-305 px per mm, so
+// one drag or one zoom about a distant point moves the centre by more than the double
+// range. The centre must stop at the largest double instead of becoming infinite (nothing
+// drawn) and then undefined at the next zoom (infinity minus infinity).
+TEST(HostileFiles, CentreStaysFiniteWhenADragOrZoomLeavesTheDoubleRange)
+{
+    // A tall job at the far left: the fit shifts the centre left by the ruler band, about
+    // 7e306 mm at this scale, which is past the lowest double.
+    resetWorld();
+    settings.showBed = 1;
+    addMove(-1.79e308, 0.0, -1.79e308, 1.7e308, 500, false);
+    fitView();
+    EXPECT_EQ(viewState.centerX, -std::numeric_limits<double>::max());
+    EXPECT_TRUE(std::isfinite(viewState.centerY));
+
+    resetWorld();
+    settings.showBed = 1;
+    addMove(0.0, -1.5e308, 1.5e308, 0.0, 500, false);
+    fitView();
+    ASSERT_LT(viewState.scale, 1e-300);
+
+    panView(-1000, -1000); // far to the right and down: past +max in x and -max in y
+    EXPECT_EQ(viewState.centerX, std::numeric_limits<double>::max());
+    EXPECT_EQ(viewState.centerY, -std::numeric_limits<double>::max());
+    panView(1, 1); // a drag back moves away from the limit again
+    EXPECT_LT(viewState.centerX, std::numeric_limits<double>::max());
+    EXPECT_GT(viewState.centerY, -std::numeric_limits<double>::max());
+
+    for (const double px : {-640.0, 1920.0}) {
+        SCOPED_TRACE(px);
+        fitView();
+        panView(-1000, -1000);
+        surface.calls.clear();
+        zoomAt(px, px, ZoomOutStep); // the pointer's machine point lies beyond the range
+        EXPECT_TRUE(std::isfinite(viewState.centerX));
+        EXPECT_TRUE(std::isfinite(viewState.centerY));
+        zoomAt(-px, -px, ZoomStep);
+        EXPECT_TRUE(std::isfinite(viewState.centerX));
+        EXPECT_TRUE(std::isfinite(viewState.centerY));
+        expectOnlySaneCoordinates();
     }
 }
 

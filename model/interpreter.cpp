@@ -91,6 +91,31 @@ inline void checkProgress(Progress& progress, std::int64_t offset) {
 constexpr bool WithEndChecks = true;
 constexpr bool UpToLineFeed = false;
 
+// The fraction digits' terms d / 10^k, made once by the same steps the reader defines
+// (the power of ten multiplied up, then one division), so a lookup gives the very bits the
+// division would, without a division per digit, the reader's largest cost.
+constexpr int TabledFractionDigits = 24;
+
+struct FractionTerms {
+    double term[TabledFractionDigits + 1][10];
+    double denominator[TabledFractionDigits + 1];
+};
+
+constexpr FractionTerms makeFractionTerms() {
+    FractionTerms terms{};
+    double denominator = 1.0;
+    for (int k = 1; k <= TabledFractionDigits; ++k) {
+        denominator *= 10.0;
+        terms.denominator[k] = denominator;
+        for (int d = 0; d < 10; ++d)
+            terms.term[k][d] = d / denominator;
+    }
+    return terms;
+}
+
+constexpr FractionTerms fractionTerms = makeFractionTerms();
+static_assert(fractionTerms.term[1][1] == 0.1 && fractionTerms.term[3][7] == 7 / 1000.0);
+
 template <bool CheckEnd>
 inline double readNumber(const unsigned char*& cursor, const unsigned char* end) {
     const auto more = [&] { return !CheckEnd || cursor < end; };
@@ -112,10 +137,20 @@ inline double readNumber(const unsigned char*& cursor, const unsigned char* end)
     if (more() && *cursor == '.') {
         ++cursor;
         // Each fraction digit adds d / 10^k, rounded at every step: no library conversion.
+        int k = 0;
         while (more() && isDigit(*cursor)) {
-            denominator *= 10.0;
-            value = value + (*cursor - '0') / denominator;
+            if (++k > TabledFractionDigits)
+                break;
+            value = value + fractionTerms.term[k][*cursor - '0'];
             ++cursor;
+        }
+        if (k > TabledFractionDigits) {
+            denominator = fractionTerms.denominator[TabledFractionDigits];
+            while (more() && isDigit(*cursor)) {
+                denominator *= 10.0;
+                value = value + (*cursor - '0') / denominator;
+                ++cursor;
+            }
         }
     }
     return negative ? -value : value;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -84,6 +85,47 @@ TEST(ReadWordNumber, ReadsTheNumberAfterALetterAndStopsWhereItEnds) {
     }
     // The digit-by-digit sums really differ from a correctly rounded conversion.
     EXPECT_NE(digitByDigit(0, {1, 5}), 0.15);
+}
+
+// Long fractions, through the standalone reader and through a load, against the digit-by-digit
+// sum: the first two dozen digits take a faster route than the rest, and both must give
+// the same bits as the plain sum at every length.
+TEST(ReadWordNumber, LongFractionsGiveTheDigitByDigitSum) {
+    std::uint32_t state = 12345;
+    const auto nextDigit = [&] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<int>((state >> 24) % 10);
+    };
+    for (int length = 1; length <= 40; ++length) {
+        for (int round = 0; round < 25; ++round) {
+            SCOPED_TRACE(length);
+            // Every third number is tiny (0.000...ddddd), so that even its last digits
+            // count; the last digit is never 0, so the line always moves.
+            const bool tiny = round % 3 == 1;
+            const int whole = tiny ? 0 : nextDigit() * 37;
+            std::string text = std::to_string(whole) + ".";
+            double expected = whole, denominator = 1.0;
+            for (int k = 0; k < length; ++k) {
+                int d = round == 0 ? 9 : nextDigit();
+                if (tiny && k < length - 5)
+                    d = 0;
+                if (k == length - 1 && d == 0)
+                    d = 1;
+                text += static_cast<char>('0' + d);
+                denominator *= 10.0;
+                expected = expected + d / denominator;
+            }
+            const auto* start = reinterpret_cast<const unsigned char*>(text.data());
+            const unsigned char* cursor = start;
+            ASSERT_EQ(readWordNumber(cursor, start + text.size()), expected) << text;
+            ASSERT_EQ(static_cast<std::size_t>(cursor - start), text.size());
+
+            interpretText("G1 X" + text + " Y-" + text + "\n");
+            ASSERT_EQ(toolpath.moveCount, 1) << text;
+            ASSERT_EQ(toolpath.allBounds.maxX, expected) << text;
+            ASSERT_EQ(toolpath.allBounds.minY, -expected) << text;
+        }
+    }
 }
 
 TEST(Interpreter, WordsAndNumbers) {

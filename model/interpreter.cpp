@@ -91,9 +91,9 @@ inline void checkProgress(Progress& progress, std::int64_t offset) {
 constexpr bool WithEndChecks = true;
 constexpr bool UpToLineFeed = false;
 
-// The fraction digits' terms d / 10^k, made once by the same steps the reader defines
-// (the power of ten multiplied up, then one division), so a lookup gives the very bits the
-// division would, without a division per digit, the reader's largest cost.
+// The fraction digits' terms d / 10^k, made at compile time by the same steps the reader
+// defines (the power of ten multiplied up, then one division), so a lookup gives the very
+// bits the division would without paying for a division per digit.
 constexpr int TabledFractionDigits = 24;
 
 struct FractionTerms {
@@ -120,7 +120,6 @@ template <bool CheckEnd>
 inline double readNumber(const unsigned char*& cursor, const unsigned char* end) {
     const auto more = [&] { return !CheckEnd || cursor < end; };
     double value = 0.0;
-    double denominator = 1.0;
     bool negative = false;
     while (more() && (*cursor == ' ' || *cursor == '\t'))
         ++cursor;
@@ -145,7 +144,7 @@ inline double readNumber(const unsigned char*& cursor, const unsigned char* end)
             ++cursor;
         }
         if (k > TabledFractionDigits) {
-            denominator = fractionTerms.denominator[TabledFractionDigits];
+            double denominator = fractionTerms.denominator[TabledFractionDigits];
             while (more() && isDigit(*cursor)) {
                 denominator *= 10.0;
                 value = value + (*cursor - '0') / denominator;

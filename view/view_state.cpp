@@ -39,10 +39,10 @@ double middleOf(double low, double high)
 
 // A centre coordinate held to the double range. Far enough out (a job near the double limit
 // fitted at a tiny scale, where the ruler band's offset alone is worth more than the range,
-// or such a view dragged or zoomed about a distant point) the centre would
-// overflow to an infinity, every later transform would be infinite, and the next zoom would
-// make it undefined (infinity minus infinity); it stops at the largest double instead, where
-// the drag was heading.
+// or such a view dragged or zoomed about a distant point) the centre would overflow to an
+// infinity: every later transform would be infinite, and the next zoom would make it
+// undefined (infinity minus infinity). It stops at the largest double instead, where the
+// drag was heading.
 double heldInRange(double value)
 {
     constexpr double Largest = std::numeric_limits<double>::max();

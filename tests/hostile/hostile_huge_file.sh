@@ -65,6 +65,17 @@ wait_change() {
   done
 }
 
+# expect_change WHAT BEFORE AFTER: WHAT is seen as a changed canvas within the wait limit.
+expect_change() {
+  local seconds
+  if seconds=$(wait_change "$2" "$3"); then
+    echo "note: $1 after $seconds s"
+    check "$1" true
+  else
+    fail "$1: no change within $wait_limit s"
+  fi
+}
+
 # ---- the generator counts moves as the interpreter does (checked on a small file) ----
 mkdir -p "$work/huge"
 small_moves=$("$make_raster" "$work/huge/small.gcode" 1000000)
@@ -153,12 +164,7 @@ if [[ "$loaded" == 1 ]]; then
   shot huge-3-drawn
 
   click 138 17 # "+"
-  if seconds=$(wait_change huge-3-drawn huge-4-zoomed); then
-    echo "note: \"+\" changed the picture after $seconds s"
-    check "\"+\" changes the picture" true
-  else
-    fail "\"+\" did not change the picture within $wait_limit s"
-  fi
+  expect_change "\"+\" changes the picture" huge-3-drawn huge-4-zoomed
   shot huge-4-zoomed
 
   # A drag with the left button: the picture follows the pointer, then is drawn anew.
@@ -169,20 +175,10 @@ if [[ "$loaded" == 1 ]]; then
     sleep 0.05
   done
   xdotool mouseup 1
-  if seconds=$(wait_change huge-4-zoomed huge-5-dragged); then
-    echo "note: the drag moved the picture after $seconds s"
-    check "a drag moves the picture" true
-  else
-    fail "a drag did not move the picture within $wait_limit s"
-  fi
+  expect_change "a drag moves the picture" huge-4-zoomed huge-5-dragged
   shot huge-5-dragged
   # The moved frame leaves a strip without drawing; the render at the new place fills it.
-  if seconds=$(wait_change huge-5-dragged huge-6-panned); then
-    echo "note: the view was drawn at its new place after $seconds s more"
-    check "the drag pans the view (drawn anew at the new place)" true
-  else
-    fail "the view was not drawn anew within $wait_limit s of the drag"
-  fi
+  expect_change "the drag pans the view (drawn anew at the new place)" huge-5-dragged huge-6-panned
   shot huge-6-panned
 fi
 

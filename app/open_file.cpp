@@ -25,7 +25,8 @@ constexpr int GcodeFilterIndex = 0; // the dialog starts on the G-code filter
 std::string openDialogPattern()
 {
     return std::string("G-code (*.gc, *.gcode)|*.gc;*.gcode|") +
-           tr("Todos los ficheros", "All files") + " (*.*)|*.*";
+           tr("Todos los ficheros", "All files") + " (*.*)|*.*|" +
+           tr("Programas CNC", "CNC programs") + " (*.nc, *.ngc, *.tap, *.cnc)|*.nc;*.ngc;*.tap;*.cnc";
 }
 
 void openFile(const std::string& path)

@@ -378,7 +378,8 @@ TEST(MainLoop, OpensOnlyTheFirstDroppedFileAndShowsFailures)
     dispatch(dropOf(StatusText, first));
     dispatch(dropOf(Canvas, ""));
     EXPECT_EQ(lastFilePath, empty);
-    EXPECT_EQ(openDialogPattern(), "G-code (*.gc, *.gcode)|*.gc;*.gcode|All files (*.*)|*.*");
+    EXPECT_EQ(openDialogPattern(), "G-code (*.gc, *.gcode)|*.gc;*.gcode|All files (*.*)|*.*|"
+                                   "CNC programs (*.nc, *.ngc, *.tap, *.cnc)|*.nc;*.ngc;*.tap;*.cnc");
 }
 
 TEST(MainLoop, BurstOfSizeEventsRendersOnce)

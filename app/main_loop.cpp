@@ -34,6 +34,13 @@ namespace {
 constexpr double StartMaxPower = 1000.0; // S value shown as full black before a file is read
 constexpr int AnyNumber = -1;            // a dispatch row that matches every number
 
+// Where the pointer was last seen over the canvas, for the pointer text.
+struct PointerOverCanvas {
+    bool inside = false;
+    int x = 0, y = 0; // canvas device pixels
+};
+PointerOverCanvas pointer;
+
 inline bool hasMoves() { return toolpath.moveCount > 0; }
 
 // The pointer's offset from the drag start; pointer positions far outside the canvas
@@ -134,10 +141,26 @@ void onInchesCheck()
 
 // ---- canvas events ----
 
-void onMouseEnter() { focusControl(Canvas); } // the wheel reaches only the focused control
+// The pointer as the canvas event reports it; a drag pulls the drawing along, so the
+// point under the pointer is the one under the drag's start until the button goes up.
+void notePointer()
+{
+    pointer.inside = true;
+    pointer.x = eventPointerX(Canvas);
+    pointer.y = eventPointerY(Canvas);
+}
+
+void onMouseEnter()
+{
+    notePointer();
+    focusControl(Canvas); // the wheel reaches only the focused control
+}
+
+void onMouseLeave() { pointer.inside = false; }
 
 void onLeftButtonDown()
 {
+    notePointer();
     focusControl(Canvas);
     if (!hasMoves())
         return;
@@ -150,6 +173,7 @@ void onLeftButtonDown()
 
 void onMouseMove()
 {
+    notePointer();
     if (!dragActive)
         return;
     dragDX = offsetBetween(eventPointerX(Canvas), dragStartX);
@@ -159,6 +183,7 @@ void onMouseMove()
 
 void onLeftButtonUp()
 {
+    notePointer();
     if (!dragActive)
         return;
     dragActive = false;
@@ -169,6 +194,7 @@ void onLeftButtonUp()
 
 void onWheel()
 {
+    notePointer();
     const int notches = eventWheelNotches(Canvas);
     if (notches != 0)
         zoomAt(eventPointerX(Canvas), eventPointerY(Canvas), std::pow(ZoomStep, notches));
@@ -180,8 +206,8 @@ struct CanvasRow {
 };
 
 constexpr CanvasRow CanvasTable[] = {
-    {MouseEnter, onMouseEnter}, {LeftButtonDown, onLeftButtonDown}, {MouseMove, onMouseMove},
-    {LeftButtonUp, onLeftButtonUp}, {Wheel, onWheel},
+    {MouseEnter, onMouseEnter}, {MouseLeave, onMouseLeave}, {LeftButtonDown, onLeftButtonDown},
+    {MouseMove, onMouseMove},   {LeftButtonUp, onLeftButtonUp}, {Wheel, onWheel},
 };
 
 void onCanvasEvent()
@@ -243,6 +269,18 @@ void setDefaults()
     resizeTimerArmed = false;
     dragActive = false;
     dragStartX = dragStartY = dragDX = dragDY = 0;
+    pointer = {};
+}
+
+// The pointer text follows every event: a move, a zoom under a still pointer, a new file,
+// the unit. During a drag the drawing moves with the pointer, so the point under it is
+// the one under the drag's start.
+void showPointerPosition()
+{
+    if (dragActive)
+        updatePointerText(pointer.inside, dragStartX, dragStartY);
+    else
+        updatePointerText(pointer.inside, pointer.x, pointer.y);
 }
 
 } // namespace
@@ -273,9 +311,11 @@ void dispatchEvent(int kind)
     for (const DispatchRow& row : DispatchTable) {
         if (row.kind == kind && (row.number == AnyNumber || row.number == number)) {
             row.action();
-            return;
+            break;
         }
     }
+    if (kind != NoEvent && kind < SystemMessage)
+        showPointerPosition();
 }
 
 int runApplication(int argc, char** argv)

@@ -9,6 +9,7 @@ set(PLATFORM_QT_SOURCES
   platform/event_queue.cpp
   platform/key_codes.cpp
   platform/language_ids.cpp
+  platform/status_area.cpp
   platform/toolkit.cpp
   platform/window_widget.cpp
 )

@@ -2,11 +2,13 @@
 // view or the file opener, and shuts down when the window is closed.
 #include "app/main_loop.h"
 
+#include "app/follow_file.h"
 #include "app/main_window.h"
 #include "app/open_file.h"
 #include "app/settings_file.h"
 #include "model/toolpath.h"
 #include "platform/desktop.h"
+#include "platform/file_watch.h"
 #include "platform/numtext.h"
 #include "platform/toolkit.h"
 #include "view/colour_scheme.h"
@@ -232,9 +234,12 @@ constexpr DispatchRow DispatchTable[] = {
     {MoveEvent, AnyNumber, rememberGeometry},
     {SizeEvent, AnyNumber, onSize},
     {TimerEvent, ResizeTimer, onResizeTimer},
+    {TimerEvent, FollowTimer, onFollowTimer},
+    {FileChangedEvent, AnyNumber, onFollowedFileChanged},
     {ShortcutEvent, ZoomInCommand, onZoomIn},
     {ShortcutEvent, ZoomOutCommand, onZoomOut},
     {ShortcutEvent, FitCommand, fitIfMoves},
+    {ShortcutEvent, ReloadCommand, reloadFollowedFile},
     {DropEvent, Canvas, onDrop},
     {ControlEvent, DonateButton, onDonate},
     {ControlEvent, OpenButton, openFileFromDialog},
@@ -336,6 +341,7 @@ int runApplication(int argc, char** argv)
         openFile(argument(0));
     while (!quitRequested)
         dispatchEvent(waitEvent());
+    watchFile(""); // no news of the file may arrive once the window is gone
     shutdownToolkit();
     return 0;
 }

@@ -88,6 +88,7 @@ constexpr ShortcutRow Shortcuts[] = {
     {KeyMainMinus, CtrlModifier, ZoomOutCommand},
     {KeyPad0, CtrlModifier, FitCommand},
     {KeyMain0, CtrlModifier, FitCommand},
+    {KeyF5, 0, ReloadCommand},
 };
 
 constexpr const char* FontFace = "Segoe UI";

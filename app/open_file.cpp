@@ -2,6 +2,7 @@
 // up to date: title, view, canvas message and status line.
 #include "app/open_file.h"
 
+#include "app/follow_file.h"
 #include "app/main_window.h"
 #include "model/interpreter.h"
 #include "model/toolpath.h"
@@ -36,6 +37,7 @@ void openFile(const std::string& path)
     setControlText(StatusText, "");
     if (loadGcodeFile(path)) {
         lastFilePath = path;
+        followFile(path);
         setWindowTitle(mainWindow, std::string(WindowTitle) + " - " + filePart(path));
         if (toolpath.moveCount == 0) {
             canvasMessage = tr("El fichero no contiene movimientos.", "The file contains no moves.");
@@ -46,6 +48,7 @@ void openFile(const std::string& path)
     } else {
         // The old drawing must not stay on screen as if it belonged to this file.
         toolpath.moveCount = 0;
+        followFile(""); // nothing of that file is shown, so there is nothing to follow
         setWindowTitle(mainWindow, WindowTitle);
         canvasMessage = tr("No se ha podido abrir ", "Could not open ") + filePart(path);
         redraw();

@@ -12,5 +12,7 @@ set(PLATFORM_QT_SOURCES
   platform/language_ids.cpp
   platform/status_area.cpp
   platform/toolkit.cpp
+  platform/toolkit_controls.cpp
+  platform/toolkit_windows.cpp
   platform/window_widget.cpp
 )

@@ -14,10 +14,12 @@ test_deadline=160 # below the ctest time limit of 180 s
 # shellcheck source=x_session.sh
 source "$source_dir/tests/app/x_session.sh"
 
-# Pixels in the hint grey of the light scheme; other text on the canvas (ruler labels)
-# is darker, grid lines lighter.
+# Pixels near the hint grey of the light scheme in a band across the middle of the canvas,
+# where the hint stands; the travel moves of the file run along the canvas edges, and the
+# dotted grid is lighter.
 hint_pixels() {
-  python3 "$helper" colour "$work/$1.xwd" 120 120 120 "$wx" "$(canvas_y)" "$ww" "$(canvas_h)"
+  python3 "$helper" colour "$work/$1.xwd" 120 120 120 25 $((wx + ww / 2 - 300)) \
+    $(($(canvas_y) + $(canvas_h) / 2 - 30)) 600 60
 }
 # Dark pixels of the pointer text at the right end of the status area, and of the rest.
 pointer_ink() { python3 "$helper" dark "$work/$1.xwd" $((wx + ww - 236)) $((wy + wh - 21)) 230 20; }

@@ -138,19 +138,6 @@ TEST(PointerText, MachinePointUnderThePointerInBothUnits)
     canvasToMachine(440.5, 280.0, x, y);
     EXPECT_DOUBLE_EQ(x, 20.0);
     EXPECT_DOUBLE_EQ(y, 25.0);
-
-    // The label shows the point while the pointer is inside, in the unit of the option,
-    // and is cleared when it leaves or nothing is loaded; the canvas is never drawn.
-    settings.inches = 1;
-    updatePointerText(true, 441, 280);
-    EXPECT_EQ(surface.pointerText, "X 0.792   Y 0.984 in");
-    updatePointerText(false, 441, 280);
-    EXPECT_EQ(surface.pointerText, "");
-    updatePointerText(true, 441, 280);
-    clearToolpath();
-    updatePointerText(true, 441, 280);
-    EXPECT_EQ(surface.pointerText, "");
-    EXPECT_TRUE(surface.calls.empty());
 }
 
 } // namespace

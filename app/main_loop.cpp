@@ -2,11 +2,13 @@
 // view or the file opener, and shuts down when the window is closed.
 #include "app/main_loop.h"
 
+#include "app/follow_file.h"
 #include "app/main_window.h"
 #include "app/open_file.h"
 #include "app/settings_file.h"
 #include "model/toolpath.h"
 #include "platform/desktop.h"
+#include "platform/file_watch.h"
 #include "platform/numtext.h"
 #include "platform/toolkit.h"
 #include "view/colour_scheme.h"
@@ -33,6 +35,13 @@ namespace {
 
 constexpr double StartMaxPower = 1000.0; // S value shown as full black before a file is read
 constexpr int AnyNumber = -1;            // a dispatch row that matches every number
+
+// Where the pointer was last seen over the canvas, for the pointer text.
+struct PointerOverCanvas {
+    bool inside = false;
+    int x = 0, y = 0; // canvas device pixels
+};
+PointerOverCanvas pointer;
 
 inline bool hasMoves() { return toolpath.moveCount > 0; }
 
@@ -134,10 +143,26 @@ void onInchesCheck()
 
 // ---- canvas events ----
 
-void onMouseEnter() { focusControl(Canvas); } // the wheel reaches only the focused control
+// The pointer as the canvas event reports it; a drag pulls the drawing along, so the
+// point under the pointer is the one under the drag's start until the button goes up.
+void notePointer()
+{
+    pointer.inside = true;
+    pointer.x = eventPointerX(Canvas);
+    pointer.y = eventPointerY(Canvas);
+}
+
+void onMouseEnter()
+{
+    notePointer();
+    focusControl(Canvas); // the wheel reaches only the focused control
+}
+
+void onMouseLeave() { pointer.inside = false; }
 
 void onLeftButtonDown()
 {
+    notePointer();
     focusControl(Canvas);
     if (!hasMoves())
         return;
@@ -150,6 +175,7 @@ void onLeftButtonDown()
 
 void onMouseMove()
 {
+    notePointer();
     if (!dragActive)
         return;
     dragDX = offsetBetween(eventPointerX(Canvas), dragStartX);
@@ -159,6 +185,7 @@ void onMouseMove()
 
 void onLeftButtonUp()
 {
+    notePointer();
     if (!dragActive)
         return;
     dragActive = false;
@@ -169,6 +196,7 @@ void onLeftButtonUp()
 
 void onWheel()
 {
+    notePointer();
     const int notches = eventWheelNotches(Canvas);
     if (notches != 0)
         zoomAt(eventPointerX(Canvas), eventPointerY(Canvas), std::pow(ZoomStep, notches));
@@ -180,8 +208,8 @@ struct CanvasRow {
 };
 
 constexpr CanvasRow CanvasTable[] = {
-    {MouseEnter, onMouseEnter}, {LeftButtonDown, onLeftButtonDown}, {MouseMove, onMouseMove},
-    {LeftButtonUp, onLeftButtonUp}, {Wheel, onWheel},
+    {MouseEnter, onMouseEnter}, {MouseLeave, onMouseLeave}, {LeftButtonDown, onLeftButtonDown},
+    {MouseMove, onMouseMove},   {LeftButtonUp, onLeftButtonUp}, {Wheel, onWheel},
 };
 
 void onCanvasEvent()
@@ -206,9 +234,12 @@ constexpr DispatchRow DispatchTable[] = {
     {MoveEvent, AnyNumber, rememberGeometry},
     {SizeEvent, AnyNumber, onSize},
     {TimerEvent, ResizeTimer, onResizeTimer},
+    {TimerEvent, FollowTimer, onFollowTimer},
+    {FileChangedEvent, AnyNumber, onFollowedFileChanged},
     {ShortcutEvent, ZoomInCommand, onZoomIn},
     {ShortcutEvent, ZoomOutCommand, onZoomOut},
     {ShortcutEvent, FitCommand, fitIfMoves},
+    {ShortcutEvent, ReloadCommand, reloadFollowedFile},
     {DropEvent, Canvas, onDrop},
     {ControlEvent, DonateButton, onDonate},
     {ControlEvent, OpenButton, openFileFromDialog},
@@ -243,6 +274,18 @@ void setDefaults()
     resizeTimerArmed = false;
     dragActive = false;
     dragStartX = dragStartY = dragDX = dragDY = 0;
+    pointer = {};
+}
+
+// The pointer text follows every event: a move, a zoom under a still pointer, a new file,
+// the unit. During a drag the drawing moves with the pointer, so the point under it is
+// the one under the drag's start.
+void showPointerPosition()
+{
+    if (dragActive)
+        updatePointerText(pointer.inside, dragStartX, dragStartY);
+    else
+        updatePointerText(pointer.inside, pointer.x, pointer.y);
 }
 
 } // namespace
@@ -273,9 +316,11 @@ void dispatchEvent(int kind)
     for (const DispatchRow& row : DispatchTable) {
         if (row.kind == kind && (row.number == AnyNumber || row.number == number)) {
             row.action();
-            return;
+            break;
         }
     }
+    if (kind != NoEvent && kind < SystemMessage)
+        showPointerPosition();
 }
 
 int runApplication(int argc, char** argv)
@@ -296,6 +341,7 @@ int runApplication(int argc, char** argv)
         openFile(argument(0));
     while (!quitRequested)
         dispatchEvent(waitEvent());
+    watchFile(""); // no news of the file may arrive once the window is gone
     shutdownToolkit();
     return 0;
 }

@@ -12,7 +12,12 @@ extern int mainWindow; // window number from the toolkit; 0 until createMainWind
 constexpr const char* WindowTitle = "Tolvan G-code 1.01";
 
 // Commands the keyboard shortcuts of the main window raise.
-enum ShortcutCommand : int { ZoomInCommand = 0, ZoomOutCommand = 1, FitCommand = 2 };
+enum ShortcutCommand : int {
+    ZoomInCommand = 0,
+    ZoomOutCommand = 1,
+    FitCommand = 2,
+    ReloadCommand = 3, // F5: load the shown file again
+};
 
 // A desktop (monitor) in layout units.
 struct DesktopArea {
@@ -50,6 +55,7 @@ void recordMaximizedStart(Settings& target, const WindowPlan& plan, const Deskto
 // Places of the controls that follow the client size.
 ControlBox canvasBox(int clientWidth, int clientHeight);
 ControlBox statusBox(int clientWidth, int clientHeight);
+ControlBox pointerBox(int clientWidth, int clientHeight); // right end of the status area
 ControlBox donateBox(int clientWidth);
 
 // true for a Windows language identifier whose primary language is Spanish (any region).

@@ -2,6 +2,7 @@
 // up to date: title, view, canvas message and status line.
 #include "app/open_file.h"
 
+#include "app/follow_file.h"
 #include "app/main_window.h"
 #include "model/interpreter.h"
 #include "model/toolpath.h"
@@ -25,7 +26,8 @@ constexpr int GcodeFilterIndex = 0; // the dialog starts on the G-code filter
 std::string openDialogPattern()
 {
     return std::string("G-code (*.gc, *.gcode)|*.gc;*.gcode|") +
-           tr("Todos los ficheros", "All files") + " (*.*)|*.*";
+           tr("Todos los ficheros", "All files") + " (*.*)|*.*|" +
+           tr("Programas CNC", "CNC programs") + " (*.nc, *.ngc, *.tap, *.cnc)|*.nc;*.ngc;*.tap;*.cnc";
 }
 
 void openFile(const std::string& path)
@@ -35,6 +37,7 @@ void openFile(const std::string& path)
     setControlText(StatusText, "");
     if (loadGcodeFile(path)) {
         lastFilePath = path;
+        followFile(path);
         setWindowTitle(mainWindow, std::string(WindowTitle) + " - " + filePart(path));
         if (toolpath.moveCount == 0) {
             canvasMessage = tr("El fichero no contiene movimientos.", "The file contains no moves.");
@@ -45,6 +48,7 @@ void openFile(const std::string& path)
     } else {
         // The old drawing must not stay on screen as if it belonged to this file.
         toolpath.moveCount = 0;
+        followFile(""); // nothing of that file is shown, so there is nothing to follow
         setWindowTitle(mainWindow, WindowTitle);
         canvasMessage = tr("No se ha podido abrir ", "Could not open ") + filePart(path);
         redraw();

@@ -6,7 +6,7 @@
 
 extern std::string lastFilePath; // last file read successfully; "" before the first
 
-// The open-file dialog's filters: G-code files first, then every file.
+// The open-file dialog's filters: G-code files first, then every file, then CNC programs.
 std::string openDialogPattern();
 
 // Loads the file and shows the result; an empty path does nothing.

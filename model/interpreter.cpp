@@ -246,17 +246,18 @@ inline void scanLine(const unsigned char*& cursor, const unsigned char* end, Mod
     }
 }
 
-// Reads the whole of `size` bytes (fewer if the file shrinks) into `buffer`.
-void readAll(int fd, unsigned char* buffer, std::size_t size) {
+// Reads the whole of `size` bytes (fewer if the file shrinks) into `buffer`; the count read.
+std::size_t readAll(int fd, unsigned char* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t got = read(fd, buffer + done, size - done);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
-            return; // the rest of the buffer stays zero
+            return done; // the rest of the buffer stays zero
         done += static_cast<std::size_t>(got);
     }
+    return done;
 }
 
 } // namespace
@@ -291,28 +292,54 @@ void interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::st
     endOfLoadStep();
 }
 
-bool loadGcodeFile(const std::string& path) {
+namespace {
+
+// One read of a file into memory, then the toolpath. A file that must be whole (a reload)
+// is refused before the toolpath is touched when it is empty or changed during the read.
+ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole) {
     const std::string name = filePart(path);
     // Non-blocking so that a FIFO or device cannot hang the open; only regular files load.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return errno == ENOENT || errno == ENOTDIR ? ReloadResult::Gone : ReloadResult::Unreadable;
     struct stat status;
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
         status.st_size > LargestFileSize) {
         close(fd);
-        return false;
+        return ReloadResult::Unreadable;
+    }
+    if (mustBeWhole && status.st_size == 0) {
+        close(fd); // a writer that truncated the file has not written it yet
+        return ReloadResult::CutShort;
     }
     const std::size_t size = static_cast<std::size_t>(status.st_size);
     // Zero-filled: a file that shrinks while it is read leaves zeros, skipped like noise.
     auto* buffer = static_cast<unsigned char*>(std::calloc(size + 2, 1));
     if (buffer == nullptr) {
         close(fd);
-        return false;
+        return ReloadResult::Unreadable;
     }
-    readAll(fd, buffer, size);
+    const std::size_t got = readAll(fd, buffer, size);
+    struct stat after;
+    const bool changed = fstat(fd, &after) != 0 || after.st_size != status.st_size ||
+                         after.st_mtim.tv_sec != status.st_mtim.tv_sec ||
+                         after.st_mtim.tv_nsec != status.st_mtim.tv_nsec;
     close(fd);
+    if (mustBeWhole && (got != size || changed)) {
+        std::free(buffer);
+        return ReloadResult::CutShort;
+    }
     interpretGcodeBuffer(buffer, size, name);
     std::free(buffer);
-    return true;
+    return ReloadResult::Loaded;
+}
+
+} // namespace
+
+bool loadGcodeFile(const std::string& path) {
+    return readAndInterpret(path, false) == ReloadResult::Loaded;
+}
+
+ReloadResult reloadGcodeFile(const std::string& path) {
+    return readAndInterpret(path, true);
 }

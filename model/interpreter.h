@@ -9,6 +9,18 @@
 // larger, or no buffer can be had. On false the toolpath is untouched.
 bool loadGcodeFile(const std::string& path);
 
+// How a second load of a file that is already shown ended.
+enum class ReloadResult {
+    Loaded,     // read whole and interpreted into the toolpath
+    Gone,       // nothing is there any more
+    Unreadable, // there, but it cannot be opened or read (as loadGcodeFile's false)
+    CutShort,   // empty, or its size or time changed while it was read: still being written
+};
+
+// Reads the file like loadGcodeFile, but replaces the toolpath only with a file that was
+// read whole; on every result but Loaded the toolpath is untouched.
+ReloadResult reloadGcodeFile(const std::string& path);
+
 // Interprets `size` bytes already in memory exactly as a file load does after reading.
 // `buffer` must hold size + 2 bytes, the last two free (they receive the added line feed
 // and a zero). `name` is shown by the loading progress.

@@ -24,6 +24,7 @@ enum EventKind : int {
     MinimizeEvent = 10,
     MaximizeEvent = 11,
     RestoreEvent = 12,
+    FileChangedEvent = 13, // the watched file changed on disk (file_watch.h)
     SystemMessage = 100,
 };
 
@@ -67,6 +68,7 @@ enum KeyCode : int {
     KeyPad0 = 0x60,      // keypad 0
     KeyMainPlus = 0xBB,  // the main keyboard's "=/+" key
     KeyMainMinus = 0xBD, // the main keyboard's "-" key
+    KeyF5 = 0x74,
     KeyOther = 0xFFFF,   // any key the layer has no code for
 };
 

@@ -4,8 +4,10 @@
 
 #include "model/toolpath.h"
 #include "platform/drawing.h"
+#include "platform/numtext.h"
 #include "view/colour_scheme.h"
 #include "view/controls.h"
+#include "view/language.h"
 #include "view/rulers.h"
 #include "view/settings.h"
 #include "view/view_state.h"
@@ -169,6 +171,30 @@ void paintCanvasMessage(int width, int height)
     endRaster();
 }
 
+// Why a loaded file shows an empty bed: every move is a travel move and those are hidden.
+// Two lines, so that even the Spanish text fits the narrowest canvas.
+void paintNothingDrawnHint(int width, int height)
+{
+    const std::int64_t count = toolpath.moveCount;
+    const std::string moves =
+        formatInteger(count) + (count == 1 ? tr(" movimiento", " move") : tr(" movimientos", " moves"));
+    const std::string lines[] = {
+        tr("Este fichero solo tiene movimientos en vac\u00edo (movimientos sin potencia): ",
+           "This file has only travel moves (moves without power): ") + moves + ".",
+        tr("Marca \"Movimientos en vac\u00edo\" para verlos.", "Tick \"Travel moves\" to show them."),
+    };
+    if (!beginImageRaster(FrameImageSlot))
+        return;
+    rasterMode(RasterTransparentText);
+    const int lineHeight = rasterTextHeight(lines[0]);
+    int top = (height - 2 * lineHeight) / 2;
+    for (const std::string& line : lines) {
+        rasterText((width - rasterTextWidth(line)) / 2, top, line, colourScheme.hintText);
+        top += lineHeight;
+    }
+    endRaster();
+}
+
 } // namespace
 
 void redraw()
@@ -209,6 +235,9 @@ void redraw()
             drawRulers(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
         endVector();
     }
+    // Moves are loaded but the options draw none of them: say why the bed is empty.
+    if (!settings.showTravel && !toolpath.cutBounds.valid)
+        paintNothingDrawnHint(width, height);
     presentShifted(0, 0);
 }
 

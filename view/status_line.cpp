@@ -7,8 +7,11 @@
 #include "view/controls.h"
 #include "view/language.h"
 #include "view/settings.h"
+#include "view/view_state.h"
 
 #include <cstdint>
+
+std::string statusNotice;
 
 namespace {
 
@@ -30,6 +33,20 @@ constexpr StatusTexts EnglishTexts{"Estimated time: ", "Bounds:", "Size: "};
 constexpr const char* Arrow = " \u2192 ";  // between a minimum and a maximum
 constexpr const char* Times = " \u00d7 ";  // between width and height
 constexpr const char* PartGap = "        "; // eight blanks between the three parts
+
+// How lengths are shown: millimetres with two decimals or inches with three.
+struct LengthUnit {
+    double mmPerUnit;
+    int decimals;
+    const char* suffix;
+};
+constexpr LengthUnit Millimetres{1.0, MmDecimals, " mm"};
+constexpr LengthUnit Inches{MmPerInch, InchDecimals, " in"};
+
+std::string lengthText(double mm, const LengthUnit& unit)
+{
+    return formatFixed(mm / unit.mmPerUnit, unit.decimals);
+}
 
 // Hours without leading zeros, then minutes and seconds as two digits each.
 std::string clockText(std::int64_t seconds)
@@ -58,18 +75,40 @@ std::string composeStatusLine(bool spanish, bool inches)
     std::string text = texts.time + minutes + " min (" + clockText(seconds) + ")" + PartGap;
 
     const Bounds& b = toolpath.cutBounds.valid ? toolpath.cutBounds : toolpath.allBounds;
-    const double unit = inches ? MmPerInch : 1.0;
-    const int decimals = inches ? InchDecimals : MmDecimals;
-    auto length = [&](double mm) { return formatFixed(mm / unit, decimals); };
+    const LengthUnit& unit = inches ? Inches : Millimetres;
+    auto length = [&unit](double mm) { return lengthText(mm, unit); };
     text += texts.bounds;
     text += "  X " + length(b.minX) + Arrow + length(b.maxX);
     text += "   Y " + length(b.minY) + Arrow + length(b.maxY) + PartGap;
     text += texts.size + length(b.maxX - b.minX) + Times + length(b.maxY - b.minY);
-    text += inches ? " in" : " mm";
+    text += unit.suffix;
     return text;
 }
 
 void updateStatusLine()
 {
-    setControlText(StatusText, composeStatusLine(uiSpanish, settings.inches != 0));
+    std::string text = composeStatusLine(uiSpanish, settings.inches != 0);
+    if (!statusNotice.empty())
+        text = text.empty() ? statusNotice : statusNotice + PartGap + text;
+    setControlText(StatusText, text);
+}
+
+std::string composePointerText(double x, double y, bool inches)
+{
+    const LengthUnit& unit = inches ? Inches : Millimetres;
+    return "X " + lengthText(x, unit) + "   Y " + lengthText(y, unit) + unit.suffix;
+}
+
+void updatePointerText(bool inside, int px, int py)
+{
+    std::string text;
+    if (inside && toolpath.moveCount > 0) {
+        double x = 0.0;
+        double y = 0.0;
+        canvasToMachine(px, py, x, y);
+        text = composePointerText(x, y, settings.inches != 0);
+    }
+    // Only the label changes: a pointer move never costs a redraw.
+    if (text != controlText(PointerText))
+        setControlText(PointerText, text);
 }

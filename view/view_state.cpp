@@ -61,6 +61,12 @@ void machineToCanvas(double x, double y, double& canvasX, double& canvasY)
     canvasY = viewState.canvasHeight / 2.0 - (y - viewState.centerY) * viewState.scale;
 }
 
+void canvasToMachine(double canvasX, double canvasY, double& x, double& y)
+{
+    x = viewState.centerX + (canvasX - viewState.canvasWidth / 2.0) / viewState.scale;
+    y = viewState.centerY - (canvasY - viewState.canvasHeight / 2.0) / viewState.scale;
+}
+
 void refreshCanvasMetrics()
 {
     if (beginCanvasRaster(Canvas)) {

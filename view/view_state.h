@@ -21,6 +21,9 @@ constexpr double MaxScale = 5000.0;  // pixels per mm
 // Machine millimetres to canvas device pixels (no rounding).
 void machineToCanvas(double x, double y, double& canvasX, double& canvasY);
 
+// Canvas device pixels to machine millimetres: the inverse of machineToCanvas.
+void canvasToMachine(double canvasX, double canvasY, double& x, double& y);
+
 // Reads the canvas size and display scale into the view state.
 void refreshCanvasMetrics();
 

@@ -16,4 +16,8 @@ if(TARGET tolvan-gcode)
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end.sh $<TARGET_FILE:tolvan-gcode>
             ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/e2e-shots)
   set_tests_properties(app_end_to_end PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
+  add_test(NAME app_follow_file
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/follow_file.sh $<TARGET_FILE:tolvan-gcode>
+            ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/follow-shots)
+  set_tests_properties(app_follow_file PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
 endif()

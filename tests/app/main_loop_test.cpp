@@ -378,7 +378,8 @@ TEST(MainLoop, OpensOnlyTheFirstDroppedFileAndShowsFailures)
     dispatch(dropOf(StatusText, first));
     dispatch(dropOf(Canvas, ""));
     EXPECT_EQ(lastFilePath, empty);
-    EXPECT_EQ(openDialogPattern(), "G-code (*.gc, *.gcode)|*.gc;*.gcode|All files (*.*)|*.*");
+    EXPECT_EQ(openDialogPattern(), "G-code (*.gc, *.gcode)|*.gc;*.gcode|All files (*.*)|*.*|"
+                                   "CNC programs (*.nc, *.ngc, *.tap, *.cnc)|*.nc;*.ngc;*.tap;*.cnc");
 }
 
 TEST(MainLoop, BurstOfSizeEventsRendersOnce)
@@ -417,4 +418,64 @@ TEST(MainLoop, CloseSavesTheSettingsAndEndsTheLoop)
     EXPECT_EQ(lines, 13);
     quitRequested = false;
     settings.inches = 0;
+}
+
+TEST(MainLoop, F5ReloadsTheShownFileAndAFailedReloadKeepsTheDrawing)
+{
+    const fs::path job = configFolder / "job.gcode";
+    openFile(writeFile(job, "G1 S800 X40 Y25\nX0\n"));
+    ASSERT_EQ(toolpath.moveCount, 2);
+    auto reload = [] { dispatch(makeEvent(ShortcutEvent, ReloadCommand)); };
+
+    // After a zoom the new version keeps the view; once fitted, it is fitted again.
+    click(ZoomInButton);
+    const double zoomed = viewState.scale, centerX = viewState.centerX;
+    writeFile(job, "G1 S800 X80 Y50\nX0\nY0\n");
+    reload();
+    EXPECT_EQ(toolpath.moveCount, 3);
+    EXPECT_EQ(viewState.scale, zoomed);
+    EXPECT_EQ(viewState.centerX, centerX);
+    EXPECT_FALSE(viewState.autoFit);
+    click(FitButton);
+    const double fitted = viewState.scale;
+    writeFile(job, "G1 S800 X40 Y25\n");
+    reload();
+    EXPECT_TRUE(viewState.autoFit);
+    EXPECT_NE(viewState.scale, fitted);
+
+    // Gone, then emptied by a writer: the drawing stays and the status line says why.
+    for (const char* reason : {"(gone)", "(empty or still being written)"}) {
+        SCOPED_TRACE(reason);
+        if (fs::exists(job))
+            fs::remove(job);
+        else
+            writeFile(job, "");
+        reload();
+        EXPECT_EQ(toolpath.moveCount, 1);
+        EXPECT_EQ(controlText(StatusText).rfind(std::string("Could not reload job.gcode ") + reason, 0), 0u)
+            << controlText(StatusText);
+        EXPECT_EQ(windowTitle(mainWindow), "Tolvan G-code 1.01 - job.gcode");
+    }
+    writeFile(job, "G1 S800 X10 Y10\nX0\n");
+    reload();
+    EXPECT_EQ(toolpath.moveCount, 2);
+    EXPECT_EQ(controlText(StatusText), composeStatusLine(false, false));
+}
+
+TEST(MainLoop, PointerTextShowsWhileThePointerIsOverTheCanvas)
+{
+    loadFShape();
+    settings.inches = 0;
+    const std::size_t width = viewState.canvasWidth, height = viewState.canvasHeight;
+    canvasEvent(MouseEnter, static_cast<int>(width / 2), static_cast<int>(height / 2));
+    double x = 0.0, y = 0.0;
+    canvasToMachine(width / 2, height / 2, x, y);
+    EXPECT_EQ(controlText(PointerText), composePointerText(x, y, false));
+    // A drag pulls the drawing along: the point under the pointer stays that of the start.
+    canvasEvent(LeftButtonDown, static_cast<int>(width / 2), static_cast<int>(height / 2));
+    canvasEvent(MouseMove, 10, 10);
+    EXPECT_EQ(controlText(PointerText), composePointerText(x, y, false));
+    canvasEvent(LeftButtonUp, 10, 10);
+    canvasEvent(MouseLeave, 10, 10);
+    EXPECT_EQ(controlText(PointerText), "");
 }

@@ -5,6 +5,7 @@
   x_helper.py ink SHOT.xwd X Y W H             pixels that differ from the region's commonest colour
   x_helper.py dark SHOT.xwd X Y W H            pixels darker than mid grey
   x_helper.py luma SHOT.xwd X Y W H            mean brightness 0..255
+  x_helper.py colour SHOT.xwd R G B T X Y W H  pixels within T of that colour in every channel
   x_helper.py diff A.xwd B.xwd X Y W H         pixels that differ between two screenshots
   x_helper.py close WINDOW_ID                  send WM_DELETE_WINDOW, as a window manager's close box does
 """
@@ -126,6 +127,13 @@ def main(argv):
         _, a = region(argv[2], x, y, w, h)
         _, b = region(argv[3], x, y, w, h)
         print(sum(1 for p, q in zip(pixels_of(a), pixels_of(b)) if p != q))
+        return
+    if command == "colour":
+        want = tuple(map(int, argv[3:6]))
+        near = int(argv[6])
+        x, y, w, h = map(int, argv[7:11])
+        _, rows = region(argv[2], x, y, w, h)
+        print(sum(1 for p in pixels_of(rows) if all(abs(a - b) <= near for a, b in zip(p, want))))
         return
     x, y, w, h = map(int, argv[3:7])
     _, rows = region(argv[2], x, y, w, h)

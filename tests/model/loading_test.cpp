@@ -95,6 +95,32 @@ TEST(LoadGcodeFile, ReadableFilesLoadWhateverTheyHold) {
     }
 }
 
+// A reload replaces the store only with a file read whole; anything else leaves the last
+// good toolpath in place, and says why.
+TEST(ReloadGcodeFile, KeepsTheToolpathUnlessTheFileIsWhole) {
+    TempFolder folder;
+    struct Case {
+        const char* name;
+        std::string path;
+        ReloadResult result;
+    };
+    const std::vector<Case> cases = {
+        {"gone", folder.path + "/gone.gcode", ReloadResult::Gone},
+        {"a folder on the way", folder.write("plain", "x") + "/job.gcode", ReloadResult::Gone},
+        {"emptied by a writer", folder.write("empty.gcode", ""), ReloadResult::CutShort},
+        {"a folder", folder.path, ReloadResult::Unreadable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolpathSnapshot before = loadSomethingFirst(folder);
+        EXPECT_EQ(reloadGcodeFile(c.path), c.result);
+        EXPECT_TRUE(sameSnapshot(before, snapshotToolpath()));
+    }
+    loadSomethingFirst(folder);
+    EXPECT_EQ(reloadGcodeFile(folder.write("new.gcode", "G1 X1\nY1\nX0\n")), ReloadResult::Loaded);
+    EXPECT_EQ(toolpath.moveCount, 3);
+}
+
 TEST(LoadGcodeFile, GivesTheSameToolpathAsTheBufferPath) {
     TempFolder folder;
     const std::string text = "G20 G91\nM3 S300 G1 F50 X1 Y0.5\nX-0.25 (back)\nG90 G0 X0 Y0 ; home\n";

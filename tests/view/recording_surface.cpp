@@ -162,7 +162,15 @@ double measureTextHeight(const std::string&) { return surface.glyphHeight; }
 
 int controlWidth(int number) { return number == Canvas ? surface.canvasLayoutWidth : 0; }
 
-void setControlText(int, const std::string& text) { surface.statusText = text; }
+void setControlText(int number, const std::string& text)
+{
+    (number == PointerText ? surface.pointerText : surface.statusText) = text;
+}
+
+std::string controlText(int number)
+{
+    return number == PointerText ? surface.pointerText : surface.statusText;
+}
 
 int pollEvent()
 {

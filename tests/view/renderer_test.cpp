@@ -270,6 +270,37 @@ TEST(Renderer, TravelMovesOnlyWhenShown)
     EXPECT_EQ(countOf(Op::SetPaintColour), 1u) << "only the background";
 }
 
+TEST(Renderer, HintWhenTheOptionsDrawNoMove)
+{
+    resetWorld();
+    addMove(0, 0, 100, 100, 0, true);
+    addMove(100, 100, 0, 50, 0, true);
+    redraw();
+    const std::vector<Call> texts = callsOf(Op::RasterText);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0].text, "This file has only travel moves (moves without power): 2 moves.");
+    EXPECT_EQ(texts[1].text, "Tick \"Travel moves\" to show them.");
+    EXPECT_EQ(texts[0].colour, colourScheme.hintText);
+    EXPECT_EQ(texts[1].a, (800 - 33 * 6) / 2) << "each line centred";
+
+    // Gone once travel moves are shown, or once a cutting move is drawn.
+    for (const bool travel : {true, false}) {
+        resetSurface();
+        settings.showTravel = travel;
+        if (!travel)
+            addMove(0, 0, 10, 0);
+        redraw();
+        EXPECT_EQ(countOf(Op::RasterText), 0u);
+    }
+    uiSpanish = true;
+    clearToolpath();
+    addMove(0, 0, 1, 1, 0, true);
+    settings.showTravel = 0;
+    redraw();
+    EXPECT_EQ(callsOf(Op::RasterText).at(0).text,
+              "Este fichero solo tiene movimientos en vac\u00edo (movimientos sin potencia): 1 movimiento.");
+}
+
 TEST(Renderer, FrameImageRecreatedOnlyWhenTheSizeChanges)
 {
     resetWorld();

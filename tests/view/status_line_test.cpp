@@ -103,4 +103,41 @@ TEST(StatusLine, UpdateWritesTheControlAndEmptiesWithoutMoves)
     EXPECT_EQ(surface.statusText.rfind(" in"), surface.statusText.size() - 3);
 }
 
+TEST(PointerText, MachinePointUnderThePointerInBothUnits)
+{
+    // A lopsided view: odd canvas width, centre off the origin, 4 pixels per mm.
+    resetWorld(801, 600);
+    addMove(0, 0, 100, 50);
+    viewState.canvasWidth = 801;
+    viewState.canvasHeight = 600;
+    viewState.scale = 4.0;
+    viewState.centerX = 10.0;
+    viewState.centerY = 20.0;
+    struct Row {
+        const char* name;
+        double x, y; // machine mm
+        const char* millimetres;
+        const char* inches;
+    } rows[] = {
+        {"right of and above the centre", 20.0, 25.0, "X 20.00   Y 25.00 mm", "X 0.787   Y 0.984 in"},
+        {"left of and below the origin", -12.5, -0.5, "X -12.50   Y -0.50 mm", "X -0.492   Y -0.020 in"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        double px = 0.0, py = 0.0;
+        machineToCanvas(row.x, row.y, px, py);
+        double x = 0.0, y = 0.0;
+        canvasToMachine(px, py, x, y);
+        EXPECT_NEAR(x, row.x, 1e-12);
+        EXPECT_NEAR(y, row.y, 1e-12);
+        EXPECT_EQ(composePointerText(row.x, row.y, false), row.millimetres);
+        EXPECT_EQ(composePointerText(row.x, row.y, true), row.inches);
+    }
+    // Canvas pixel (440.5, 280) lies 40 pixels right of and 20 above the centre.
+    double x = 0.0, y = 0.0;
+    canvasToMachine(440.5, 280.0, x, y);
+    EXPECT_DOUBLE_EQ(x, 20.0);
+    EXPECT_DOUBLE_EQ(y, 25.0);
+}
+
 } // namespace

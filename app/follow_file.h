@@ -1,0 +1,22 @@
+// Keeps the shown file in step with the disk: a change that has settled, or F5, loads it
+// again, and a load that fails keeps the last good drawing.
+#pragma once
+
+#include <string>
+
+extern std::string followedPath; // the file shown and watched; "" when none
+
+constexpr int FollowTimer = 2;          // window timer number of the settle wait
+constexpr int FollowSettleMs = 500;     // milliseconds the file must stay unchanged
+
+// Follows `path` from now on, in place of any file followed before; "" follows none.
+void followFile(const std::string& path);
+
+// A change of the followed file: the settle wait starts again.
+void onFollowedFileChanged();
+
+// The settle wait is over: the file is loaded again.
+void onFollowTimer();
+
+// Loads the followed file again at once (F5); nothing when none is followed.
+void reloadFollowedFile();

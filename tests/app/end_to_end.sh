@@ -60,6 +60,13 @@ if start_and_settle "$work/missing.gcode"; then
   check "exit code 0 after a failed open" test "$code" = 0
 fi
 
+# ---- 2b. Qt's own options are file names ----
+if start_and_settle -platform nosuch; then
+  check "\"-platform\" is tried as a file name" title_is "Tolvan G-code 1.01"
+  close_app
+  check "exit code 0 after \"-platform nosuch\"" test "$code" = 0
+fi
+
 # ---- 3. a bundled example, zoom and check boxes ----
 example=$(pick_example)
 name=$(basename "$example")

@@ -151,6 +151,20 @@ TEST(Desktop, ArgumentsAreKeptExactlyAsGiven)
     static int plainArgc = 1;
     ASSERT_TRUE(initToolkit(plainArgc, plainArgv));
     EXPECT_EQ(argumentCount(), 0);
+    shutdownToolkit();
+    // Qt's own options are file names like any other and change nothing in Qt.
+    static char platform[] = "-platform";
+    static char nosuch[] = "nosuch";
+    static char reverse[] = "-reverse";
+    static char* qtArgv[] = {program, platform, nosuch, reverse, nullptr};
+    static int qtArgc = 4;
+    ASSERT_TRUE(initToolkit(qtArgc, qtArgv));
+    EXPECT_EQ(qtArgc, 4);
+    EXPECT_EQ(argumentCount(), 3);
+    EXPECT_EQ(argument(0), "-platform");
+    EXPECT_EQ(argument(2), "-reverse");
+    EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(QCoreApplication::arguments(), QStringList{"tolvan-gcode"});
 }
 
 // Runs the dialog, letting `act` look at it and close it once it is shown.

@@ -72,14 +72,22 @@ std::string envText(const char* name)
     return v != nullptr ? std::string(v) : std::string();
 }
 
-// A file name the dialog can be given: no control characters and none of "*/:<>?\|.
+// A file name the dialog can be given. Linux names may hold any byte but "/"; control
+// characters cannot be shown in the name field, and the dialog takes a name with "*" or
+// "?" as a filter rather than a file.
 bool validFileName(std::string_view name)
 {
     for (unsigned char c : name) {
-        if (c < 32 || std::string_view("\"*/:<>?\\|").find(static_cast<char>(c)) != std::string_view::npos)
+        if (c < 32 || c == 127 || std::string_view("*?/").find(static_cast<char>(c)) != std::string_view::npos)
             return false;
     }
     return true;
+}
+
+// On Linux "*.*" matches only names with a dot; the pattern means every file.
+QString nameMask(const QString& mask)
+{
+    return mask == QStringLiteral("*.*") ? QStringLiteral("*") : mask;
 }
 
 // "label|filter|label|filter" with ";"-separated masks as Qt name filters "label (masks)".
@@ -99,7 +107,7 @@ QStringList nameFilters(const std::string& pattern)
         QStringList masks;
         for (const QString& m : parts[i + 1].split(QLatin1Char(';')))
             if (!m.trimmed().isEmpty())
-                masks << m.trimmed();
+                masks << nameMask(m.trimmed());
         if (masks.isEmpty())
             masks << QStringLiteral("*");
         filters << label + QStringLiteral(" (") + masks.join(QLatin1Char(' ')) + QLatin1Char(')');

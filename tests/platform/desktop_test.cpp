@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTimer>
@@ -199,7 +200,14 @@ TEST(Desktop, OpenFileDialogSetUpAndResult)
         d->selectFile("missing.gc"); // a file that does not exist may be named
         QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
     });
-    EXPECT_EQ(filters, QStringList({"All (*.*)", "G-code (*.gc *.gcode)"}));
+    EXPECT_EQ(filters, QStringList({"All (*)", "G-code (*.gc *.gcode)"}));
+    {
+        // "*.*" means every file, also one without a dot in its name.
+        QFile job(folder + "/job");
+        ASSERT_TRUE(job.open(QIODevice::WriteOnly));
+        const QString masks = filters.value(0).section('(', 1).chopped(1); // "label (masks)"
+        EXPECT_EQ(QDir(folder).entryList(masks.split(' '), QDir::Files), QStringList{"job"});
+    }
     EXPECT_EQ(selectedFilter, "G-code (*.gc *.gcode)");
     EXPECT_EQ(directory, folder);
     EXPECT_EQ(typedName, "part.gcode");
@@ -214,7 +222,7 @@ TEST(Desktop, OpenFileDialogSetUpAndResult)
     });
     EXPECT_EQ(directory, folder) << "a folder with a trailing separator";
     EXPECT_EQ(typedName, "");
-    EXPECT_EQ(selectedFilter, "All (*.*)");
+    EXPECT_EQ(selectedFilter, "All (*)");
     EXPECT_EQ(chosen, "") << "cancel gives the empty text";
 
     chosen = runDialog(base + "/bad:name?.gc", 0, [&](QFileDialog* d) {
@@ -222,6 +230,12 @@ TEST(Desktop, OpenFileDialogSetUpAndResult)
         d->reject();
     });
     EXPECT_EQ(typedName, "") << "a name with invalid characters is dropped";
+
+    chosen = runDialog(base + "/my\"a\\b|c.gc", 0, [&](QFileDialog* d) {
+        typedName = d->findChild<QLineEdit*>("fileNameEdit")->text();
+        d->reject();
+    });
+    EXPECT_EQ(typedName, "my\"a\\b|c.gc") << "quotes, backslashes and bars belong to Linux names";
     QDir(folder).removeRecursively();
 }
 

@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QScreen>
+#include <QSettings>
 #include <QUrl>
 
 #include <clocale>
@@ -151,6 +152,12 @@ std::string openFileDialog(const std::string& title, const std::string& initialP
     QWidget* owner = QApplication::activeWindow();
     if (owner == nullptr && !toolkit.windows.empty())
         owner = toolkit.windows.front();
+    // Qt's own dialog keeps its history, the folders browsed and its sidebar in the user's
+    // QtProject.conf. Our settings file is the only file the program may write, and a
+    // QtProject.conf of another program must stay untouched, so Qt's per-user settings are
+    // pointed below /dev/null: a folder that cannot exist, so nothing is read or written.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
     QFileDialog dialog(owner, qtText(title));
     // The widget dialog behaves the same on every desktop: it accepts a typed name of a
     // file that does not exist yet, which the portal and GTK choosers refuse.

@@ -10,8 +10,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QScreen>
 #include <QSettings>
+#include <QTranslator>
 #include <QUrl>
 
 #include <clocale>
@@ -27,6 +29,10 @@ struct Desktop {
 };
 
 std::vector<Desktop> desktops;
+
+constexpr int PrimaryLanguageMask = 0x3FF; // low bits of a Windows language identifier
+constexpr int SpanishLanguage = 0x0A;      // primary language of every Spanish region
+constexpr const char* QtSpanishCatalogue = "qtbase_es"; // Qt's own texts in Spanish
 
 int devicePixels(double logical, double ratio)
 {
@@ -158,6 +164,15 @@ std::string openFileDialog(const std::string& title, const std::string& initialP
     // pointed below /dev/null: a folder that cannot exist, so nothing is read or written.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+    // The dialog's own texts ("Look in:", "Open", ...) come from Qt; with a Spanish
+    // interface they come from Qt's Spanish catalogue, loaded for the dialog's life only.
+    // Without it (package not installed) they stay English.
+    QTranslator qtSpanish;
+    const bool spanish = (userInterfaceLanguage() & PrimaryLanguageMask) == SpanishLanguage &&
+                         qtSpanish.load(QString::fromLatin1(QtSpanishCatalogue),
+                                        QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (spanish)
+        QCoreApplication::installTranslator(&qtSpanish);
     QFileDialog dialog(owner, qtText(title));
     // The widget dialog behaves the same on every desktop: it accepts a typed name of a
     // file that does not exist yet, which the portal and GTK choosers refuse.
@@ -197,6 +212,8 @@ std::string openFileDialog(const std::string& title, const std::string& initialP
             break;
         }
     }
+    if (spanish)
+        QCoreApplication::removeTranslator(&qtSpanish);
     std::setlocale(LC_NUMERIC, "C"); // the dialog may have switched number formatting
     return chosen;
 }

@@ -8,9 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -237,6 +241,41 @@ TEST(Desktop, OpenFileDialogSetUpAndResult)
     });
     EXPECT_EQ(typedName, "my\"a\\b|c.gc") << "quotes, backslashes and bars belong to Linux names";
     QDir(folder).removeRecursively();
+}
+
+TEST(Desktop, OpenFileDialogSpeaksTheInterfaceLanguage)
+{
+    mainWindowForTest();
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_es.qm"))
+        GTEST_SKIP() << "qtbase_es.qm is missing (Debian package qt6-translations-l10n)";
+    struct Row {
+        const char* language;
+        const char* texts; // look in | file name | files of type | open | cancel
+    };
+    const Row rows[] = {
+        {"es_MX.UTF-8", "Ver en: | &Nombre de fichero: | Ficheros de tipo: | &Abrir | Cancelar"},
+        {"en_GB.UTF-8", "Look in: | File &name: | Files of type: | Open | Cancel"},
+        {"es_ES.UTF-8", "Ver en: | &Nombre de fichero: | Ficheros de tipo: | &Abrir | Cancelar"},
+    };
+    const char* saved = std::getenv("LANGUAGE");
+    const std::string before = saved != nullptr ? saved : "";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.language);
+        setenv("LANGUAGE", row.language, 1);
+        QStringList texts;
+        runDialog("", 0, [&](QFileDialog* d) {
+            for (const char* label : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+                texts << d->findChild<QLabel*>(label)->text();
+            auto* box = d->findChild<QDialogButtonBox*>("buttonBox");
+            texts << box->button(QDialogButtonBox::Open)->text() << box->button(QDialogButtonBox::Cancel)->text();
+            d->reject();
+        });
+        EXPECT_EQ(texts.join(" | ").toStdString(), row.texts);
+    }
+    if (saved != nullptr)
+        setenv("LANGUAGE", before.c_str(), 1);
+    else
+        unsetenv("LANGUAGE");
 }
 
 } // namespace

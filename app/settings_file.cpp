@@ -288,7 +288,7 @@ void createFolderWithParents(const std::string& folder)
     if (folder.empty() || fileSize(folder) == -2)
         return;
     std::string trimmed = folder;
-    while (!trimmed.empty() && (trimmed.back() == '/' || trimmed.back() == '\\'))
+    while (!trimmed.empty() && trimmed.back() == '/')
         trimmed.pop_back();
     const std::string parent = folderPart(trimmed);
     if (parent.size() < folder.size())

@@ -119,10 +119,16 @@ void CanvasWidget::queueCanvasEvent(int type, int buttons, int modifiers)
     queueEvent(e);
 }
 
-void CanvasWidget::notePointer(const QMouseEvent* event)
+void CanvasWidget::notePointer(const QSinglePointEvent* event)
 {
-    pointerX = logicalToDevice(event->position().x());
-    pointerY = logicalToDevice(event->position().y());
+    // Qt rounds a widget event's own position to whole layout units, which at a display
+    // scale of 1.5 is up to a pixel off. The window system's fraction survives in a mouse
+    // event's window position and in a wheel event's global position.
+    const QPointF at = event->type() == QEvent::Wheel
+                           ? event->globalPosition() - mapToGlobal(QPointF(0, 0))
+                           : event->scenePosition() - mapTo(QWidget::window(), QPointF(0, 0));
+    pointerX = logicalToDevice(at.x());
+    pointerY = logicalToDevice(at.y());
 }
 
 void CanvasWidget::mouseMoveEvent(QMouseEvent* event)
@@ -212,8 +218,7 @@ void CanvasWidget::leaveEvent(QEvent*)
 
 void CanvasWidget::wheelEvent(QWheelEvent* event)
 {
-    pointerX = logicalToDevice(event->position().x());
-    pointerY = logicalToDevice(event->position().y());
+    notePointer(event);
     // Wide arithmetic: a fabricated delta near INT_MAX must not overflow the sum.
     const long long sum = static_cast<long long>(toolkit.wheelSum) + event->angleDelta().y();
     const long long notches = sum / WheelUnitsPerNotch; // truncates toward zero

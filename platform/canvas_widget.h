@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QWidget>
 
+class QSinglePointEvent;
+
 class CanvasWidget final : public QWidget {
 public:
     CanvasWidget(int number, int window, bool takesFocus, QWidget* parent);
@@ -37,7 +39,8 @@ private:
     void queueCanvasEvent(int type, int buttons, int modifiers);
     // An event of this canvas at the last pointer position, ready to be completed and queued.
     QueuedEvent canvasEvent(int type, int modifiers) const;
-    void notePointer(const QMouseEvent* event);
+    // Keeps the event's pointer position in device pixels of the canvas.
+    void notePointer(const QSinglePointEvent* event);
     void pressButton(QMouseEvent* event, bool doubleClick);
 
     bool pointerInside = false; // a movement inside was seen since the last leave

@@ -10,7 +10,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QScreen>
+#include <QSettings>
+#include <QTranslator>
 #include <QUrl>
 
 #include <clocale>
@@ -26,6 +29,10 @@ struct Desktop {
 };
 
 std::vector<Desktop> desktops;
+
+constexpr int PrimaryLanguageMask = 0x3FF; // low bits of a Windows language identifier
+constexpr int SpanishLanguage = 0x0A;      // primary language of every Spanish region
+constexpr const char* QtSpanishCatalogue = "qtbase_es"; // Qt's own texts in Spanish
 
 int devicePixels(double logical, double ratio)
 {
@@ -72,14 +79,22 @@ std::string envText(const char* name)
     return v != nullptr ? std::string(v) : std::string();
 }
 
-// A file name the dialog can be given: no control characters and none of "*/:<>?\|.
+// A file name the dialog can be given. Linux names may hold any byte but "/"; control
+// characters cannot be shown in the name field, and the dialog takes a name with "*" or
+// "?" as a filter rather than a file.
 bool validFileName(std::string_view name)
 {
     for (unsigned char c : name) {
-        if (c < 32 || std::string_view("\"*/:<>?\\|").find(static_cast<char>(c)) != std::string_view::npos)
+        if (c < 32 || c == 127 || std::string_view("*?/").find(static_cast<char>(c)) != std::string_view::npos)
             return false;
     }
     return true;
+}
+
+// On Linux "*.*" matches only names with a dot; the pattern means every file.
+QString nameMask(const QString& mask)
+{
+    return mask == QStringLiteral("*.*") ? QStringLiteral("*") : mask;
 }
 
 // "label|filter|label|filter" with ";"-separated masks as Qt name filters "label (masks)".
@@ -99,7 +114,7 @@ QStringList nameFilters(const std::string& pattern)
         QStringList masks;
         for (const QString& m : parts[i + 1].split(QLatin1Char(';')))
             if (!m.trimmed().isEmpty())
-                masks << m.trimmed();
+                masks << nameMask(m.trimmed());
         if (masks.isEmpty())
             masks << QStringLiteral("*");
         filters << label + QStringLiteral(" (") + masks.join(QLatin1Char(' ')) + QLatin1Char(')');
@@ -143,6 +158,21 @@ std::string openFileDialog(const std::string& title, const std::string& initialP
     QWidget* owner = QApplication::activeWindow();
     if (owner == nullptr && !toolkit.windows.empty())
         owner = toolkit.windows.front();
+    // Qt's own dialog keeps its history, the folders browsed and its sidebar in the user's
+    // QtProject.conf. Our settings file is the only file the program may write, and a
+    // QtProject.conf of another program must stay untouched, so Qt's per-user settings are
+    // pointed below /dev/null: a folder that cannot exist, so nothing is read or written.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+    // The dialog's own texts ("Look in:", "Open", ...) come from Qt; with a Spanish
+    // interface they come from Qt's Spanish catalogue, loaded for the dialog's life only.
+    // Without it (package not installed) they stay English.
+    QTranslator qtSpanish;
+    const bool spanish = (userInterfaceLanguage() & PrimaryLanguageMask) == SpanishLanguage &&
+                         qtSpanish.load(QString::fromLatin1(QtSpanishCatalogue),
+                                        QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (spanish)
+        QCoreApplication::installTranslator(&qtSpanish);
     QFileDialog dialog(owner, qtText(title));
     // The widget dialog behaves the same on every desktop: it accepts a typed name of a
     // file that does not exist yet, which the portal and GTK choosers refuse.
@@ -182,6 +212,8 @@ std::string openFileDialog(const std::string& title, const std::string& initialP
             break;
         }
     }
+    if (spanish)
+        QCoreApplication::removeTranslator(&qtSpanish);
     std::setlocale(LC_NUMERIC, "C"); // the dialog may have switched number formatting
     return chosen;
 }

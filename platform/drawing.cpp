@@ -12,11 +12,14 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPen>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -27,7 +30,6 @@ constexpr int ImageDotsPerMeter = 3780;          // 96 dots per inch: one point 
 constexpr long long MaxImagePixels = 1LL << 28;  // 1 GiB of RGB32; larger requests fail
 constexpr double MiterLimit = 10.0;              // in stroke widths: only very sharp corners are cut
 constexpr double MinPatternStep = 0.25;          // pixels; finer dots merge into a line
-constexpr long long MaxDotsPerStroke = 4000000;  // bounds the work of absurd dot requests
 constexpr double MaxFontPixels = 2000.0;
 const QRgb White = qRgb(255, 255, 255);
 
@@ -161,21 +163,25 @@ void startFigure(QPointF at)
     vec.figureOpen = true;
 }
 
-QPen strokePen(double width)
+// Flat line ends and mitred corners of the given width.
+void setUpStroker(QPainterPathStroker& stroker, double width)
 {
-    QPen pen(vec.colour);
-    pen.setWidthF(width);
-    pen.setCapStyle(Qt::FlatCap);
-    pen.setJoinStyle(Qt::MiterJoin);
-    pen.setMiterLimit(MiterLimit);
-    return pen;
+    stroker.setWidth(width);
+    stroker.setCapStyle(Qt::FlatCap);
+    stroker.setJoinStyle(Qt::MiterJoin);
+    stroker.setMiterLimit(MiterLimit);
 }
 
-// Strokes every figure with `pen` (one polyline call per figure, so that a dash pattern
-// starts afresh at each figure's start) and empties the path.
-void strokeFigures(const QPen& pen)
+// Strokes every figure, one polyline call each, with an opaque solid pen, and empties the
+// path.
+void strokeOpaqueFigures(double width)
 {
     if (vec.open && vec.painter) {
+        QPen pen(vec.colour);
+        pen.setWidthF(width);
+        pen.setCapStyle(Qt::FlatCap);
+        pen.setJoinStyle(Qt::MiterJoin);
+        pen.setMiterLimit(MiterLimit);
         QPainter& p = *vec.painter;
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
@@ -192,53 +198,214 @@ void strokeFigures(const QPen& pen)
     resetPath();
 }
 
-// Adds a square of side `side` centred on `c`, turned along the unit direction (ux, uy).
-void addDot(QPainterPath& path, QPointF c, double ux, double uy, double side)
-{
-    const double h = side / 2;
-    const QPointF along(ux * h, uy * h);
-    const QPointF across(-uy * h, ux * h);
-    path.moveTo(c - along - across);
-    path.lineTo(c + along - across);
-    path.lineTo(c + along + across);
-    path.lineTo(c - along + across);
-    path.closeSubpath();
-}
-
-// Moves the end point `end` away from its neighbour by `distance` along their segment.
-void extendEnd(QPointF& end, QPointF neighbour, double distance)
+// The point `distance` beyond `end`, away from its neighbour along their segment.
+QPointF extended(QPointF end, QPointF neighbour, double distance)
 {
     const double dx = end.x() - neighbour.x();
     const double dy = end.y() - neighbour.y();
     const double length = std::hypot(dx, dy);
-    if (length > 0)
-        end += QPointF(dx / length * distance, dy / length * distance);
+    if (!(length > 0))
+        return end;
+    return end + QPointF(dx / length * distance, dy / length * distance);
 }
 
-// Collects the dots of one figure: centres at 0, spacing, 2 x spacing ... along its length.
-void collectDots(const Figure& f, double width, double spacing, long long& budget)
+// Fills the outline of every figure of the path, as `stroker` draws it, in one blend and
+// empties the path. Where figures (or the segments of one figure) overlap, the colour is
+// applied once, as for any single fill; the stroker starts a dash pattern afresh at each
+// figure's start. The outline's edges are anti-aliased where they fall, so a line of
+// width 1 is never snapped to whole pixels. With `endExtension` > 0 (dots) every figure
+// is drawn open, a closed one back to its start, with both ends pushed out by that much.
+void fillStrokeOutline(const QPainterPathStroker& stroker, double endExtension = 0)
+{
+    if (vec.open && vec.painter) {
+        QPainterPath& figures = vec.scratch;
+        figures.clear();
+        for (const Figure& f : vec.figures) {
+            if (f.count < 2)
+                continue;
+            const QPointF* pts = vec.points.data() + f.first;
+            const int last = f.count - 1;
+            if (endExtension > 0) {
+                const QPointF end = f.closed ? pts[0] : pts[last];
+                const QPointF beforeEnd = f.closed ? pts[last] : pts[last - 1];
+                figures.moveTo(extended(pts[0], pts[1], endExtension));
+                for (int i = 1; i < last; ++i)
+                    figures.lineTo(pts[i]);
+                if (f.closed)
+                    figures.lineTo(pts[last]);
+                figures.lineTo(extended(end, beforeEnd, endExtension));
+                continue;
+            }
+            figures.moveTo(pts[0]);
+            for (int i = 1; i <= last; ++i)
+                figures.lineTo(pts[i]);
+            if (f.closed)
+                figures.closeSubpath();
+        }
+        if (!figures.isEmpty()) {
+            QPainterPath outline = stroker.createStroke(figures);
+            outline.setFillRule(Qt::WindingFill); // overlapping parts are covered once
+            vec.painter->fillPath(outline, vec.colour);
+        }
+        figures.clear();
+    }
+    resetPath();
+}
+
+// ---- thin patterned strokes: dashes of axis-parallel figures, blended once ----
+
+// Coverage (0 to 255) of the stroke being drawn, one byte per pixel of the target image;
+// kept from stroke to stroke so that a grid allocates nothing.
+std::vector<std::uint8_t> strokeMask;
+QRect strokeMaskUsed; // the pixels of the mask that may be non-zero
+
+// A dash pattern along a figure: "on" stretches of `on` pixels every `period` pixels, the
+// first starting `start` pixels from the figure's start (negative: before it).
+struct DashPattern {
+    double on = 0;
+    double period = 0;
+    double start = 0;
+};
+
+bool axisParallel(const Figure& f)
 {
     const int segments = f.closed ? f.count : f.count - 1;
-    double walked = 0;  // length of the segments before the current one
-    double nextDot = 0; // distance of the next dot centre from the figure's start
-    for (int i = 0; i < segments && budget > 0; ++i) {
+    for (int i = 0; i < segments; ++i) {
         const QPointF a = vec.points[static_cast<size_t>(f.first + i)];
         const QPointF b = vec.points[static_cast<size_t>(f.first + (i + 1) % f.count)];
-        const double dx = b.x() - a.x();
-        const double dy = b.y() - a.y();
-        const double length = std::hypot(dx, dy);
+        if (a.x() != b.x() && a.y() != b.y())
+            return false;
+    }
+    return true;
+}
+
+// Raises the mask to the coverage of the rectangle [left, right) x [top, bottom) where it
+// is lower: overlapping dashes of one stroke are covered once, not twice.
+void coverRect(const QImage& image, double left, double top, double right, double bottom)
+{
+    const int w = image.width();
+    const int h = image.height();
+    left = std::max(left, 0.0);
+    top = std::max(top, 0.0);
+    right = std::min(right, static_cast<double>(w));
+    bottom = std::min(bottom, static_cast<double>(h));
+    if (!(left < right) || !(top < bottom))
+        return;
+    const int i0 = static_cast<int>(left), i1 = static_cast<int>(std::ceil(right));
+    const int j0 = static_cast<int>(top), j1 = static_cast<int>(std::ceil(bottom));
+    strokeMaskUsed |= QRect(i0, j0, i1 - i0, j1 - j0);
+    for (int j = j0; j < j1; ++j) {
+        const double cy = std::min(bottom, j + 1.0) - std::max(top, static_cast<double>(j));
+        std::uint8_t* row = strokeMask.data() + static_cast<size_t>(j) * static_cast<size_t>(w);
+        for (int i = i0; i < i1; ++i) {
+            const double cx = std::min(right, i + 1.0) - std::max(left, static_cast<double>(i));
+            const auto c = static_cast<std::uint8_t>(cx * cy * 255.0 + 0.5); // within 0 to 255
+            row[i] = std::max(row[i], c);
+        }
+    }
+}
+
+// Adds the dashes of one axis-parallel figure of width `width` to the mask; with
+// `endExtension` its ends are pushed out by that much, a closed figure drawn back to its
+// start. The pattern runs on across the figure's corners.
+void coverDashes(const QImage& image, const Figure& f, double width, const DashPattern& dash,
+                 double endExtension)
+{
+    const int segments = f.closed ? f.count : f.count - 1;
+    const double half = width / 2;
+    double walked = 0; // figure distance at the current segment's start
+    for (int s = 0; s < segments; ++s) {
+        const QPointF a = vec.points[static_cast<size_t>(f.first + s)];
+        const QPointF b = vec.points[static_cast<size_t>(f.first + (s + 1) % f.count)];
+        const double length = std::abs(b.x() - a.x()) + std::abs(b.y() - a.y()); // one is 0
         if (!(length > 0))
             continue;
-        const double ux = dx / length;
-        const double uy = dy / length;
-        while (nextDot <= walked + length && budget > 0) {
-            const double t = nextDot - walked;
-            addDot(vec.scratch, QPointF(a.x() + ux * t, a.y() + uy * t), ux, uy, width);
-            nextDot += spacing;
-            --budget;
+        const double ux = (b.x() - a.x()) / length, uy = (b.y() - a.y()) / length;
+        // The stretch of figure distance this segment draws, ends pushed out at the figure's ends.
+        const double from = walked - (s == 0 ? endExtension : 0);
+        const double to = walked + length + (s == segments - 1 ? endExtension : 0);
+        // Only the part of the segment over the image is walked.
+        const double along0 = ux != 0 ? a.x() : a.y();
+        const double u = ux != 0 ? ux : uy;
+        const double limit = ux != 0 ? image.width() : image.height();
+        const double inA = walked + (u > 0 ? (-half - along0) : (along0 - limit - half));
+        const double inB = walked + (u > 0 ? (limit + half - along0) : (along0 + half));
+        const double lo = std::max(from, inA), hi = std::min(to, inB);
+        if (lo < hi) {
+            // The count bounds the walk even where huge distances leave no room for the
+            // fraction (a far first segment): the pattern then merely loses its phase.
+            const double first = std::floor((lo - dash.start - dash.on) / dash.period);
+            const double count = std::ceil((hi - lo) / dash.period) + 2;
+            for (double n = 0; n < count; n += 1) {
+                const double dashStart = dash.start + (first + n) * dash.period;
+                if (dashStart >= hi)
+                    break;
+                const double on0 = std::max(dashStart, lo);
+                const double on1 = std::min(dashStart + dash.on, hi);
+                if (!(on0 < on1))
+                    continue;
+                const QPointF p0(a.x() + ux * (on0 - walked), a.y() + uy * (on0 - walked));
+                const QPointF p1(a.x() + ux * (on1 - walked), a.y() + uy * (on1 - walked));
+                coverRect(image, std::min(p0.x(), p1.x()) - (ux == 0 ? half : 0),
+                          std::min(p0.y(), p1.y()) - (uy == 0 ? half : 0),
+                          std::max(p0.x(), p1.x()) + (ux == 0 ? half : 0),
+                          std::max(p0.y(), p1.y()) + (uy == 0 ? half : 0));
+            }
         }
         walked += length;
     }
+}
+
+// Blends the paint colour over the image through the mask, source over, and clears it.
+void blendMask(QImage& image)
+{
+    const int alpha = vec.colour.alpha();
+    const int r = vec.colour.red(), g = vec.colour.green(), b = vec.colour.blue();
+    const int w = image.width();
+    const QRect used = strokeMaskUsed & image.rect();
+    strokeMaskUsed = QRect();
+    for (int j = used.top(); j <= used.bottom(); ++j) {
+        std::uint8_t* cover = strokeMask.data() + static_cast<size_t>(j) * static_cast<size_t>(w);
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(j));
+        for (int i = used.left(); i <= used.right(); ++i) {
+            // Most of a grid's pixels have nothing to blend: skip them eight at a time.
+            std::uint64_t eight = 0;
+            while (i + 8 <= used.right() + 1 && (std::memcpy(&eight, cover + i, 8), eight == 0))
+                i += 8;
+            if (i > used.right() || cover[i] == 0)
+                continue;
+            const int a = (alpha * cover[i] + 127) / 255;
+            const QRgb d = row[i];
+            row[i] = qRgb((r * a + qRed(d) * (255 - a) + 127) / 255,
+                          (g * a + qGreen(d) * (255 - a) + 127) / 255,
+                          (b * a + qBlue(d) * (255 - a) + 127) / 255);
+            cover[i] = 0;
+        }
+    }
+}
+
+// Draws a patterned stroke of axis-parallel figures through the coverage mask, which costs
+// a small part of a general outline on a full-canvas grid. false (nothing drawn) when a
+// figure is slanted or the target is not a plain RGB image.
+bool strokeAxisPattern(double width, const DashPattern& dash, double endExtension)
+{
+    QImage* image = vectorTarget();
+    if (image == nullptr || image->format() != QImage::Format_RGB32 || !(dash.period > 0))
+        return false;
+    for (const Figure& f : vec.figures)
+        if (f.count >= 2 && !axisParallel(f))
+            return false;
+    const size_t pixels = static_cast<size_t>(image->width()) * static_cast<size_t>(image->height());
+    if (strokeMask.size() != pixels) {
+        strokeMask.assign(pixels, 0);
+        strokeMaskUsed = QRect();
+    }
+    for (const Figure& f : vec.figures)
+        if (f.count >= 2)
+            coverDashes(*image, f, width, dash, endExtension);
+    blendMask(*image);
+    resetPath();
+    return true;
 }
 
 } // namespace
@@ -521,7 +688,15 @@ void strokeSolid(double width)
         resetPath();
         return;
     }
-    strokeFigures(strokePen(width));
+    if (vec.colour.alpha() == 255) {
+        // Opaque ink covers alike however often it is laid down, so the toolpath's long
+        // batches keep Qt's direct line drawing, many times faster than an outline.
+        strokeOpaqueFigures(width);
+        return;
+    }
+    QPainterPathStroker stroker;
+    setUpStroker(stroker, width);
+    fillStrokeOutline(stroker);
 }
 
 void strokeDashed(double width, double dashLength)
@@ -530,14 +705,17 @@ void strokeDashed(double width, double dashLength)
         resetPath();
         return;
     }
-    QPen pen = strokePen(width);
+    QPainterPathStroker stroker;
+    setUpStroker(stroker, width);
     if (dashLength > 0 && isFiniteValue(dashLength)) {
-        // Qt's pattern counts in pen widths; dash and gap are equally long.
+        if (dashLength >= MinPatternStep && strokeAxisPattern(width, {dashLength, 2 * dashLength, 0}, 0))
+            return;
+        // The pattern counts in stroke widths; dash and gap are equally long.
         const double unit = dashLength / width;
         if (isFiniteValue(unit) && unit > 0)
-            pen.setDashPattern({unit, unit});
+            stroker.setDashPattern(QList<qreal>{unit, unit});
     }
-    strokeFigures(pen);
+    fillStrokeOutline(stroker);
 }
 
 void strokeDotted(double width, double spacing)
@@ -546,41 +724,19 @@ void strokeDotted(double width, double spacing)
         resetPath();
         return;
     }
+    QPainterPathStroker stroker;
+    setUpStroker(stroker, width);
     if (!(spacing > width) || !isFiniteValue(spacing) || spacing < MinPatternStep) {
         // Dots this close touch one another: the result is a continuous line.
-        strokeFigures(strokePen(width));
+        fillStrokeOutline(stroker);
         return;
     }
-    if (vec.open && vec.painter) {
-        // Open figures (every grid line) go through a patterned pen, which the rasterizer
-        // draws in one sweep: a path of separate squares costs fifty times more on a
-        // full-canvas grid. Each end is pushed out by half a dot so that the first dot is
-        // centred on the start, as the squares are.
-        QPen pen = strokePen(width);
-        pen.setDashPattern({1.0, spacing / width - 1.0});
-        QPainter& p = *vec.painter;
-        p.setPen(pen);
-        p.setBrush(Qt::NoBrush);
-        vec.scratch.clear();
-        vec.scratch.setFillRule(Qt::WindingFill); // overlapping dots are painted once
-        long long budget = MaxDotsPerStroke;
-        for (const Figure& f : vec.figures) {
-            if (f.count < 2)
-                continue;
-            if (f.closed) {
-                collectDots(f, width, spacing, budget);
-                continue;
-            }
-            QPointF* pts = vec.points.data() + f.first;
-            extendEnd(pts[0], pts[1], width / 2);
-            extendEnd(pts[f.count - 1], pts[f.count - 2], width / 2);
-            p.drawPolyline(pts, f.count);
-        }
-        if (!vec.scratch.isEmpty())
-            vec.painter->fillPath(vec.scratch, vec.colour);
-        vec.scratch.clear();
-    }
-    resetPath();
+    // Square dots are dashes as long as the width; each figure's ends are pushed out by
+    // half a dot so that the first dot is centred on its start.
+    if (strokeAxisPattern(width, {width, spacing, -width / 2}, width / 2))
+        return;
+    stroker.setDashPattern(QList<qreal>{1.0, spacing / width - 1.0});
+    fillStrokeOutline(stroker, width / 2);
 }
 
 void fillCurrentPath()

@@ -5,36 +5,22 @@
 
 namespace {
 
-inline bool isSeparator(char c) { return c == '/' || c == '\\'; }
-
-// A path pasted with its quotes still names the same file.
-inline std::size_t afterLeadingQuote(std::string_view path) {
-    return !path.empty() && path[0] == '"' ? 1 : 0;
-}
+// On Linux only "/" separates folders; quotes, backslashes and bars are part of names.
+inline bool isSeparator(char c) { return c == '/'; }
 
 } // namespace
 
 std::string folderPart(std::string_view path) {
-    const std::size_t start = afterLeadingQuote(path);
-    std::size_t folderEnd = start; // just past the last separator seen
-    for (std::size_t i = start; i < path.size() && path[i] != '|'; ++i) {
+    std::size_t folderEnd = 0; // just past the last separator seen
+    for (std::size_t i = 0; i < path.size(); ++i) {
         if (isSeparator(path[i]))
             folderEnd = i + 1;
     }
-    return std::string(path.substr(start, folderEnd - start));
+    return std::string(path.substr(0, folderEnd));
 }
 
 std::string filePart(std::string_view path) {
-    std::size_t start = afterLeadingQuote(path);
-    for (std::size_t i = start; i < path.size(); ++i) {
-        if (isSeparator(path[i]))
-            start = i + 1;
-    }
-    std::string_view name = path.substr(start);
-    const std::size_t quote = name.find('"');
-    if (quote != std::string_view::npos)
-        name = name.substr(0, quote);
-    return std::string(name);
+    return std::string(path.substr(folderPart(path).size()));
 }
 
 std::int64_t fileSize(const std::string& path) {

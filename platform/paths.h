@@ -1,16 +1,15 @@
 // Path and file helpers that need no toolkit: name parts, sizes, folder creation.
-// Both "/" and "\" count as separators.
+// Only "/" separates folders; every other byte belongs to a name.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// Everything up to and including the last separator; a leading double quote is skipped
-// and "|" ends the scan. Empty when there is no separator.
+// Everything up to and including the last "/"; empty when there is none.
 std::string folderPart(std::string_view path);
 
-// Everything after the last separator, up to a following double quote; extension kept.
+// Everything after the last "/"; extension kept.
 std::string filePart(std::string_view path);
 
 // Size in bytes of an existing file; -1 if nothing is there (or it cannot be examined);

@@ -22,6 +22,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 ToolkitState toolkit;
@@ -30,6 +31,18 @@ namespace {
 
 constexpr int MinTimerMilliseconds = 10;  // shorter periods would keep the poll loop busy
 constexpr double RasterFontPoints = 9.0;  // when the system font has no point size
+constexpr const char* DefaultProgramName = "tolvan-gcode"; // when argv carries no name
+
+// The command line Qt is given. Qt keeps a reference to it for the application's life and
+// acts on options it finds there (-platform, -style, -reverse, ...); the program's only
+// argument is a file, so Qt sees the program name alone and every argument reaches the
+// shell untouched.
+struct QtCommandLine {
+    std::string program;
+    char* argv[2] = {nullptr, nullptr};
+    int argc = 1;
+};
+QtCommandLine qtCommandLine;
 
 bool envSet(const char* name)
 {
@@ -188,7 +201,11 @@ bool initToolkit(int& argc, char** argv)
         toolkit.app = existing;
         toolkit.ownsApp = false;
     } else {
-        toolkit.app = new QApplication(argc, argv);
+        qtCommandLine.program = (argc > 0 && argv != nullptr && argv[0] != nullptr && *argv[0] != '\0')
+                                    ? argv[0] : DefaultProgramName;
+        qtCommandLine.argv[0] = qtCommandLine.program.data();
+        qtCommandLine.argc = 1;
+        toolkit.app = new QApplication(qtCommandLine.argc, qtCommandLine.argv);
         toolkit.ownsApp = true;
     }
     // Qt adopts the user's locale; numbers in texts must keep the "." whatever it is.

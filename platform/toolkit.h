@@ -80,7 +80,8 @@ enum WindowStateKind : int { Normal = 0, Maximized = 1, Minimized = 2 };
 // ---- application and events ----
 
 // Starts the toolkit and reads the display scale once. false when no display can be used
-// (the caller then tells the user and exits). argc/argv must outlive the toolkit.
+// (the caller then tells the user and exits). Every argument after the program name is
+// kept for argument(); Qt itself sees none of them.
 bool initToolkit(int& argc, char** argv);
 // Destroys windows, fonts, images and drawing state.
 void shutdownToolkit();

@@ -60,6 +60,13 @@ if start_and_settle "$work/missing.gcode"; then
   check "exit code 0 after a failed open" test "$code" = 0
 fi
 
+# ---- 2b. Qt's own options are file names ----
+if start_and_settle -platform nosuch; then
+  check "\"-platform\" is tried as a file name" title_is "Tolvan G-code 1.01"
+  close_app
+  check "exit code 0 after \"-platform nosuch\"" test "$code" = 0
+fi
+
 # ---- 3. a bundled example, zoom and check boxes ----
 example=$(pick_example)
 name=$(basename "$example")
@@ -89,11 +96,26 @@ if start_and_settle "$example"; then
   check "the settings file reflects the check boxes clicked" thirteen_lines 11011
 fi
 
+# ---- 3b. the Open dialog leaves nothing of its own behind ----
+if start_and_settle; then
+  check "the Open dialog opens the example" dialog_open "$example"
+  check "the example opened through the dialog" wait_title "Tolvan G-code 1.01 - $name"
+  close_app
+  check "exit code 0 after the dialog was used" test "$code" = 0
+  check "the configuration folder holds only the program's own folder" \
+    test "$(ls -A "$XDG_CONFIG_HOME")" = TolvanGcode
+fi
+printf '[FileDialog]\nlastVisited=file:///elsewhere\n' >"$XDG_CONFIG_HOME/QtProject.conf"
+cp "$XDG_CONFIG_HOME/QtProject.conf" "$work/QtProject.conf"
+
 # ---- 4. the next start restores them ----
 if start_and_settle; then
   shot 7-restored
   check "the next start restores the check boxes" test "$(box_states 7-restored)" = 11011
   check "the next start restores the dark canvas" test "$(canvas luma 7-restored)" -lt 100
+  check "the Open dialog takes the name of a missing file" dialog_open "$work/none.gcode"
+  check "another program's QtProject.conf is left untouched" \
+    cmp -s "$XDG_CONFIG_HOME/QtProject.conf" "$work/QtProject.conf"
   close_app
   check "exit code 0 at the last close" test "$code" = 0
 fi

@@ -33,7 +33,7 @@ QWidget* canvas()
 
 void mouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held)
 {
-    QMouseEvent e(type, at, w->mapToGlobal(at), button, held, Qt::NoModifier);
+    QMouseEvent e(type, at, w->mapTo(w->window(), at), w->mapToGlobal(at), button, held, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 

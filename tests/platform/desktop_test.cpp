@@ -8,8 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -151,6 +156,20 @@ TEST(Desktop, ArgumentsAreKeptExactlyAsGiven)
     static int plainArgc = 1;
     ASSERT_TRUE(initToolkit(plainArgc, plainArgv));
     EXPECT_EQ(argumentCount(), 0);
+    shutdownToolkit();
+    // Qt's own options are file names like any other and change nothing in Qt.
+    static char platform[] = "-platform";
+    static char nosuch[] = "nosuch";
+    static char reverse[] = "-reverse";
+    static char* qtArgv[] = {program, platform, nosuch, reverse, nullptr};
+    static int qtArgc = 4;
+    ASSERT_TRUE(initToolkit(qtArgc, qtArgv));
+    EXPECT_EQ(qtArgc, 4);
+    EXPECT_EQ(argumentCount(), 3);
+    EXPECT_EQ(argument(0), "-platform");
+    EXPECT_EQ(argument(2), "-reverse");
+    EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(QCoreApplication::arguments(), QStringList{"tolvan-gcode"});
 }
 
 // Runs the dialog, letting `act` look at it and close it once it is shown.
@@ -185,7 +204,14 @@ TEST(Desktop, OpenFileDialogSetUpAndResult)
         d->selectFile("missing.gc"); // a file that does not exist may be named
         QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
     });
-    EXPECT_EQ(filters, QStringList({"All (*.*)", "G-code (*.gc *.gcode)"}));
+    EXPECT_EQ(filters, QStringList({"All (*)", "G-code (*.gc *.gcode)"}));
+    {
+        // "*.*" means every file, also one without a dot in its name.
+        QFile job(folder + "/job");
+        ASSERT_TRUE(job.open(QIODevice::WriteOnly));
+        const QString masks = filters.value(0).section('(', 1).chopped(1); // "label (masks)"
+        EXPECT_EQ(QDir(folder).entryList(masks.split(' '), QDir::Files), QStringList{"job"});
+    }
     EXPECT_EQ(selectedFilter, "G-code (*.gc *.gcode)");
     EXPECT_EQ(directory, folder);
     EXPECT_EQ(typedName, "part.gcode");
@@ -200,7 +226,7 @@ TEST(Desktop, OpenFileDialogSetUpAndResult)
     });
     EXPECT_EQ(directory, folder) << "a folder with a trailing separator";
     EXPECT_EQ(typedName, "");
-    EXPECT_EQ(selectedFilter, "All (*.*)");
+    EXPECT_EQ(selectedFilter, "All (*)");
     EXPECT_EQ(chosen, "") << "cancel gives the empty text";
 
     chosen = runDialog(base + "/bad:name?.gc", 0, [&](QFileDialog* d) {
@@ -208,7 +234,48 @@ TEST(Desktop, OpenFileDialogSetUpAndResult)
         d->reject();
     });
     EXPECT_EQ(typedName, "") << "a name with invalid characters is dropped";
+
+    chosen = runDialog(base + "/my\"a\\b|c.gc", 0, [&](QFileDialog* d) {
+        typedName = d->findChild<QLineEdit*>("fileNameEdit")->text();
+        d->reject();
+    });
+    EXPECT_EQ(typedName, "my\"a\\b|c.gc") << "quotes, backslashes and bars belong to Linux names";
     QDir(folder).removeRecursively();
+}
+
+TEST(Desktop, OpenFileDialogSpeaksTheInterfaceLanguage)
+{
+    mainWindowForTest();
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_es.qm"))
+        GTEST_SKIP() << "qtbase_es.qm is missing (Debian package qt6-translations-l10n)";
+    struct Row {
+        const char* language;
+        const char* texts; // look in | file name | files of type | open | cancel
+    };
+    const Row rows[] = {
+        {"es_MX.UTF-8", "Ver en: | &Nombre de fichero: | Ficheros de tipo: | &Abrir | Cancelar"},
+        {"en_GB.UTF-8", "Look in: | File &name: | Files of type: | Open | Cancel"},
+        {"es_ES.UTF-8", "Ver en: | &Nombre de fichero: | Ficheros de tipo: | &Abrir | Cancelar"},
+    };
+    const char* saved = std::getenv("LANGUAGE");
+    const std::string before = saved != nullptr ? saved : "";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.language);
+        setenv("LANGUAGE", row.language, 1);
+        QStringList texts;
+        runDialog("", 0, [&](QFileDialog* d) {
+            for (const char* label : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+                texts << d->findChild<QLabel*>(label)->text();
+            auto* box = d->findChild<QDialogButtonBox*>("buttonBox");
+            texts << box->button(QDialogButtonBox::Open)->text() << box->button(QDialogButtonBox::Cancel)->text();
+            d->reject();
+        });
+        EXPECT_EQ(texts.join(" | ").toStdString(), row.texts);
+    }
+    if (saved != nullptr)
+        setenv("LANGUAGE", before.c_str(), 1);
+    else
+        unsetenv("LANGUAGE");
 }
 
 } // namespace

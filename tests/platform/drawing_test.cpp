@@ -276,6 +276,74 @@ TEST(Vector, DotsAreSquaresCentredEverySpacing)
     deleteImage(Slot);
 }
 
+TEST(Vector, ThinPatternsKeepTheirPhaseAndOneStrokeBlendsOnce)
+{
+    // Dots of width 1 every 4 px from x = 10 (the first centred on the start): pixels 9 and
+    // 10 half covered, 11 and 12 empty, 13 and 14 half covered. A line at an integer x is
+    // shared by two columns the same way.
+    freshVector(40, 40);
+    pathMoveTo(10, 5.5);
+    pathLineTo(30, 5.5);
+    pathMoveTo(20, 10); // vertical, on a pixel edge
+    pathLineTo(20, 30);
+    strokeDotted(1, 4);
+    endVector();
+    const std::vector<int> dotRow = {255, 128, 128, 255, 255, 128, 128, 255};
+    for (int i = 0; i < static_cast<int>(dotRow.size()); ++i)
+        EXPECT_NEAR(grey(8 + i, 5), dotRow[static_cast<size_t>(i)], 2) << "x " << 8 + i;
+    for (int y : {9, 10})
+        for (int x : {19, 20})
+            EXPECT_NEAR(grey(x, y), 191, 2) << "first vertical dot, a quarter of each pixel " << x << "," << y;
+    EXPECT_NEAR(grey(20, 11), 255, 1);
+
+    // Dashes of 3 from x = 2.5: [2.5, 5.5) on, [5.5, 8.5) off.
+    freshVector(40, 10);
+    pathMoveTo(2.5, 4.5);
+    pathLineTo(30, 4.5);
+    strokeDashed(1, 3);
+    endVector();
+    const std::vector<int> dashRow = {255, 128, 0, 0, 128, 255, 255, 128, 0};
+    for (int i = 0; i < static_cast<int>(dashRow.size()); ++i)
+        EXPECT_NEAR(grey(1 + i, 4), dashRow[static_cast<size_t>(i)], 2) << "x " << 1 + i;
+
+    // Where figures or segments of one stroke cross, the colour is blended once.
+    struct Row {
+        const char* name;
+        double start; // figures start here, so that a dot or dash covers (20, 20) wholly
+        std::function<void()> stroke;
+    };
+    const std::vector<Row> rows = {
+        {"solid", 4.5, [] { strokeSolid(1); }},
+        {"dotted", 4.5, [] { strokeDotted(1, 4); }},
+        {"dashed", 4.0, [] { strokeDashed(1, 2); }},
+    };
+    for (const Row& row : rows) {
+        freshVector(40, 40);
+        setPaintColour(makeRgba(0, 0, 0, 60));
+        pathMoveTo(row.start, 20.5); // a horizontal and a vertical figure through (20, 20)
+        pathLineTo(36.5, 20.5);
+        pathMoveTo(20.5, row.start);
+        pathLineTo(20.5, 36.5);
+        pathMoveTo(row.start, 30.5); // one figure running back over itself
+        pathLineTo(36.5, 30.5);
+        pathLineTo(12.5, 30.5);
+        row.stroke();
+        endVector();
+        EXPECT_NEAR(grey(20, 20), 195, 1) << row.name << ", crossing";
+        EXPECT_NEAR(grey(20, 30), 195, 1) << row.name << ", figure over itself";
+        EXPECT_NEAR(grey(28, 20), 195, 1) << row.name << ", one layer";
+    }
+
+    // A far first segment leaves the distances no fraction; the pattern still ends.
+    freshVector(40, 10);
+    pathMoveTo(-1e19, 4.5);
+    pathLineTo(0, 4.5);
+    pathLineTo(30, 4.5);
+    strokeDotted(1, 4);
+    endVector();
+    deleteImage(Slot);
+}
+
 TEST(Vector, PathRestartsAtTheOriginAfterAStroke)
 {
     freshVector(40, 40);

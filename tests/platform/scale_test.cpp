@@ -12,8 +12,14 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QWidget>
+#include <QWindow>
 
 #include <vector>
+
+// Qt's own entry for window-system mouse input, as its test library uses it (layout units).
+Q_GUI_EXPORT void qt_handleMouseEvent(QWindow* window, const QPointF& local, const QPointF& global,
+                                      Qt::MouseButtons state, Qt::MouseButton button,
+                                      QEvent::Type type, Qt::KeyboardModifiers mods, int timestamp);
 
 namespace {
 
@@ -54,7 +60,8 @@ TEST(DisplayScale, ControlsInLayoutUnitsCanvasInDevicePixels)
 
     QWidget* canvas = controlWidgetForTest(2);
     for (QPointF at : {QPointF(10, 10), QPointF(10, 20)}) {
-        QMouseEvent move(QEvent::MouseMove, at, canvas->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+        QMouseEvent move(QEvent::MouseMove, at, canvas->mapTo(canvas->window(), at), canvas->mapToGlobal(at),
+                         Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
         QApplication::sendEvent(canvas, &move);
     }
@@ -69,6 +76,29 @@ TEST(DisplayScale, ControlsInLayoutUnitsCanvasInDevicePixels)
     // The raster font grows with the scale, so text keeps its size on the screen.
     const int height = rasterTextHeight("Hg");
     EXPECT_GT(height, 15);
+}
+
+TEST(DisplayScale, PointerPositionsKeepTheDevicePixel)
+{
+    const int window = mainWindowForTest();
+    ASSERT_TRUE(createCanvas(3, 0, 40, 200, 100, true));
+    discardEvents();
+    QWindow* top = windowWidgetForTest(window)->windowHandle();
+    ASSERT_NE(top, nullptr);
+    struct Row {
+        int x, y; // device pixels in the canvas; odd ones fall between two layout units
+    };
+    int timestamp = 1000;
+    for (const Row r : {Row{16, 31}, Row{17, 33}, Row{3, 1}}) {
+        const QPointF at(r.x / 1.5, 40 + r.y / 1.5); // layout units in the window
+        qt_handleMouseEvent(top, at, top->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                            QEvent::MouseMove, Qt::NoModifier, timestamp++);
+        const std::vector<QueuedEvent> events = takeEvents();
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back().x, r.x);
+        EXPECT_EQ(events.back().y, r.y);
+    }
+    destroyControl(3);
 }
 
 } // namespace

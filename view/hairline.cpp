@@ -1,0 +1,206 @@
+// Draws 1-pixel anti-aliased line segments straight into frame pixels: each segment is
+// walked along its major axis one pixel at a time, its centre line split between the two
+// pixels it passes between, the end pixels weighted by how much of them the segment spans.
+#include "view/hairline.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// Positions across the major axis in 32.32 fixed point: steps stay exact to 2^-32 pixel
+// over any canvas, and the whole part (an arithmetic shift) is the floor.
+using Fixed = std::int64_t;
+constexpr int FixedShift = 32;
+constexpr Fixed FixedOne = Fixed{1} << FixedShift;
+constexpr Fixed FractionMask = FixedOne - 1;
+constexpr unsigned FullCoverage = 255;       // a pixel wholly covered
+constexpr std::uint64_t LaneMask = 0x00ff00ff00ffULL; // blue, green, red in 16-bit lanes
+constexpr std::uint64_t LaneHalf = 0x008000800080ULL; // 128 in every lane
+
+inline Fixed toFixed(double v)
+{
+    assert(std::fabs(v) < 1.0e9); // |v| * 2^32 stays far inside the int64 range
+    return static_cast<Fixed>(std::floor(v * static_cast<double>(FixedOne) + 0.5));
+}
+
+inline int wholePart(Fixed f)
+{
+    return static_cast<int>(f >> FixedShift);
+}
+
+// The fraction of `f` in 255ths, rounded to nearest: the share of the next pixel.
+inline unsigned fractionCoverage(Fixed f)
+{
+    return static_cast<unsigned>(((f & FractionMask) * FullCoverage + FixedOne / 2) >> FixedShift);
+}
+
+// x / 255 rounded to nearest, exact for 0 <= x <= 255 * 255.
+inline unsigned divide255(unsigned x)
+{
+    const unsigned t = x + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+// Coverage of a length (pixels, along the major axis) inside one pixel, in 255ths.
+inline unsigned spanCoverage(double length)
+{
+    const double c = std::clamp(length, 0.0, 1.0) * FullCoverage + 0.5;
+    return static_cast<unsigned>(c);
+}
+
+inline std::uint64_t spreadChannels(std::uint32_t p)
+{
+    return (p & 0xffu) | (static_cast<std::uint64_t>(p & 0xff00u) << 8) |
+           (static_cast<std::uint64_t>(p & 0xff0000u) << 16);
+}
+
+inline std::uint32_t gatherChannels(std::uint64_t v)
+{
+    return static_cast<std::uint32_t>((v & 0xffu) | ((v >> 8) & 0xff00u) | ((v >> 16) & 0xff0000u));
+}
+
+// The pixels one segment may write, and its colour: the small blit interface of the walk.
+struct Blit {
+    std::uint32_t* rows;
+    std::ptrdiff_t stride;
+    int width;
+    int rowLo; // rows [rowLo, rowHi) of the band that lie on the frame
+    int rowHi;
+    std::uint32_t pixel;
+
+    inline void plot(int x, int y, unsigned coverage) const
+    {
+        if (coverage == 0 || x < 0 || x >= width || y < rowLo || y >= rowHi)
+            return;
+        std::uint32_t* p = rows + static_cast<std::ptrdiff_t>(y) * stride + x;
+        *p = coverage == FullCoverage ? pixel : blendCoverage(*p, pixel, coverage);
+    }
+};
+
+// Walks one segment along its major axis `a` (x when Steep is false, y when true); b is the
+// minor axis. |slope| <= 1, so the centre line crosses each major pixel between two minor
+// pixels: the one at floor(b - 0.5) and the next, shared by the fraction of that position.
+template <bool Steep>
+void walkMajor(const Blit& blit, double a1, double b1, double a2, double b2)
+{
+    if (a1 > a2) {
+        std::swap(a1, a2);
+        std::swap(b1, b2);
+    }
+    assert(a2 > a1);
+    const double slope = (b2 - b1) / (a2 - a1);
+    assert(std::fabs(slope) <= 1.0);
+
+    const int first = static_cast<int>(std::floor(a1)); // major pixels first..last
+    const int last = static_cast<int>(std::ceil(a2)) - 1;
+    const int majorLo = Steep ? blit.rowLo : 0;
+    const int majorHi = Steep ? blit.rowHi : blit.width;
+    int lo = std::max(first, majorLo);
+    int hi = std::min(last, majorHi - 1);
+    if (lo > hi)
+        return;
+
+    // Minor position less half a pixel at the centre of major pixel `first`; every other
+    // pixel's position is first's plus a whole number of steps, exact in integers, so a
+    // walk that starts further along (another band) finds the very same values.
+    const Fixed start = toFixed(b1 + (first + 0.5 - a1) * slope - 0.5);
+    const Fixed step = toFixed(slope);
+    assert(step >= -FixedOne && step <= FixedOne);
+
+    if (!Steep) {
+        // Only the major pixels whose two minor pixels can touch the band's rows.
+        const int minorLo = blit.rowLo - 1;
+        const int minorHi = blit.rowHi;
+        if (step == 0) {
+            const int m = wholePart(start);
+            if (m < minorLo || m >= minorHi)
+                return;
+        } else {
+            const double t0 = (static_cast<double>(minorLo) * FixedOne - static_cast<double>(start)) / step;
+            const double t1 = (static_cast<double>(minorHi) * FixedOne - static_cast<double>(start)) / step;
+            const double from = std::max(std::min(t0, t1) - 1.0, static_cast<double>(lo - first));
+            const double to = std::min(std::max(t0, t1) + 1.0, static_cast<double>(hi - first));
+            if (from > to)
+                return;
+            lo = first + static_cast<int>(std::floor(from));
+            hi = first + static_cast<int>(std::ceil(to));
+        }
+    }
+
+    // The end pixels hold only the part of the pixel the segment spans along the axis.
+    const unsigned firstAlong = spanCoverage(std::min(a2, first + 1.0) - a1);
+    const unsigned lastAlong = spanCoverage(a2 - std::max(a1, static_cast<double>(last)));
+
+    auto plotPair = [&blit](int i, Fixed minor, unsigned along) {
+        const int m = wholePart(minor);
+        const unsigned next = fractionCoverage(minor);
+        unsigned here = FullCoverage - next;
+        unsigned there = next;
+        if (along != FullCoverage) {
+            here = divide255(here * along);
+            there = divide255(there * along);
+        }
+        if (Steep) {
+            blit.plot(m, i, here);
+            blit.plot(m + 1, i, there);
+        } else {
+            blit.plot(i, m, here);
+            blit.plot(i, m + 1, there);
+        }
+    };
+
+    int i = lo;
+    Fixed minor = start + static_cast<Fixed>(lo - first) * step;
+    if (i == first) {
+        plotPair(i, minor, firstAlong);
+        ++i;
+        minor += step;
+    }
+    const int innerEnd = std::min(hi, last - 1); // the inner pixels are wholly spanned
+    for (; i <= innerEnd; ++i, minor += step)
+        plotPair(i, minor, FullCoverage);
+    if (i == last && last <= hi && last != first)
+        plotPair(i, minor, lastAlong);
+}
+
+} // namespace
+
+std::uint32_t blendCoverage(std::uint32_t dst, std::uint32_t src, unsigned coverage)
+{
+    assert(coverage <= FullCoverage);
+    // All three channels at once, each in a 16-bit lane: src * a + dst * (255 - a) is at
+    // most 255 * 255 per lane, and the rounded division by 255 never carries into the next.
+    std::uint64_t t = spreadChannels(src) * coverage + spreadChannels(dst) * (FullCoverage - coverage);
+    t += LaneHalf;
+    t = ((t + ((t >> 8) & LaneMask)) >> 8) & LaneMask;
+    return 0xff000000u | gatherChannels(t);
+}
+
+void drawHairline(const PixelBand& band, double x1, double y1, double x2, double y2,
+                  std::uint32_t pixel)
+{
+    // The comparison is written so that a NaN fails it too.
+    constexpr double L = HairlineCoordinateLimit;
+    if (!(std::fabs(x1) <= L && std::fabs(y1) <= L && std::fabs(x2) <= L && std::fabs(y2) <= L))
+        return;
+    const Blit blit{band.rows, band.stride, band.width, std::max(band.top, 0),
+                    std::min(band.bottom, band.height), pixel};
+    if (blit.rowLo >= blit.rowHi || blit.width <= 0 || blit.rows == nullptr)
+        return;
+    // Wholly above or below the band: nothing of it can show here (a pixel reaches one
+    // row beyond the line's rows at most).
+    if (std::max(y1, y2) < blit.rowLo - 1.0 || std::min(y1, y2) > blit.rowHi + 1.0)
+        return;
+    const double dx = x2 - x1;
+    const double dy = y2 - y1;
+    if (std::fabs(dx) >= std::fabs(dy)) {
+        if (dx == 0.0)
+            return; // no length: nothing to cover
+        walkMajor<false>(blit, x1, y1, x2, y2);
+    } else {
+        walkMajor<true>(blit, y1, x1, y2, x2);
+    }
+}

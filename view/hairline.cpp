@@ -17,13 +17,30 @@ constexpr int FixedShift = 32;
 constexpr Fixed FixedOne = Fixed{1} << FixedShift;
 constexpr Fixed FractionMask = FixedOne - 1;
 constexpr unsigned FullCoverage = 255;       // a pixel wholly covered
+constexpr int ShortWalk = 8;                 // pixels; shorter walks skip the band search
 constexpr std::uint64_t LaneMask = 0x00ff00ff00ffULL; // blue, green, red in 16-bit lanes
 constexpr std::uint64_t LaneHalf = 0x008000800080ULL; // 128 in every lane
+
+// std::floor and std::ceil are library calls on the baseline x86-64 instruction set; these
+// are exact for the magnitudes the rasteriser accepts.
+inline int floorToInt(double v)
+{
+    const int i = static_cast<int>(v);
+    return i - (v < i);
+}
+
+inline int ceilToInt(double v)
+{
+    const int i = static_cast<int>(v);
+    return i + (v > i);
+}
 
 inline Fixed toFixed(double v)
 {
     assert(std::fabs(v) < 1.0e9); // |v| * 2^32 stays far inside the int64 range
-    return static_cast<Fixed>(std::floor(v * static_cast<double>(FixedOne) + 0.5));
+    const double scaled = v * static_cast<double>(FixedOne) + 0.5;
+    const Fixed f = static_cast<Fixed>(scaled);
+    return f - (scaled < static_cast<double>(f)); // the floor: rounded to nearest
 }
 
 inline int wholePart(Fixed f)
@@ -62,6 +79,17 @@ inline std::uint32_t gatherChannels(std::uint64_t v)
     return static_cast<std::uint32_t>((v & 0xffu) | ((v >> 8) & 0xff00u) | ((v >> 16) & 0xff0000u));
 }
 
+// dst blended towards src by coverage / 255. All three channels at once, each in a 16-bit
+// lane: src * a + dst * (255 - a) is at most 255 * 255 per lane, and the rounded division
+// by 255 never carries into the next lane.
+[[gnu::always_inline]] inline std::uint32_t blendLanes(std::uint32_t dst, std::uint32_t src, unsigned coverage)
+{
+    std::uint64_t t = spreadChannels(src) * coverage + spreadChannels(dst) * (FullCoverage - coverage);
+    t += LaneHalf;
+    t = ((t + ((t >> 8) & LaneMask)) >> 8) & LaneMask;
+    return 0xff000000u | gatherChannels(t);
+}
+
 // The pixels one segment may write, and its colour: the small blit interface of the walk.
 struct Blit {
     std::uint32_t* rows;
@@ -71,14 +99,36 @@ struct Blit {
     int rowHi;
     std::uint32_t pixel;
 
-    inline void plot(int x, int y, unsigned coverage) const
+    [[gnu::always_inline]] inline void plot(int x, int y, unsigned coverage) const
     {
         if (coverage == 0 || x < 0 || x >= width || y < rowLo || y >= rowHi)
             return;
         std::uint32_t* p = rows + static_cast<std::ptrdiff_t>(y) * stride + x;
-        *p = coverage == FullCoverage ? pixel : blendCoverage(*p, pixel, coverage);
+        *p = coverage == FullCoverage ? pixel : blendLanes(*p, pixel, coverage);
     }
 };
+
+// The two minor pixels at major pixel i, sharing the coverage `along` by the fraction of
+// the minor position.
+template <bool Steep>
+[[gnu::always_inline]] inline void plotPair(const Blit& blit, int i, Fixed minor, unsigned along)
+{
+    const int m = wholePart(minor);
+    const unsigned next = fractionCoverage(minor);
+    unsigned here = FullCoverage - next;
+    unsigned there = next;
+    if (along != FullCoverage) {
+        here = divide255(here * along);
+        there = divide255(there * along);
+    }
+    if (Steep) {
+        blit.plot(m, i, here);
+        blit.plot(m + 1, i, there);
+    } else {
+        blit.plot(i, m, here);
+        blit.plot(i, m + 1, there);
+    }
+}
 
 // Walks one segment along its major axis `a` (x when Steep is false, y when true); b is the
 // minor axis. |slope| <= 1, so the centre line crosses each major pixel between two minor
@@ -94,8 +144,8 @@ void walkMajor(const Blit& blit, double a1, double b1, double a2, double b2)
     const double slope = (b2 - b1) / (a2 - a1);
     assert(std::fabs(slope) <= 1.0);
 
-    const int first = static_cast<int>(std::floor(a1)); // major pixels first..last
-    const int last = static_cast<int>(std::ceil(a2)) - 1;
+    const int first = floorToInt(a1); // major pixels first..last
+    const int last = ceilToInt(a2) - 1;
     const int majorLo = Steep ? blit.rowLo : 0;
     const int majorHi = Steep ? blit.rowHi : blit.width;
     int lo = std::max(first, majorLo);
@@ -110,7 +160,7 @@ void walkMajor(const Blit& blit, double a1, double b1, double a2, double b2)
     const Fixed step = toFixed(slope);
     assert(step >= -FixedOne && step <= FixedOne);
 
-    if (!Steep) {
+    if (!Steep && hi - lo > ShortWalk) {
         // Only the major pixels whose two minor pixels can touch the band's rows.
         const int minorLo = blit.rowLo - 1;
         const int minorHi = blit.rowHi;
@@ -125,45 +175,27 @@ void walkMajor(const Blit& blit, double a1, double b1, double a2, double b2)
             const double to = std::min(std::max(t0, t1) + 1.0, static_cast<double>(hi - first));
             if (from > to)
                 return;
-            lo = first + static_cast<int>(std::floor(from));
-            hi = first + static_cast<int>(std::ceil(to));
+            lo = first + floorToInt(from);
+            hi = first + ceilToInt(to);
         }
     }
 
     // The end pixels hold only the part of the pixel the segment spans along the axis.
     const unsigned firstAlong = spanCoverage(std::min(a2, first + 1.0) - a1);
-    const unsigned lastAlong = spanCoverage(a2 - std::max(a1, static_cast<double>(last)));
-
-    auto plotPair = [&blit](int i, Fixed minor, unsigned along) {
-        const int m = wholePart(minor);
-        const unsigned next = fractionCoverage(minor);
-        unsigned here = FullCoverage - next;
-        unsigned there = next;
-        if (along != FullCoverage) {
-            here = divide255(here * along);
-            there = divide255(there * along);
-        }
-        if (Steep) {
-            blit.plot(m, i, here);
-            blit.plot(m + 1, i, there);
-        } else {
-            blit.plot(i, m, here);
-            blit.plot(i, m + 1, there);
-        }
-    };
+    const unsigned lastAlong = last == first ? 0 : spanCoverage(a2 - last);
 
     int i = lo;
     Fixed minor = start + static_cast<Fixed>(lo - first) * step;
     if (i == first) {
-        plotPair(i, minor, firstAlong);
+        plotPair<Steep>(blit, i, minor, firstAlong);
         ++i;
         minor += step;
     }
     const int innerEnd = std::min(hi, last - 1); // the inner pixels are wholly spanned
     for (; i <= innerEnd; ++i, minor += step)
-        plotPair(i, minor, FullCoverage);
+        plotPair<Steep>(blit, i, minor, FullCoverage);
     if (i == last && last <= hi && last != first)
-        plotPair(i, minor, lastAlong);
+        plotPair<Steep>(blit, i, minor, lastAlong);
 }
 
 } // namespace
@@ -171,12 +203,7 @@ void walkMajor(const Blit& blit, double a1, double b1, double a2, double b2)
 std::uint32_t blendCoverage(std::uint32_t dst, std::uint32_t src, unsigned coverage)
 {
     assert(coverage <= FullCoverage);
-    // All three channels at once, each in a 16-bit lane: src * a + dst * (255 - a) is at
-    // most 255 * 255 per lane, and the rounded division by 255 never carries into the next.
-    std::uint64_t t = spreadChannels(src) * coverage + spreadChannels(dst) * (FullCoverage - coverage);
-    t += LaneHalf;
-    t = ((t + ((t >> 8) & LaneMask)) >> 8) & LaneMask;
-    return 0xff000000u | gatherChannels(t);
+    return blendLanes(dst, src, coverage);
 }
 
 void drawHairline(const PixelBand& band, double x1, double y1, double x2, double y2,
@@ -190,9 +217,7 @@ void drawHairline(const PixelBand& band, double x1, double y1, double x2, double
                     std::min(band.bottom, band.height), pixel};
     if (blit.rowLo >= blit.rowHi || blit.width <= 0 || blit.rows == nullptr)
         return;
-    // Wholly above or below the band: nothing of it can show here (a pixel reaches one
-    // row beyond the line's rows at most).
-    if (std::max(y1, y2) < blit.rowLo - 1.0 || std::min(y1, y2) > blit.rowHi + 1.0)
+    if (hairlineMissesBand(band, y1, y2))
         return;
     const double dx = x2 - x1;
     const double dy = y2 - y1;

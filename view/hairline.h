@@ -35,3 +35,10 @@ void drawHairline(const PixelBand& band, double x1, double y1, double x2, double
                   std::uint32_t pixel);
 
 constexpr double HairlineCoordinateLimit = 1.0e7; // pixels; callers clip far below this
+
+// Whether a segment with ends at rows y1 and y2 lies wholly above or below the band (its
+// pixels reach one row beyond the line at most): a cheap test before drawHairline.
+inline bool hairlineMissesBand(const PixelBand& band, double y1, double y2)
+{
+    return (y1 < band.top - 1.0 && y2 < band.top - 1.0) || (y1 > band.bottom + 1.0 && y2 > band.bottom + 1.0);
+}

@@ -201,7 +201,8 @@ struct BandSink {
     void changeColour(ColourValue colour) { pixel = framePixelOf(colour); }
     void segment(double x1, double y1, double x2, double y2)
     {
-        drawHairline(band, x1, y1, x2, y2, pixel);
+        if (!hairlineMissesBand(band, y1, y2)) // most segments of other bands stop here
+            drawHairline(band, x1, y1, x2, y2, pixel);
     }
     void finish() {}
 };

@@ -87,8 +87,9 @@ TEST(Hairline, BandsDrawTheirRowsOnlyAndTogetherTheWhole)
         }
         for (int y = 0; y < alone.height; ++y)
             for (int x = 0; x < alone.width; ++x)
-                if (y < top || y >= top + 3)
+                if (y < top || y >= top + 3) {
                     ASSERT_EQ(alone.grey(x, y), 255u) << "band " << top << " wrote row " << y;
+                }
     }
     EXPECT_EQ(whole.pixels, banded.pixels);
 }

@@ -38,6 +38,7 @@
 #include <thread>
 #include <vector>
 
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -62,6 +63,15 @@ using Clock = std::chrono::steady_clock;
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Processor time of the whole process so far, in seconds: beside the wall clock it shows
+// what a redraw costs when other programs share the cores.
+double processorSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
 template <typename Work>
@@ -318,23 +328,37 @@ bool writePhotoRaster(const std::string& path, long long bytes)
     return out.close();
 }
 
-// One way of drawing the moves, timed at the current view, in nanoseconds per move.
-double nanosecondsPerMove(MoveDrawing drawing, int threads)
+// Which of the four ways to time ("abcd" by default; --ways picks fewer, for profiling).
+std::string ways = "abcd";
+
+// One way of drawing the moves, timed at the current view, in nanoseconds per move; 0 when
+// that way is not picked.
+double nanosecondsPerMove(char way, MoveDrawing drawing, int threads)
 {
+    if (ways.find(way) == std::string::npos)
+        return 0.0;
     rendererOptions.moveDrawing = drawing;
     rendererOptions.threads = threads;
-    const double seconds = medianSeconds(redraw);
+    const double before = processorSeconds();
+    int runs = 0;
+    const double seconds = medianSeconds([&runs] {
+        redraw();
+        ++runs;
+    });
+    const double processor = (processorSeconds() - before) / runs;
     rendererOptions = RendererOptions{};
+    std::printf("      (%c: %d runs, median %.0f ms, processor time %.0f ms per run)\n", way, runs, seconds * 1e3,
+                processor * 1e3);
     return seconds * 1e9 / std::max(toolpath.moveCount, 1);
 }
 
 void reportFourWays(const char* where)
 {
     settings.showBed = 0; // the same background and present around each way
-    const double strokes = nanosecondsPerMove(MoveDrawing::Painter, 1);
-    const double one = nanosecondsPerMove(MoveDrawing::Direct, 1);
-    const double all = nanosecondsPerMove(MoveDrawing::Direct, 0);
-    const double walk = nanosecondsPerMove(MoveDrawing::WalkOnly, 1);
+    const double strokes = nanosecondsPerMove('a', MoveDrawing::Painter, 1);
+    const double one = nanosecondsPerMove('b', MoveDrawing::Direct, 1);
+    const double all = nanosecondsPerMove('c', MoveDrawing::Direct, 0);
+    const double walk = nanosecondsPerMove('d', MoveDrawing::WalkOnly, 1);
     settings.showBed = 1;
     const double ms = toolpath.moveCount / 1e6;
     std::printf("  %-10s (scale %8.4f px/mm, %llu segments drawn)\n"
@@ -419,6 +443,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--first-frame") == 0)
             firstFrame = true;
+        else if (std::strcmp(argv[i], "--ways") == 0 && i + 1 < argc)
+            ways = argv[++i];
         else if (std::strcmp(argv[i], "--large") == 0)
             large = true;
         else if (std::strcmp(argv[i], "--moves") == 0 && i + 1 < argc)
@@ -435,6 +461,7 @@ int main(int argc, char** argv)
                                  "  --moves N    the 16-level raster of N moves (default 10 million)\n"
                                  "  --file PATH  this G-code file instead of the generated ones\n"
                                  "  --large      a 1 GB photo raster too\n"
+                                 "  --ways abcd  time only these of the four ways\n"
                                  "  --write-photo PATH MB, --write-vector PATH MB: only write such a job\n");
             return 2;
         }

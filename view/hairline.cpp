@@ -99,9 +99,13 @@ struct Blit {
     int rowHi;
     std::uint32_t pixel;
 
+    // The walk keeps the major coordinate inside the band and the frame; only the minor
+    // one (y for a flat segment, x for a steep one) is checked here.
+    template <bool Steep>
     [[gnu::always_inline]] inline void plot(int x, int y, unsigned coverage) const
     {
-        if (coverage == 0 || x < 0 || x >= width || y < rowLo || y >= rowHi)
+        assert(Steep ? (y >= rowLo && y < rowHi) : (x >= 0 && x < width));
+        if (coverage == 0 || (Steep ? (x < 0 || x >= width) : (y < rowLo || y >= rowHi)))
             return;
         std::uint32_t* p = rows + static_cast<std::ptrdiff_t>(y) * stride + x;
         *p = coverage == FullCoverage ? pixel : blendLanes(*p, pixel, coverage);
@@ -122,11 +126,11 @@ template <bool Steep>
         there = divide255(there * along);
     }
     if (Steep) {
-        blit.plot(m, i, here);
-        blit.plot(m + 1, i, there);
+        blit.plot<true>(m, i, here);
+        blit.plot<true>(m + 1, i, there);
     } else {
-        blit.plot(i, m, here);
-        blit.plot(i, m + 1, there);
+        blit.plot<false>(i, m, here);
+        blit.plot<false>(i, m + 1, there);
     }
 }
 
@@ -198,6 +202,50 @@ void walkMajor(const Blit& blit, double a1, double b1, double a2, double b2)
         plotPair<Steep>(blit, i, minor, lastAlong);
 }
 
+// A horizontal segment, the usual move of a raster engraving: the two rows it lies between
+// keep the same shares all along, so each is one span of constant coverage (only the end
+// pixels less), without a division or a step. It gives what walkMajor gives for dy = 0.
+void drawHorizontal(const Blit& blit, double x1, double x2, double y)
+{
+    if (x1 > x2)
+        std::swap(x1, x2);
+    const int first = floorToInt(x1);
+    const int last = ceilToInt(x2) - 1;
+    const int lo = std::max(first, 0);
+    const int hi = std::min(last, blit.width - 1);
+    if (lo > hi)
+        return;
+    const unsigned firstAlong = spanCoverage(std::min(x2, first + 1.0) - x1);
+    const unsigned lastAlong = last == first ? 0 : spanCoverage(x2 - last);
+    const Fixed minor = toFixed(y - 0.5);
+    const int row = wholePart(minor);
+    const unsigned next = fractionCoverage(minor);
+    const unsigned shares[2] = {FullCoverage - next, next};
+    for (int k = 0; k < 2; ++k) {
+        const int y = row + k;
+        const unsigned coverage = shares[k];
+        if (coverage == 0 || y < blit.rowLo || y >= blit.rowHi)
+            continue;
+        std::uint32_t* const line = blit.rows + static_cast<std::ptrdiff_t>(y) * blit.stride;
+        int i = lo;
+        if (i == first) {
+            blit.plot<false>(i, y, divide255(coverage * firstAlong));
+            ++i;
+        }
+        const int innerEnd = std::min(hi, last - 1);
+        if (coverage == FullCoverage) {
+            if (i <= innerEnd)
+                std::fill(line + i, line + innerEnd + 1, blit.pixel);
+        } else {
+            for (int x = i; x <= innerEnd; ++x)
+                line[x] = blendLanes(line[x], blit.pixel, coverage);
+        }
+        i = std::max(i, innerEnd + 1);
+        if (i == last && last <= hi && last != first)
+            blit.plot<false>(i, y, divide255(coverage * lastAlong));
+    }
+}
+
 } // namespace
 
 std::uint32_t blendCoverage(std::uint32_t dst, std::uint32_t src, unsigned coverage)
@@ -224,7 +272,10 @@ void drawHairline(const PixelBand& band, double x1, double y1, double x2, double
     if (std::fabs(dx) >= std::fabs(dy)) {
         if (dx == 0.0)
             return; // no length: nothing to cover
-        walkMajor<false>(blit, x1, y1, x2, y2);
+        if (dy == 0.0)
+            drawHorizontal(blit, x1, x2, y1);
+        else
+            walkMajor<false>(blit, x1, y1, x2, y2);
     } else {
         walkMajor<true>(blit, y1, x1, y2, x2);
     }

@@ -249,10 +249,31 @@ void drawMovesIntoFrame(int width, int height)
     const std::ptrdiff_t stride = bytesPerLine / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
 
     const int bands = bandCount(height);
+    // The bands share out the rows the job covers, not the whole canvas, so that each
+    // thread gets about as much to draw; the outer bands reach to the canvas edges.
+    int jobTop = 0;
+    int jobBottom = height;
+    const Bounds& b = toolpath.allBounds;
+    if (b.valid) {
+        double left, top, right, bottom;
+        machineToCanvas(b.minX, b.maxY, left, top);
+        machineToCanvas(b.maxX, b.minY, right, bottom);
+        if (top >= 0.0 && bottom <= height && bottom - top >= bands) { // also false for NaN
+            jobTop = static_cast<int>(top);
+            jobBottom = static_cast<int>(bottom) + 1;
+        }
+    }
+    auto bandEdge = [&](int index) {
+        if (index == 0)
+            return 0;
+        if (index == bands)
+            return height;
+        return jobTop + static_cast<int>(static_cast<long long>(jobBottom - jobTop) * index / bands);
+    };
     std::vector<PassWalk> walks(static_cast<std::size_t>(bands));
     auto drawBand = [&](int index) {
-        const int top = static_cast<int>(static_cast<long long>(height) * index / bands);
-        const int bottom = static_cast<int>(static_cast<long long>(height) * (index + 1) / bands);
+        const int top = bandEdge(index);
+        const int bottom = bandEdge(index + 1);
         BandSink sink{PixelBand{rows, stride, width, height, top, bottom}};
         walkPasses(width, height, sink, walks[static_cast<std::size_t>(index)]);
     };

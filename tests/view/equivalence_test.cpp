@@ -252,17 +252,21 @@ TEST(Equivalence, CorpusFilesMatchTheStrokedDrawing)
 TEST(Equivalence, OneTwoAndSevenBandsGiveTheSamePicture)
 {
     std::mt19937 random(7);
-    for (int invert = 0; invert <= 1; ++invert) {
-        SCOPED_TRACE(invert ? "dark" : "light");
+    // Light and dark with moves beyond the canvas (bands of equal height), and a job wholly
+    // on the canvas (bands sharing out the rows the job covers).
+    for (int variant = 0; variant < 3; ++variant) {
+        SCOPED_TRACE(variant);
         const int width = 301, height = 203; // no band boundary on a round row
         startWorld(width, height);
-        settings.invertColours = invert;
+        settings.invertColours = variant == 1;
         settings.showTravel = 1;
         applyColourScheme();
-        for (int i = 0; i < 300; ++i)
+        for (int i = 0; variant < 2 && i < 300; ++i)
             randomToolpath(random, width, height);
-        for (int row = 0; row < height; row += 7) // lines along and near the band boundaries
+        for (int row = 0; row < height - 10; row += 7) // lines along and near the band boundaries
             ASSERT_TRUE(appendMove(0, height - row - 0.5 * (row % 3), width, height - row, row * 5, false));
+        for (int i = 0; i < 40; ++i)
+            ASSERT_TRUE(appendMove(i * 7, 20, width - i * 5, 180 + i % 3, i * 20, false));
         viewState.scale = 1.0;
         viewState.centerX = width / 2.0;
         viewState.centerY = height / 2.0;

@@ -11,9 +11,9 @@ extern int dragDX, dragDY;         // current drag offset, device pixels
 constexpr int ResizeTimer = 1;       // window timer number of the resize debounce
 constexpr int ResizeDelayMs = 150;   // milliseconds without a size change before rendering
 
-// Steps 2 to 9 of start-up: toolpath, defaults, language, settings, colours, window and the
-// first drawing. Needs an initialised toolkit. false (after one line on stderr) when the
-// program cannot run.
+// Start-up after the toolkit: makes the toolpath store, sets the defaults, chooses the
+// language, reads the settings, builds the colours and the window, and draws once. Needs an
+// initialised toolkit. false (after one line on stderr) when the program cannot run.
 bool startApplication();
 
 // Acts on the current event of the given kind; kinds and numbers it does not know are ignored.

@@ -3,6 +3,7 @@
 //
 //   interpreter_bench            about 1 MB and 30 MB, plus the corpus raster when present
 //   interpreter_bench --large    also about 200 MB
+//   interpreter_bench --file PATH   only the load figures of PATH, beside wc -l
 //   interpreter_bench --load-child FILE   (internal) loads FILE once and exits
 #include <algorithm>
 #include <cctype>
@@ -20,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench/load_figures.h"
 #include "model/interpreter.h"
 #include "model/toolpath.h"
 
@@ -223,9 +225,13 @@ int main(int argc, char** argv) {
         std::printf("%.0f\n", peakResidentBytes());
         return 0;
     }
+    if (argc == 3 && std::strcmp(argv[1], "--file") == 0) {
+        printLoadFigures(argv[2]);
+        return 0;
+    }
     const bool large = argc == 2 && std::strcmp(argv[1], "--large") == 0;
     if (argc > 1 && !large) {
-        std::fprintf(stderr, "usage: interpreter_bench [--large]\n");
+        std::fprintf(stderr, "usage: interpreter_bench [--large | --file PATH]\n");
         return 2;
     }
     if (!createToolpath())

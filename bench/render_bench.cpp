@@ -4,6 +4,7 @@
 // old way (strokes), directly on one thread and on every core, against the walk alone;
 // and (on request) the time from start to the first frame of a 200 MB file. Prints every
 // figure.
+#include "bench/load_figures.h"
 #include "model/interpreter.h"
 #include "model/loading_progress.h"
 #include "model/toolpath.h"
@@ -16,11 +17,6 @@
 #include "view/rulers.h"
 #include "view/settings.h"
 #include "view/view_state.h"
-
-#if __has_include("bench/load_figures.h")
-#include "bench/load_figures.h" // the load figures beside wc -l and a memchr pass
-#define TOLVAN_HAVE_LOAD_FIGURES 1
-#endif
 
 #include <QImage>
 #include <QPainter>
@@ -375,12 +371,7 @@ void reportFourWays(const char* where)
 void benchFile(const std::string& path, const char* what)
 {
     std::printf("%s: %s\n", what, path.c_str());
-#ifdef TOLVAN_HAVE_LOAD_FIGURES
     printLoadFigures(path);
-#else
-    // LOAD FIGURES: call printLoadFigures(path) here once bench/load_figures.h exists.
-    std::printf("  (load figures: bench/load_figures.h is not in this tree)\n");
-#endif
     loadingProgressHook = nullptr;
     const Clock::time_point start = Clock::now();
     if (!loadGcodeFile(path) || toolpath.moveCount == 0) {

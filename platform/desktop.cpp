@@ -27,11 +27,6 @@ struct Desktop {
 
 std::vector<Desktop> desktops;
 
-QString qtText(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 int devicePixels(double logical, double ratio)
 {
     return static_cast<int>(std::lround(logical * ratio));

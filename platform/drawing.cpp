@@ -63,11 +63,6 @@ std::map<int, QImage> images;
 RasterState raster;
 VectorState vec;
 
-QString qtText(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QRgb opaqueRgb(ColourValue c)
 {
     return qRgb(static_cast<int>(redOf(c)), static_cast<int>(greenOf(c)), static_cast<int>(blueOf(c)));

@@ -10,5 +10,7 @@ set(PLATFORM_QT_SOURCES
   platform/key_codes.cpp
   platform/language_ids.cpp
   platform/toolkit.cpp
+  platform/toolkit_controls.cpp
+  platform/toolkit_windows.cpp
   platform/window_widget.cpp
 )

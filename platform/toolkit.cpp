@@ -1,8 +1,7 @@
-// Starts Qt, runs the event wait and poll, and keeps the main window, its controls,
-// shortcuts, timers, fonts and file drops behind plain numbers.
+// Starts Qt, runs the event wait and poll, turns shortcut keys into events, and keeps
+// the timers, fonts and the display scale behind plain numbers.
 #include "platform/toolkit.h"
 
-#include "platform/canvas_widget.h"
 #include "platform/event_queue.h"
 #include "platform/key_codes.h"
 #include "platform/testing_access.h"
@@ -11,18 +10,10 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QCheckBox>
-#include <QDropEvent>
-#include <QFile>
 #include <QFontDatabase>
-#include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QMimeData>
-#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
-#include <QUrl>
 
 #include <dlfcn.h>
 
@@ -37,17 +28,8 @@ ToolkitState toolkit;
 
 namespace {
 
-constexpr int MaxClientSize = 32000;      // layout units; larger maxima are cut
-constexpr int DefaultClientWidth = 800;   // layout units, when the caller keeps the size
-constexpr int DefaultClientHeight = 600;
 constexpr int MinTimerMilliseconds = 10;  // shorter periods would keep the poll loop busy
 constexpr double RasterFontPoints = 9.0;  // when the system font has no point size
-constexpr const char* IconResource = ":/icons/tolvan-gcode.png";
-
-QString qtText(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 bool envSet(const char* name)
 {
@@ -113,103 +95,10 @@ bool displayAvailable()
     }
 }
 
-MainWindowWidget* windowOf(int number)
-{
-    if (number < 1 || number > static_cast<int>(toolkit.windows.size()))
-        return nullptr;
-    return toolkit.windows[static_cast<size_t>(number - 1)];
-}
-
-int windowNumberOf(const QWidget* top)
-{
-    for (size_t i = 0; i < toolkit.windows.size(); ++i)
-        if (toolkit.windows[i] == top)
-            return static_cast<int>(i) + 1;
-    return 0;
-}
-
-ControlEntry* controlOf(int number)
-{
-    auto it = toolkit.controls.find(number);
-    return it == toolkit.controls.end() ? nullptr : &it->second;
-}
-
-int controlNumberOf(const QObject* widget)
-{
-    for (const auto& [number, entry] : toolkit.controls)
-        if (entry.widget == widget)
-            return number;
-    return -1;
-}
-
 int clampInt(long long v, int lo, int hi)
 {
     return static_cast<int>(std::clamp<long long>(v, lo, hi));
 }
-
-int keepOr(int value, int current)
-{
-    return value == UnsetPosition ? current : value;
-}
-
-// Control geometry: layout units are Qt's device-independent pixels.
-void placeControl(QWidget* widget, int x, int y, int w, int h)
-{
-    const QRect now = widget->geometry();
-    widget->setGeometry(keepOr(x, now.x()), keepOr(y, now.y()),
-                        std::max(0, keepOr(w, now.width())), std::max(0, keepOr(h, now.height())));
-}
-
-bool offersLocalFiles(const QMimeData* data)
-{
-    if (data == nullptr || !data->hasUrls())
-        return false;
-    const QList<QUrl> urls = data->urls();
-    return std::any_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); });
-}
-
-std::string localPaths(const QMimeData* data)
-{
-    std::string joined;
-    for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile())
-            continue;
-        if (!joined.empty())
-            joined += '\n';
-        joined += url.toLocalFile().toStdString();
-    }
-    return joined;
-}
-
-// Accepts drags of local files that may be copied, refuses every other drag, and turns
-// a drop into a DropEvent of the control.
-class DropFilter final : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        const QEvent::Type t = event->type();
-        if (t != QEvent::DragEnter && t != QEvent::DragMove && t != QEvent::Drop)
-            return false;
-        auto* drop = static_cast<QDropEvent*>(event);
-        const bool acceptable =
-            offersLocalFiles(drop->mimeData()) && (drop->possibleActions() & Qt::CopyAction);
-        if (!acceptable) {
-            drop->ignore();
-            return true;
-        }
-        drop->setDropAction(Qt::CopyAction);
-        drop->accept();
-        if (t == QEvent::Drop) {
-            QueuedEvent e;
-            e.kind = DropEvent;
-            e.number = controlNumberOf(watched);
-            e.window = 1;
-            e.files = localPaths(drop->mimeData());
-            queueEvent(e);
-        }
-        return true;
-    }
-};
 
 // Turns key presses of registered combinations into ShortcutEvents while their window
 // is active; the key then goes no further.
@@ -252,33 +141,19 @@ void flushDeferredDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
-
-void removeControl(int number)
-{
-    auto it = toolkit.controls.find(number);
-    if (it == toolkit.controls.end())
-        return;
-    releaseCanvasDrawing(number);
-    delete it->second.widget;
-    toolkit.controls.erase(it);
-    purgeEvents(ControlEvent, number);
-}
-
-template <typename Widget>
-bool addControl(int number, ControlKind kind, Widget* widget, int x, int y, int w, int h)
-{
-    placeControl(widget, x == UnsetPosition ? 0 : x, y == UnsetPosition ? 0 : y,
-                 w == UnsetPosition ? 0 : w, h == UnsetPosition ? 0 : h);
-    if (toolkit.controlFont)
-        widget->setFont(*toolkit.controlFont);
-    widget->show();
-    toolkit.controls[number] = ControlEntry{kind, widget};
-    return true;
-}
-
 } // namespace
 
 // ---- shared with the other files of the layer ----
+
+QString qtText(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+int keepOr(int value, int current)
+{
+    return value == UnsetPosition ? current : value;
+}
 
 void postLayerEvent(int kind, int number, int window)
 {
@@ -287,14 +162,6 @@ void postLayerEvent(int kind, int number, int window)
     e.number = number;
     e.window = window;
     queueEvent(e);
-}
-
-CanvasWidget* canvasControl(int number)
-{
-    const ControlEntry* c = controlOf(number);
-    if (c == nullptr || c->kind != ControlKind::Canvas)
-        return nullptr;
-    return static_cast<CanvasWidget*>(c->widget);
 }
 
 int logicalToDevice(double logical)
@@ -337,7 +204,7 @@ bool initToolkit(int& argc, char** argv)
     toolkit.wheelSum = 0;
 
     toolkit.shortcutFilter = new ShortcutFilter;
-    toolkit.dropFilter = new DropFilter;
+    toolkit.dropFilter = newDropFilter();
     toolkit.app->installEventFilter(toolkit.shortcutFilter);
     toolkit.valid = true;
     return true;
@@ -448,255 +315,6 @@ int deviceToLayout(int deviceValue)
     return clampInt(static_cast<long long>(v), INT_MIN, INT_MAX);
 }
 
-// ---- windows ----
-
-int openWindow(int x, int y, int clientW, int clientH, const std::string& title, int flags)
-{
-    if (!toolkit.valid)
-        return 0;
-    const int number = static_cast<int>(toolkit.windows.size()) + 1;
-    auto* w = new MainWindowWidget(number);
-    w->setWindowTitle(qtText(title));
-    if (QFile::exists(IconResource))
-        w->setWindowIcon(QIcon(IconResource));
-    const int width = clientW == UnsetPosition ? DefaultClientWidth : std::clamp(clientW, 1, MaxClientSize);
-    const int height = clientH == UnsetPosition ? DefaultClientHeight : std::clamp(clientH, 1, MaxClientSize);
-    w->resize(width, height);
-
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, width, height);
-    auto centre = [&](QSize outer) {
-        w->move(area.x() + (area.width() - std::min(area.width(), outer.width())) / 2,
-                area.y() + (area.height() - std::min(area.height(), outer.height())) / 2);
-    };
-    if (flags & WindowCentred)
-        centre(QSize(width, height));
-    else if (x != UnsetPosition || y != UnsetPosition)
-        w->move(keepOr(x, w->x()), keepOr(y, w->y()));
-
-    toolkit.windows.push_back(w);
-    if (flags & WindowMaximized)
-        w->showMaximized();
-    else
-        w->show();
-    QCoreApplication::sendPostedEvents();
-    // The frame is known only once shown; centre again with the real outer size.
-    if ((flags & WindowCentred) && !(flags & WindowMaximized) && w->frameGeometry().size() != w->size())
-        centre(w->frameGeometry().size());
-    w->opened = true;
-    return number;
-}
-
-void setClientSizeLimits(int window, int minWidth, int minHeight, int maxWidth, int maxHeight)
-{
-    MainWindowWidget* w = windowOf(window);
-    if (w == nullptr)
-        return;
-    const QSize lo = w->minimumSize();
-    const QSize hi = w->maximumSize();
-    const int minW = std::clamp(keepOr(minWidth, lo.width()), 0, MaxClientSize);
-    const int minH = std::clamp(keepOr(minHeight, lo.height()), 0, MaxClientSize);
-    const int maxW = std::clamp(keepOr(maxWidth, hi.width()), minW, MaxClientSize);
-    const int maxH = std::clamp(keepOr(maxHeight, hi.height()), minH, MaxClientSize);
-    w->setMaximumSize(maxW, maxH);
-    w->setMinimumSize(minW, minH); // grows a smaller window at once
-}
-
-void setWindowTitle(int window, const std::string& title)
-{
-    if (MainWindowWidget* w = windowOf(window))
-        w->setWindowTitle(qtText(title));
-}
-
-std::string windowTitle(int window)
-{
-    const MainWindowWidget* w = windowOf(window);
-    return w ? w->windowTitle().toStdString() : std::string();
-}
-
-int windowState(int window)
-{
-    const MainWindowWidget* w = windowOf(window);
-    if (w == nullptr)
-        return 0;
-    if (w->isMaximized())
-        return Maximized; // also when minimized from the maximized state
-    return w->isMinimized() ? Minimized : Normal;
-}
-
-int windowOuterX(int window)
-{
-    const MainWindowWidget* w = windowOf(window);
-    return w ? w->frameGeometry().x() : 0;
-}
-
-int windowOuterY(int window)
-{
-    const MainWindowWidget* w = windowOf(window);
-    return w ? w->frameGeometry().y() : 0;
-}
-
-int clientWidth(int window)
-{
-    const MainWindowWidget* w = windowOf(window);
-    return w ? w->width() : 0;
-}
-
-int clientHeight(int window)
-{
-    const MainWindowWidget* w = windowOf(window);
-    return w ? w->height() : 0;
-}
-
-// ---- controls ----
-
-namespace {
-// Buttons and check boxes report a click the same way; the check state is read afterwards.
-void queueClick(int number)
-{
-    QueuedEvent e;
-    e.kind = ControlEvent;
-    e.number = number;
-    e.window = 1;
-    e.type = ButtonClicked;
-    queueEvent(e);
-}
-} // namespace
-
-bool createButton(int number, int x, int y, int w, int h, const std::string& text)
-{
-    MainWindowWidget* parent = windowOf(1);
-    if (parent == nullptr)
-        return false;
-    removeControl(number);
-    auto* button = new QPushButton(qtText(text), parent);
-    button->setAutoDefault(false);
-    QObject::connect(button, &QPushButton::clicked, [number] { queueClick(number); });
-    return addControl(number, ControlKind::Button, button, x, y, w, h);
-}
-
-bool createCheckBox(int number, int x, int y, int w, int h, const std::string& text)
-{
-    MainWindowWidget* parent = windowOf(1);
-    if (parent == nullptr)
-        return false;
-    removeControl(number);
-    auto* box = new QCheckBox(qtText(text), parent);
-    box->setTristate(false);
-    // clicked comes after the toggle, so checkState already reads the new state.
-    QObject::connect(box, &QCheckBox::clicked, [number] { queueClick(number); });
-    return addControl(number, ControlKind::CheckBox, box, x, y, w, h);
-}
-
-bool createTextLine(int number, int x, int y, int w, int h, const std::string& text)
-{
-    MainWindowWidget* parent = windowOf(1);
-    if (parent == nullptr)
-        return false;
-    removeControl(number);
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText); // "&" and "<" show as typed
-    label->setText(qtText(text));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    label->setWordWrap(false);
-    label->setFocusPolicy(Qt::NoFocus);
-    return addControl(number, ControlKind::TextLine, label, x, y, w, h);
-}
-
-bool createCanvas(int number, int x, int y, int w, int h, bool takesFocus)
-{
-    MainWindowWidget* parent = windowOf(1);
-    if (parent == nullptr)
-        return false;
-    removeControl(number);
-    auto* canvas = new CanvasWidget(number, 1, takesFocus, parent);
-    addControl(number, ControlKind::Canvas, canvas, x, y, w, h);
-    canvas->fitPicture(false);
-    return true;
-}
-
-void destroyControl(int number)
-{
-    removeControl(number);
-}
-
-void resizeControl(int number, int x, int y, int w, int h)
-{
-    ControlEntry* c = controlOf(number);
-    if (c == nullptr)
-        return;
-    placeControl(c->widget, x, y, w, h);
-    if (c->kind == ControlKind::Canvas)
-        static_cast<CanvasWidget*>(c->widget)->fitPicture(true);
-    c->widget->update();
-}
-
-int controlWidth(int number)
-{
-    const ControlEntry* c = controlOf(number);
-    return c ? c->widget->width() : 0;
-}
-
-int controlHeight(int number)
-{
-    const ControlEntry* c = controlOf(number);
-    return c ? c->widget->height() : 0;
-}
-
-int checkState(int number)
-{
-    const ControlEntry* c = controlOf(number);
-    if (c == nullptr || c->kind != ControlKind::CheckBox)
-        return 0;
-    return static_cast<QCheckBox*>(c->widget)->isChecked() ? 1 : 0;
-}
-
-void setCheckState(int number, int value)
-{
-    ControlEntry* c = controlOf(number);
-    if (c != nullptr && c->kind == ControlKind::CheckBox)
-        static_cast<QCheckBox*>(c->widget)->setChecked(value != 0);
-}
-
-void setControlText(int number, const std::string& text)
-{
-    ControlEntry* c = controlOf(number);
-    if (c == nullptr)
-        return;
-    if (c->kind == ControlKind::Button || c->kind == ControlKind::CheckBox)
-        static_cast<QAbstractButton*>(c->widget)->setText(qtText(text));
-    else if (c->kind == ControlKind::TextLine)
-        static_cast<QLabel*>(c->widget)->setText(qtText(text));
-}
-
-std::string controlText(int number)
-{
-    const ControlEntry* c = controlOf(number);
-    if (c == nullptr)
-        return {};
-    if (c->kind == ControlKind::Button || c->kind == ControlKind::CheckBox)
-        return static_cast<QAbstractButton*>(c->widget)->text().toStdString();
-    if (c->kind == ControlKind::TextLine)
-        return static_cast<QLabel*>(c->widget)->text().toStdString();
-    return {};
-}
-
-void focusControl(int number)
-{
-    if (ControlEntry* c = controlOf(number))
-        c->widget->setFocus(Qt::OtherFocusReason);
-}
-
-void enableFileDrop(int number)
-{
-    ControlEntry* c = controlOf(number);
-    if (c == nullptr)
-        return;
-    c->widget->setAcceptDrops(true);
-    c->widget->removeEventFilter(toolkit.dropFilter); // installing twice would filter twice
-    c->widget->installEventFilter(toolkit.dropFilter);
-}
-
 void addShortcut(int window, int key, int modifiers, int command)
 {
     if (!toolkit.valid)
@@ -745,17 +363,6 @@ bool loadFont(int slot, const std::string& face, double points)
 }
 
 // ---- test access ----
-
-QWidget* windowWidgetForTest(int window)
-{
-    return windowOf(window);
-}
-
-QWidget* controlWidgetForTest(int number)
-{
-    const ControlEntry* c = controlOf(number);
-    return c ? c->widget : nullptr;
-}
 
 int wheelRemainderForTest()
 {

@@ -50,6 +50,22 @@ struct ToolkitState {
 
 extern ToolkitState toolkit;
 
+// The UTF-8 text as a QString.
+QString qtText(const std::string& text);
+
+// `current` when `value` is UnsetPosition, else `value`.
+int keepOr(int value, int current);
+
+// The main window with this number, or nullptr.
+MainWindowWidget* windowOf(int number);
+// The number of the main window `top`, or 0 when it is none of ours.
+int windowNumberOf(const QWidget* top);
+
+// The control with this number, or nullptr.
+ControlEntry* controlOf(int number);
+// A new filter that turns drops of local files on a control into DropEvents.
+QObject* newDropFilter();
+
 // Appends an event of any kind; the queue rules apply.
 void postLayerEvent(int kind, int number, int window);
 

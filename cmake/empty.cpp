@@ -1,1 +1,0 @@
-// Placeholder translation unit for a library whose sources are not written yet.

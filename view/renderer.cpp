@@ -275,7 +275,11 @@ void drawMovesIntoFrame(int width, int height)
         const int top = bandEdge(index);
         const int bottom = bandEdge(index + 1);
         BandSink sink{PixelBand{rows, stride, width, height, top, bottom}};
-        walkPasses(width, height, sink, walks[static_cast<std::size_t>(index)]);
+        // The walk's state lives on this thread's stack: written at every move, it would
+        // bounce between the cores' caches if neighbouring bands' records shared a line.
+        PassWalk walk;
+        walkPasses(width, height, sink, walk);
+        walks[static_cast<std::size_t>(index)] = walk;
     };
     std::vector<std::thread> helpers;
     helpers.reserve(static_cast<std::size_t>(bands - 1));

@@ -1,6 +1,10 @@
-// Measures how long a full redraw of large raster jobs takes, next to the floor of drawing
-// the same segments straight with QPainter, and (on request) the time from start to the
-// first frame of a 200 MB file next to the interpreter alone. Prints every figure.
+// Measures how long a full redraw of large jobs takes: a 16-level raster against the floor
+// of drawing its segments straight with QPainter; generated G-code files (a dense vector
+// job, photo rasters of 200 MB and, with --large, 1 GB) or any given file, each drawn the
+// old way (strokes), directly on one thread and on every core, against the walk alone;
+// and (on request) the time from start to the first frame of a 200 MB file. Prints every
+// figure.
+#include "bench/load_figures.h"
 #include "model/interpreter.h"
 #include "model/loading_progress.h"
 #include "model/toolpath.h"
@@ -25,19 +29,30 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <time.h>
+#include <unistd.h>
 
 namespace {
 
-constexpr int CanvasWidth = 1280;   // device pixels
-constexpr int CanvasHeight = 800;   // device pixels
+constexpr int CanvasWidth = 1536;   // device pixels
+constexpr int CanvasHeight = 864;   // device pixels
 constexpr double PixelPitch = 0.1;  // mm between raster pixels and rows
 constexpr int PowerLevels = 16;     // distinct S values of the generated image
 constexpr double FullPower = 1000.0;
 constexpr int Repeats = 5;          // timed runs per figure; the median is printed
 constexpr double ZoomFactor = 8.0;
 constexpr long long BigFileBytes = 200LL * 1000 * 1000;
+constexpr long long VectorJobBytes = 50LL * 1000 * 1000;
+constexpr long long PhotoBytes = 200LL * 1000 * 1000;
+constexpr long long LargePhotoBytes = 1000LL * 1000 * 1000;
+constexpr double SlowFigureSeconds = 20.0; // a figure stops repeating after this much time
+constexpr int PhotoColumns = 4000;          // pixels across the photo (400 mm at the pitch)
+constexpr int PhotoLevels = 1001;           // S values 0..1000
 
 using Clock = std::chrono::steady_clock;
 
@@ -46,14 +61,25 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Processor time of the whole process so far, in seconds: beside the wall clock it shows
+// what a redraw costs when other programs share the cores.
+double processorSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
 template <typename Work>
 double medianSeconds(Work work)
 {
     std::vector<double> times;
-    for (int i = 0; i < Repeats; ++i) {
+    double spent = 0.0;
+    for (int i = 0; i < Repeats && (i < 1 || spent < SlowFigureSeconds); ++i) {
         const Clock::time_point start = Clock::now();
         work();
         times.push_back(secondsSince(start));
+        spent += times.back();
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
@@ -199,6 +225,181 @@ bool writeRasterFile(const std::string& path, long long bytes)
     return std::fclose(file) == 0;
 }
 
+// ---- generated G-code files, drawn four ways ----
+
+// Writes text to a file through a large buffer; every generator below goes through it.
+struct GcodeWriter {
+    std::FILE* file = nullptr;
+    long long written = 0;
+    std::vector<char> buffer = std::vector<char>(1 << 20);
+
+    bool open(const std::string& path)
+    {
+        file = std::fopen(path.c_str(), "wb");
+        if (file != nullptr)
+            std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+        return file != nullptr;
+    }
+    template <typename... Args>
+    void line(const char* format, Args... args)
+    {
+        const int n = std::fprintf(file, format, args...);
+        written += n > 0 ? n : 0;
+    }
+    bool close() { return std::fclose(file) == 0; }
+};
+
+// A dense vector job: many small closed shapes (circles and rounded squares, their arcs
+// written as chords), each with its own power, travel between them.
+bool writeVectorJob(const std::string& path, long long bytes)
+{
+    GcodeWriter out;
+    if (!out.open(path))
+        return false;
+    out.line("G21\nG90\nM4\nG1 F3000\n");
+    std::mt19937 random(50);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double side = 300.0; // mm of the bed the shapes fill
+    while (out.written < bytes) {
+        const double cx = 5 + unit(random) * (side - 10), cy = 5 + unit(random) * (side - 10);
+        const double radius = 0.5 + unit(random) * 4.5;
+        const int chords = 16 + static_cast<int>(radius * 12);
+        const int power = 50 + static_cast<int>(unit(random) * 950);
+        const bool circle = unit(random) < 0.6;
+        auto at = [&](int k, double& x, double& y) {
+            const double a = 2 * M_PI * k / chords;
+            if (circle) {
+                x = cx + radius * std::cos(a);
+                y = cy + radius * std::sin(a);
+            } else { // a square with corners rounded by a quarter of its size
+                const double c = std::cos(a), s = std::sin(a);
+                const double squircle = std::pow(std::pow(std::fabs(c), 4) + std::pow(std::fabs(s), 4), -0.25);
+                x = cx + radius * c * squircle;
+                y = cy + radius * s * squircle;
+            }
+        };
+        double x, y;
+        at(0, x, y);
+        out.line("G0 X%.3f Y%.3f\n", x, y);
+        for (int k = 1; k <= chords; ++k) {
+            at(k % chords, x, y);
+            if (k == 1)
+                out.line("G1 X%.3f Y%.3f S%d\n", x, y, power);
+            else
+                out.line("G1 X%.3f Y%.3f\n", x, y);
+        }
+    }
+    return out.close();
+}
+
+// A grey-scale photo engraving: a smooth picture plus noise at the raster pitch, one S
+// value per pixel (equal neighbours merged into one move), rows back and forth, G0 between.
+bool writePhotoRaster(const std::string& path, long long bytes)
+{
+    GcodeWriter out;
+    if (!out.open(path))
+        return false;
+    out.line("G21\nG90\nM4\nG0 X0 Y0\nG1 F6000\n");
+    std::mt19937 random(200);
+    std::normal_distribution<double> noise(0.0, 0.04);
+    for (int row = 0; out.written < bytes; ++row) {
+        const bool forward = row % 2 == 0;
+        out.line("G0 Y%.1f\n", row * PixelPitch);
+        int runPower = -1; // power of the run of equal pixels not yet written
+        for (int c = 0; c < PhotoColumns && out.written < bytes; ++c) {
+            const int column = forward ? c : PhotoColumns - 1 - c;
+            const double u = column / static_cast<double>(PhotoColumns), v = row / 3000.0;
+            double grey = 0.5 + 0.3 * std::sin(6.0 * u + 2.0 * v) * std::cos(5.0 * v - u) +
+                          0.15 * std::sin(40.0 * u * v) + noise(random);
+            grey = std::clamp(grey, 0.0, 1.0);
+            const int power = static_cast<int>(grey * (PhotoLevels - 1) + 0.5);
+            if (power != runPower) {
+                if (runPower >= 0) // the run ends where this pixel starts
+                    out.line("G1 X%.1f S%d\n", (forward ? column : column + 1) * PixelPitch, runPower);
+                runPower = power;
+            }
+        }
+        out.line("G1 X%.1f S%d\n", (forward ? PhotoColumns : 0) * PixelPitch, runPower);
+    }
+    return out.close();
+}
+
+// Which of the four ways to time ("abcd" by default; --ways picks fewer, for profiling).
+std::string ways = "abcd";
+
+// One way of drawing the moves, timed at the current view, in nanoseconds per move; 0 when
+// that way is not picked.
+double nanosecondsPerMove(char way, MoveDrawing drawing, int threads)
+{
+    if (ways.find(way) == std::string::npos)
+        return 0.0;
+    rendererOptions.moveDrawing = drawing;
+    rendererOptions.threads = threads;
+    const double before = processorSeconds();
+    int runs = 0;
+    const double seconds = medianSeconds([&runs] {
+        redraw();
+        ++runs;
+    });
+    const double processor = (processorSeconds() - before) / runs;
+    rendererOptions = RendererOptions{};
+    std::printf("      (%c: %d runs, median %.0f ms, processor time %.0f ms per run)\n", way, runs, seconds * 1e3,
+                processor * 1e3);
+    return seconds * 1e9 / std::max(toolpath.moveCount, 1);
+}
+
+void reportFourWays(const char* where)
+{
+    settings.showBed = 0; // the same background and present around each way
+    const double strokes = nanosecondsPerMove('a', MoveDrawing::Painter, 1);
+    const double one = nanosecondsPerMove('b', MoveDrawing::Direct, 1);
+    const double all = nanosecondsPerMove('c', MoveDrawing::Direct, 0);
+    const double walk = nanosecondsPerMove('d', MoveDrawing::WalkOnly, 1);
+    settings.showBed = 1;
+    const double ms = toolpath.moveCount / 1e6;
+    std::printf("  %-10s (scale %8.4f px/mm, %llu segments drawn)\n"
+                "    ns per move: (a) strokes %7.1f  (b) direct, 1 thread %6.1f  (c) direct, %u threads %6.1f"
+                "  (d) walk alone %6.1f\n"
+                "    redraw ms:       %9.0f                  %9.0f                   %9.0f             %9.0f\n"
+                "    (a)/(c) %.1fx faster, (c)/(d) %.2f of the floor\n",
+                where, viewState.scale, static_cast<unsigned long long>(segmentsWalked), strokes, one,
+                std::max(1u, std::thread::hardware_concurrency()), all, walk, strokes * ms, one * ms, all * ms,
+                walk * ms, strokes / all, all / walk);
+}
+
+// Loads a G-code file and reports its redraws at the fit and at 8x zoom.
+void benchFile(const std::string& path, const char* what)
+{
+    std::printf("%s: %s\n", what, path.c_str());
+    printLoadFigures(path);
+    loadingProgressHook = nullptr;
+    const Clock::time_point start = Clock::now();
+    if (!loadGcodeFile(path) || toolpath.moveCount == 0) {
+        std::printf("  cannot load %s, or it holds no moves\n", path.c_str());
+        return;
+    }
+    std::printf("  %d moves loaded in %.2f s\n", toolpath.moveCount, secondsSince(start));
+    fitView();
+    reportFourWays("at the fit");
+    zoomAt(CanvasWidth / 2.0, CanvasHeight / 2.0, ZoomFactor);
+    reportFourWays("at 8x zoom");
+}
+
+// Writes a generated job to a temporary file, benchmarks it and removes the file.
+void benchGenerated(bool (*write)(const std::string&, long long), long long bytes, const char* what)
+{
+    const std::string path = "/tmp/tolvan_render_bench_" + std::to_string(getpid()) + ".gcode";
+    const Clock::time_point start = Clock::now();
+    if (!write(path, bytes)) {
+        std::printf("cannot write %s\n", path.c_str());
+        std::remove(path.c_str());
+        return;
+    }
+    std::printf("\n%s (%lld MB generated in %.1f s)\n", what, bytes / 1000000, secondsSince(start));
+    benchFile(path, what);
+    std::remove(path.c_str());
+}
+
 void benchFirstFrame()
 {
     const std::string path = "/tmp/tolvan_render_bench_200mb.gcode";
@@ -227,19 +428,37 @@ void benchFirstFrame()
 int main(int argc, char** argv)
 {
     bool firstFrame = false;
+    bool large = false;
     std::vector<long long> sizes;
+    std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--first-frame") == 0)
             firstFrame = true;
+        else if (std::strcmp(argv[i], "--ways") == 0 && i + 1 < argc)
+            ways = argv[++i];
+        else if (std::strcmp(argv[i], "--large") == 0)
+            large = true;
         else if (std::strcmp(argv[i], "--moves") == 0 && i + 1 < argc)
             sizes.push_back(std::atoll(argv[++i]));
+        else if (std::strcmp(argv[i], "--file") == 0 && i + 1 < argc)
+            files.emplace_back(argv[++i]);
+        else if (std::strcmp(argv[i], "--write-photo") == 0 && i + 2 < argc)
+            return writePhotoRaster(argv[i + 1], std::atoll(argv[i + 2]) * 1000000) ? 0 : 1;
+        else if (std::strcmp(argv[i], "--write-vector") == 0 && i + 2 < argc)
+            return writeVectorJob(argv[i + 1], std::atoll(argv[i + 2]) * 1000000) ? 0 : 1;
         else {
-            std::fprintf(stderr, "usage: render_bench [--moves N]... [--first-frame]\n");
+            std::fprintf(stderr, "usage: render_bench [--moves N]... [--file PATH]... [--large] [--first-frame]\n"
+                                 "       render_bench --write-photo PATH MB | --write-vector PATH MB\n"
+                                 "  --moves N    the 16-level raster of N moves (default 10 million)\n"
+                                 "  --file PATH  this G-code file instead of the generated ones\n"
+                                 "  --large      a 1 GB photo raster too\n"
+                                 "  --ways abcd  time only these of the four ways\n"
+                                 "  --write-photo PATH MB, --write-vector PATH MB: only write such a job\n");
             return 2;
         }
     }
-    if (sizes.empty())
-        sizes = {1000000, 10000000};
+    if (sizes.empty() && files.empty())
+        sizes = {10000000};
 
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static char name[] = "render_bench";
@@ -252,10 +471,19 @@ int main(int argc, char** argv)
     }
     loadFont(0, "Segoe UI", 9);
     applyColourScheme();
-    std::printf("canvas %dx%d, bed %s, grey by power %s\n", CanvasWidth, CanvasHeight,
-                settings.showBed ? "on" : "off", settings.greyByPower ? "on" : "off");
+    std::printf("canvas %dx%d, %u hardware threads, bed %s, grey by power %s; medians of up to %d runs\n",
+                CanvasWidth, CanvasHeight, std::thread::hardware_concurrency(), settings.showBed ? "on" : "off",
+                settings.greyByPower ? "on" : "off", Repeats);
     for (long long moves : sizes)
         benchRedraws(moves);
+    for (const std::string& file : files)
+        benchFile(file, "given file");
+    if (files.empty()) {
+        benchGenerated(writeVectorJob, VectorJobBytes, "dense vector job, 50 MB");
+        benchGenerated(writePhotoRaster, PhotoBytes, "photo raster, 200 MB");
+        if (large)
+            benchGenerated(writePhotoRaster, LargePhotoBytes, "photo raster, 1 GB");
+    }
     if (firstFrame)
         benchFirstFrame();
     shutdownToolkit();

@@ -482,6 +482,21 @@ ColourValue imagePixel(int slot, int x, int y)
                     static_cast<unsigned>(qBlue(p)), 255);
 }
 
+std::uint32_t* imagePixelRows(int slot, int& width, int& height, int& bytesPerLine)
+{
+    width = height = bytesPerLine = 0;
+    QImage* image = imageIn(slot);
+    if (image == nullptr || anyContextOpen() || image->format() != QImage::Format_RGB32)
+        return nullptr; // a painter may still hold pixels the caller would overwrite
+    uchar* bits = image->bits(); // detaches a shared copy, so only this image changes
+    if (bits == nullptr)
+        return nullptr;
+    width = image->width();
+    height = image->height();
+    bytesPerLine = static_cast<int>(image->bytesPerLine());
+    return reinterpret_cast<std::uint32_t*>(bits);
+}
+
 // ---- raster drawing ----
 
 bool beginCanvasRaster(int control)

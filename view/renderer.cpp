@@ -1,5 +1,6 @@
 // Paints the toolpath, grid and rulers into the off-screen frame and shows it on the canvas,
-// keeping large files fast by culling, merging sub-pixel segments and batching strokes.
+// keeping large files fast by culling, merging sub-pixel segments and drawing the moves
+// straight into the frame's pixels on every core.
 #include "view/renderer.h"
 
 #include "model/toolpath.h"
@@ -12,12 +13,20 @@
 #include "view/settings.h"
 #include "view/view_state.h"
 
+#include "view/hairline.h"
+
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 std::string canvasMessage;
 std::uint64_t greyEvaluations = 0;
+std::uint64_t segmentsWalked = 0;
+RendererOptions rendererOptions;
 
 namespace {
 
@@ -39,16 +48,18 @@ constexpr double LightZeroPowerGrey = 210.0;    // light scheme: zero power, fal
 constexpr unsigned DarkUniformGrey = 235;       // every cut on the dark scheme without shading
 constexpr unsigned LightUniformGrey = 0;        // every cut on the light scheme without shading
 constexpr unsigned Opaque = 255;                // alpha
+constexpr int MovesPerExtraThread = 50000;      // below this a redraw runs on one thread
+constexpr int MaxBands = 64;                    // threads of one redraw, at most
 
-// The state of one pass while it collects segments into strokes of one colour.
-struct Batch {
+// What one pass keeps from move to move whatever it draws with: the colour in force, the
+// power whose colour was computed last, and the half-pixel key of the last segment.
+struct PassWalk {
     ColourValue colour = NoColour;
-    int segments = 0;
     double lastPower = -1.0;
     ColourValue cachedColour = 0;
-    double lastEndX = NoLastEnd;
-    double lastEndY = NoLastEnd;
     int key[4] = {NoKey, 0, 0, 0};
+    std::uint64_t greys = 0;    // powerToColour calls
+    std::uint64_t segments = 0; // segments handed to the sink
 };
 
 inline bool allFinite(double a, double b, double c, double d)
@@ -56,8 +67,11 @@ inline bool allFinite(double a, double b, double c, double d)
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
 }
 
-// Paints every move of one kind (travel or cutting) in file order.
-void paintPass(int kind, int width, int height)
+// Walks every move of one kind (travel or cutting) in file order and hands each segment
+// that can show, with its colour, to `sink`: changeColour(c) before the first segment of
+// each new colour, segment(x1, y1, x2, y2) in canvas pixels, finish() at the end.
+template <typename Sink>
+void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk)
 {
     const double cx = width / 2.0;
     const double cy = height / 2.0;
@@ -70,7 +84,9 @@ void paintPass(int kind, int width, int height)
     const double clipRight = width + ClipMargin;
     const double clipBottom = height + ClipMargin;
 
-    Batch batch;
+    walk.colour = NoColour;
+    walk.lastPower = -1.0;
+    walk.key[0] = NoKey;
     const Move* move = toolpath.moves;
     const Move* const end = toolpath.moves + toolpath.moveCount;
     for (; move != end; ++move) {
@@ -89,29 +105,24 @@ void paintPass(int kind, int width, int height)
         ColourValue colour = travelColour;
         if (kind == CuttingKind) {
             const double power = move->power;
-            if (power != batch.lastPower) {
-                batch.cachedColour = powerToColour(power);
-                batch.lastPower = power;
-                ++greyEvaluations;
+            if (power != walk.lastPower) {
+                walk.cachedColour = powerToColour(power);
+                walk.lastPower = power;
+                ++walk.greys;
             }
-            colour = batch.cachedColour;
+            colour = walk.cachedColour;
         }
-        if (colour != batch.colour) {
-            if (batch.segments >= 1) {
-                strokeSolid(LineWidth);
-                batch.segments = 0;
-            }
-            setPaintColour(colour);
-            batch.colour = colour;
-            batch.lastEndX = NoLastEnd;
-            batch.key[0] = NoKey;
+        if (colour != walk.colour) {
+            sink.changeColour(colour);
+            walk.colour = colour;
+            walk.key[0] = NoKey;
         }
 
-        // The rare far-away segment is clipped so that the single-precision path never
-        // sees huge values. The test is written so that a NaN lands here too: a
-        // coordinate that is infinite or undefined (a G-code number beyond the range of
-        // a float or double) has no place on the canvas, and must never reach the
-        // integer conversion of the key below.
+        // The rare far-away segment is clipped so that neither the single-precision path
+        // nor the rasteriser's fixed point sees huge values. The test is written so that
+        // a NaN lands here too: a coordinate that is infinite or undefined (a G-code
+        // number beyond the range of a float or double) has no place on the canvas, and
+        // must never reach the integer conversion of the key below.
         if (!(std::fabs(sx1) <= ClipThreshold && std::fabs(sx2) <= ClipThreshold &&
               std::fabs(sy1) <= ClipThreshold && std::fabs(sy2) <= ClipThreshold)) {
             if (!allFinite(sx1, sy1, sx2, sy2))
@@ -133,28 +144,161 @@ void paintPass(int kind, int width, int height)
         const int k1 = static_cast<int>(2.0 * sy1);
         const int k2 = static_cast<int>(2.0 * sx2);
         const int k3 = static_cast<int>(2.0 * sy2);
-        if (k0 == batch.key[0] && k1 == batch.key[1] && k2 == batch.key[2] && k3 == batch.key[3])
+        if (k0 == walk.key[0] && k1 == walk.key[1] && k2 == walk.key[2] && k3 == walk.key[3])
             continue;
-        batch.key[0] = k0;
-        batch.key[1] = k1;
-        batch.key[2] = k2;
-        batch.key[3] = k3;
+        walk.key[0] = k0;
+        walk.key[1] = k1;
+        walk.key[2] = k2;
+        walk.key[3] = k3;
 
-        if (std::fabs(sx1 - batch.lastEndX) > ChainTolerance ||
-            std::fabs(sy1 - batch.lastEndY) > ChainTolerance)
-            pathMoveTo(sx1, sy1);
-        pathLineTo(sx2, sy2);
-        batch.lastEndX = sx2;
-        batch.lastEndY = sy2;
+        ++walk.segments;
+        sink.segment(sx1, sy1, sx2, sy2);
+    }
+    sink.finish();
+}
 
-        if (++batch.segments >= MaxSegmentsPerStroke) {
+// Hands the segments to the vector context: touching segments chained into one figure,
+// one stroke per run of colour and at most MaxSegmentsPerStroke per stroke.
+struct StrokeSink {
+    int segments = 0;
+    double lastEndX = NoLastEnd;
+    double lastEndY = NoLastEnd;
+
+    void changeColour(ColourValue colour)
+    {
+        if (segments >= 1) {
             strokeSolid(LineWidth);
-            batch.segments = 0;
-            batch.lastEndX = NoLastEnd; // the stroke emptied the path
+            segments = 0;
+        }
+        setPaintColour(colour);
+        lastEndX = NoLastEnd;
+    }
+
+    void segment(double x1, double y1, double x2, double y2)
+    {
+        if (std::fabs(x1 - lastEndX) > ChainTolerance || std::fabs(y1 - lastEndY) > ChainTolerance)
+            pathMoveTo(x1, y1);
+        pathLineTo(x2, y2);
+        lastEndX = x2;
+        lastEndY = y2;
+        if (++segments >= MaxSegmentsPerStroke) {
+            strokeSolid(LineWidth);
+            segments = 0;
+            lastEndX = NoLastEnd; // the stroke emptied the path
         }
     }
-    if (batch.segments >= 1)
-        strokeSolid(LineWidth);
+
+    void finish()
+    {
+        if (segments >= 1)
+            strokeSolid(LineWidth);
+    }
+};
+
+// Draws each segment straight into the rows of one band of the frame.
+struct BandSink {
+    PixelBand band;
+    std::uint32_t pixel = 0;
+
+    void changeColour(ColourValue colour) { pixel = framePixelOf(colour); }
+    void segment(double x1, double y1, double x2, double y2)
+    {
+        if (!hairlineMissesBand(band, y1, y2)) // most segments of other bands stop here
+            drawHairline(band, x1, y1, x2, y2, pixel);
+    }
+    void finish() {}
+};
+
+// Draws nothing: what is left is the cost of the walk itself.
+struct NoSink {
+    void changeColour(ColourValue) {}
+    void segment(double, double, double, double) {}
+    void finish() {}
+};
+
+// Both passes in their order, into one sink; the walk's counts added to `total`.
+template <typename Sink>
+void walkPasses(int width, int height, Sink& sink, PassWalk& total)
+{
+    if (settings.showTravel)
+        walkPass(TravelKind, width, height, sink, total);
+    walkPass(CuttingKind, width, height, sink, total);
+}
+
+int bandCount(int height)
+{
+    int threads = rendererOptions.threads;
+    if (threads <= 0) {
+        threads = static_cast<int>(std::thread::hardware_concurrency());
+        if (toolpath.moveCount < MovesPerExtraThread)
+            threads = 1; // starting threads would cost more than the drawing
+    }
+    return std::clamp(threads, 1, std::min(MaxBands, height));
+}
+
+// The travel and cutting passes straight into the frame's pixels, the rows split into
+// bands drawn at once. Every band walks all moves with the same logic, so each sees the
+// same segments in the same order and the picture is the same for any number of bands.
+void drawMovesIntoFrame(int width, int height)
+{
+    int imageWidth = 0;
+    int imageHeight = 0;
+    int bytesPerLine = 0;
+    std::uint32_t* rows = imagePixelRows(FrameImageSlot, imageWidth, imageHeight, bytesPerLine);
+    if (rows == nullptr || imageWidth != width || imageHeight != height)
+        return;
+    assert(bytesPerLine % static_cast<int>(sizeof(std::uint32_t)) == 0);
+    const std::ptrdiff_t stride = bytesPerLine / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
+
+    const int bands = bandCount(height);
+    // The bands share out the rows the job covers, not the whole canvas, so that each
+    // thread gets about as much to draw; the outer bands reach to the canvas edges.
+    int jobTop = 0;
+    int jobBottom = height;
+    const Bounds& b = toolpath.allBounds;
+    if (b.valid) {
+        double left, top, right, bottom;
+        machineToCanvas(b.minX, b.maxY, left, top);
+        machineToCanvas(b.maxX, b.minY, right, bottom);
+        if (top >= 0.0 && bottom <= height && bottom - top >= bands) { // also false for NaN
+            jobTop = static_cast<int>(top);
+            jobBottom = static_cast<int>(bottom) + 1;
+        }
+    }
+    auto bandEdge = [&](int index) {
+        if (index == 0)
+            return 0;
+        if (index == bands)
+            return height;
+        return jobTop + static_cast<int>(static_cast<long long>(jobBottom - jobTop) * index / bands);
+    };
+    std::vector<PassWalk> walks(static_cast<std::size_t>(bands));
+    auto drawBand = [&](int index) {
+        const int top = bandEdge(index);
+        const int bottom = bandEdge(index + 1);
+        BandSink sink{PixelBand{rows, stride, width, height, top, bottom}};
+        // The walk's state lives on this thread's stack: written at every move, it would
+        // bounce between the cores' caches if neighbouring bands' records shared a line.
+        PassWalk walk;
+        walkPasses(width, height, sink, walk);
+        walks[static_cast<std::size_t>(index)] = walk;
+    };
+    std::vector<std::thread> helpers;
+    helpers.reserve(static_cast<std::size_t>(bands - 1));
+    for (int index = 1; index < bands; ++index) {
+        // The standard library reports a thread it cannot start only by throwing; that
+        // band is then drawn here, after the others have started.
+        try {
+            helpers.emplace_back(drawBand, index);
+        } catch (const std::system_error&) {
+            drawBand(index);
+        }
+    }
+    drawBand(0);
+    for (std::thread& helper : helpers)
+        helper.join();
+    greyEvaluations += walks[0].greys;
+    segmentsWalked = walks[0].segments;
 }
 
 // The empty canvas: background and the centred message in the raster font.
@@ -228,9 +372,30 @@ void redraw()
         paintAll();
         if (settings.showBed)
             drawGrid(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
-        if (settings.showTravel)
-            paintPass(TravelKind, width, height);
-        paintPass(CuttingKind, width, height);
+        if (rendererOptions.moveDrawing == MoveDrawing::Painter) {
+            StrokeSink sink;
+            PassWalk walk;
+            walkPasses(width, height, sink, walk);
+            greyEvaluations += walk.greys;
+            segmentsWalked = walk.segments;
+        } else {
+            // The painter lets go of the frame first, so that its pixels are all in the
+            // image, and takes it back for the rulers on top of the moves.
+            endVector();
+            if (rendererOptions.moveDrawing == MoveDrawing::Direct) {
+                drawMovesIntoFrame(width, height);
+            } else {
+                NoSink sink;
+                PassWalk walk;
+                walkPasses(width, height, sink, walk);
+                greyEvaluations += walk.greys;
+                segmentsWalked = walk.segments;
+            }
+            if (!settings.showBed || !beginVector(FrameImageSlot)) {
+                presentShifted(0, 0);
+                return;
+            }
+        }
         if (settings.showBed)
             drawRulers(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
         endVector();

@@ -15,6 +15,20 @@ extern std::string canvasMessage;
 // power changes from one cutting move to the next, and this count shows how often that was.
 extern std::uint64_t greyEvaluations;
 
+// Segments the last redraw's passes handed on to be drawn (after culling and merging).
+extern std::uint64_t segmentsWalked;
+
+// How redraw draws the travel and cutting moves: straight into the frame's pixels (what
+// the program does), as strokes of the vector context (the drawing that came before, kept
+// for comparisons), or not at all (what the walk over the moves costs on its own).
+enum class MoveDrawing { Direct, Painter, WalkOnly };
+
+struct RendererOptions {
+    MoveDrawing moveDrawing = MoveDrawing::Direct;
+    int threads = 0; // bands drawn at once; 0: one per core (one alone for small jobs)
+};
+extern RendererOptions rendererOptions;
+
 // Repaints the frame from the toolpath and view, then presents it.
 void redraw();
 

@@ -1,5 +1,6 @@
 set(VIEW_SOURCES
   view/colour_scheme.cpp
+  view/hairline.cpp
   view/language.cpp
   view/loading_picture.cpp
   view/renderer.cpp

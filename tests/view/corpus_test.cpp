@@ -25,6 +25,7 @@ TEST(Corpus, EveryFileFitsInsideTheCanvasAndDrawsSanely)
     for (const std::filesystem::path& file : files) {
         SCOPED_TRACE(file.filename().string());
         resetWorld(1000, 700);
+        rendererOptions.moveDrawing = MoveDrawing::Painter; // every segment reaches the surface
         settings.showBed = 1;
         settings.showTravel = 1;
         ASSERT_TRUE(loadGcodeFile(file.string()));

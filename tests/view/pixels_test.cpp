@@ -88,6 +88,7 @@ TEST(Pixels, GreysByPowerOnBothSchemes)
     } rows[] = {
         {"light", 0, 100, 500, "189,189,189", "105,105,105", "255,255,255"},
         {"dark", 1, 0, 1000, "60,60,60", "255,255,255", "24,30,44"},
+        {"light, full power is black", 0, 100, 1000, "189,189,189", "0,0,0", "255,255,255"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

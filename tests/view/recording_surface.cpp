@@ -62,6 +62,8 @@ bool newImage(int slot, int width, int height, int, ColourValue fill)
     surface.imagePresent = true;
     surface.imageWidth = width;
     surface.imageHeight = height;
+    surface.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                          0xff000000u | (redOf(fill) << 16) | (greenOf(fill) << 8) | blueOf(fill));
     return true;
 }
 
@@ -73,6 +75,15 @@ void deleteImage(int slot)
 }
 
 bool imageExists(int) { return surface.imagePresent; }
+
+std::uint32_t* imagePixelRows(int, int& width, int& height, int& bytesPerLine)
+{
+    const bool ready = surface.imagePresent && !surface.pixels.empty();
+    width = ready ? surface.imageWidth : 0;
+    height = ready ? surface.imageHeight : 0;
+    bytesPerLine = ready ? surface.imageWidth * 4 : 0;
+    return ready ? surface.pixels.data() : nullptr;
+}
 
 void imageSize(int, int& width, int& height)
 {

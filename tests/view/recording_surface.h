@@ -5,6 +5,7 @@
 #include "platform/colour.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ struct RecordingSurface {
     bool imagePresent = false;    // the frame image slot
     int imageWidth = 0;
     int imageHeight = 0;
+    std::vector<std::uint32_t> pixels; // the frame image's pixels, 0xffRRGGBB, for direct drawing
     int pendingEvents = 0;        // pollEvent answers non-zero this many times
     int pollCalls = 0;
     int rasterMode = 0;

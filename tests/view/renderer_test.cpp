@@ -3,11 +3,20 @@
 #include "platform/drawing.h"
 #include "tests/view/view_world.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
 
 namespace {
+
+// The walk over the moves (cull, colour, clip, key) is the same whichever way the segments
+// are drawn; drawn as strokes of the vector context, the recording surface sees each one.
+void resetStrokeWorld(int width = 800, int height = 600)
+{
+    resetWorld(width, height);
+    rendererOptions.moveDrawing = MoveDrawing::Painter;
+}
 
 // The calls made inside the vector context, after the background fill.
 std::vector<Call> passCalls()
@@ -48,7 +57,7 @@ void drawOnly(int width = 800, int height = 600)
 
 TEST(Renderer, StrokesEvery4000SegmentsAndAtTheEnd)
 {
-    resetWorld();
+    resetStrokeWorld();
     // A zigzag of 10000 chained segments, each on other half pixels than the one before.
     double y = 50.0;
     for (int i = 0; i < 10000; ++i) {
@@ -98,7 +107,7 @@ TEST(Renderer, MergesSegmentsOnTheSameHalfPixels)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        resetWorld();
+        resetStrokeWorld();
         for (const std::vector<double>& m : row.moves)
             addMove(m[0], m[1], m[2], m[3], m[4]);
         drawOnly();
@@ -112,7 +121,7 @@ TEST(Renderer, MergesSegmentsOnTheSameHalfPixels)
 
 TEST(Renderer, GreysByPowerComputedOnlyWhenThePowerChanges)
 {
-    resetWorld();
+    resetStrokeWorld();
     addMove(10, 10, 20, 20, 100);
     addMove(20, 20, 30, 10, 100);
     addMove(30, 10, 40, 20, 500);
@@ -148,7 +157,7 @@ TEST(Renderer, PowerToColourOnBothSchemes)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        resetWorld();
+        resetStrokeWorld();
         settings.greyByPower = row.grey;
         settings.invertColours = row.invert;
         EXPECT_EQ(powerToColour(row.power), makeRgba(row.expected, row.expected, row.expected, 255));
@@ -173,7 +182,7 @@ TEST(Renderer, CullsSegmentsWhollyOffOneSide)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        resetWorld();
+        resetStrokeWorld();
         addMove(row.x1, row.y1, row.x2, row.y2);
         drawOnly();
         const std::vector<Call> calls = passCalls();
@@ -185,7 +194,7 @@ TEST(Renderer, CullsSegmentsWhollyOffOneSide)
 
 TEST(Renderer, ClipsFarCoordinatesToTheCanvasPlusMargin)
 {
-    resetWorld();
+    resetStrokeWorld();
     addMove(-50000, 300, 50000, 300);
     // Passes the cull (its box overlaps the canvas) but misses the clip rectangle.
     addMove(-30000, 300, 300, 30600);
@@ -240,7 +249,7 @@ TEST(ClipSegment, LiangBarsky)
 
 TEST(Renderer, PassesInOrder)
 {
-    resetWorld();
+    resetStrokeWorld();
     addMove(0, 0, 100, 100, 0, true);
     addMove(100, 100, 200, 50, 1000);
     settings.showTravel = 1;
@@ -261,9 +270,35 @@ TEST(Renderer, PassesInOrder)
     EXPECT_EQ(colours, expected);
 }
 
-TEST(Renderer, TravelMovesOnlyWhenShown)
+TEST(Renderer, DrawsMovesIntoTheFrameBetweenGridAndRulers)
 {
     resetWorld();
+    addMove(100, 499.5, 300, 499.5, 1000); // canvas row 100, centred on its pixels
+    addMove(300, 499.5, 300, 400, 500);
+    settings.showBed = 1;
+    setIdentityView(800, 600);
+    rendererOptions.threads = 2;
+    const std::uint64_t before = greyEvaluations;
+    redraw();
+    auto pixel = [](int x, int y) { return surface.pixels[static_cast<std::size_t>(y * 800 + x)]; };
+    EXPECT_EQ(pixel(200, 100), 0xff000000u) << "full power on the light scheme is black";
+    EXPECT_EQ(pixel(200, 99), 0xffffffffu);
+    EXPECT_EQ(pixel(200, 101), 0xffffffffu);
+    EXPECT_EQ(greyEvaluations - before, 2u) << "counted once, not once per band";
+    std::vector<Op> contexts;
+    for (const Call& call : surface.calls)
+        if (call.op == Op::BeginVector || call.op == Op::EndVector || call.op == Op::StrokeDotted)
+            contexts.push_back(call.op);
+    // Grid (dotted lines) in the first context, the moves without one, the rulers after.
+    ASSERT_GE(contexts.size(), 4u);
+    EXPECT_EQ(contexts.front(), Op::BeginVector);
+    EXPECT_EQ(contexts.back(), Op::EndVector);
+    EXPECT_EQ(std::count(contexts.begin(), contexts.end(), Op::BeginVector), 2);
+}
+
+TEST(Renderer, TravelMovesOnlyWhenShown)
+{
+    resetStrokeWorld();
     addMove(0, 0, 100, 100, 0, true);
     drawOnly();
     EXPECT_EQ(countOf(Op::LineTo), 0u);
@@ -303,7 +338,7 @@ TEST(Renderer, HintWhenTheOptionsDrawNoMove)
 
 TEST(Renderer, FrameImageRecreatedOnlyWhenTheSizeChanges)
 {
-    resetWorld();
+    resetStrokeWorld();
     addMove(0, 0, 100, 100);
     drawOnly();
     redraw();
@@ -331,7 +366,7 @@ TEST(Renderer, EmptyCanvasShowsTheMessageCentred)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        resetWorld(801, 600);
+        resetStrokeWorld(801, 600);
         settings.invertColours = row.invert;
         applyColourScheme();
         canvasMessage = "Drop a .gc / .gcode file here"; // 29 characters of 6 pixels
@@ -357,7 +392,7 @@ TEST(Renderer, EmptyCanvasShowsTheMessageCentred)
 
 TEST(Renderer, ZeroSizeCanvasDrawsNothing)
 {
-    resetWorld(0, 0);
+    resetStrokeWorld(0, 0);
     addMove(0, 0, 10, 10);
     redraw();
     EXPECT_TRUE(surface.calls.empty());
@@ -377,7 +412,7 @@ TEST(PresentShifted, FillsAroundAShiftedFrame)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        resetWorld();
+        resetStrokeWorld();
         surface.imagePresent = row.frame;
         presentShifted(row.dx, row.dy);
         EXPECT_EQ(countOf(Op::RasterBox), row.fills);

@@ -4,6 +4,7 @@ tolvan_test(view_test
     ${CMAKE_CURRENT_LIST_DIR}/recording_surface.cpp
     ${CMAKE_CURRENT_LIST_DIR}/view_transform_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/renderer_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hairline_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/rulers_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/status_line_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/loading_picture_test.cpp
@@ -16,6 +17,7 @@ tolvan_test(view_pixels_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/image_probe.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pixels_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/equivalence_test.cpp
   LIBS tolvan_view tolvan_platform)
 
 # The headless renderer as a command, run the way a file manager runs it.

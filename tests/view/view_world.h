@@ -21,6 +21,7 @@ inline void resetWorld(int canvasWidth = 800, int canvasHeight = 600)
     viewState = ViewState{};
     uiSpanish = false;
     canvasMessage.clear();
+    rendererOptions = RendererOptions{};
     clearToolpath();
     toolpath.maxPower = 1000.0;
     applyColourScheme();

@@ -3,10 +3,10 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -259,6 +259,17 @@ void readAll(int fd, unsigned char* buffer, std::size_t size) {
     }
 }
 
+// The file buffer: an anonymous mapping, zero-filled, so that a file that shrinks while it
+// is read leaves zeros, skipped like noise. Huge pages where the kernel offers them: a
+// 200 MB file then costs a hundred page faults instead of fifty thousand. null on failure.
+unsigned char* mapBuffer(std::size_t bytes) {
+    void* buffer = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (buffer == MAP_FAILED)
+        return nullptr;
+    madvise(buffer, bytes, MADV_HUGEPAGE); // advice only: without huge pages it still works
+    return static_cast<unsigned char*>(buffer);
+}
+
 } // namespace
 
 double readWordNumber(const unsigned char*& cursor, const unsigned char* end) {
@@ -304,8 +315,8 @@ bool loadGcodeFile(const std::string& path) {
         return false;
     }
     const std::size_t size = static_cast<std::size_t>(status.st_size);
-    // Zero-filled: a file that shrinks while it is read leaves zeros, skipped like noise.
-    auto* buffer = static_cast<unsigned char*>(std::calloc(size + 2, 1));
+    const std::size_t bytes = size + 2;
+    unsigned char* buffer = mapBuffer(bytes);
     if (buffer == nullptr) {
         close(fd);
         return false;
@@ -313,6 +324,6 @@ bool loadGcodeFile(const std::string& path) {
     readAll(fd, buffer, size);
     close(fd);
     interpretGcodeBuffer(buffer, size, name);
-    std::free(buffer);
+    munmap(buffer, bytes);
     return true;
 }

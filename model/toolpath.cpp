@@ -11,15 +11,11 @@ namespace {
 
 // The storage is an anonymous mapping: the kernel hands its pages out zero-filled and only
 // when first written, so the zero records of a grown store cost no memory until a move
-// lands there, and growing moves the pages instead of copying them. Huge pages where the
-// kernel offers them: a large load then takes one page fault per 2 MiB instead of per 4 KiB.
+// lands there, and growing moves the pages instead of copying them.
 Move* mapRecords(std::size_t count) {
     void* storage = mmap(nullptr, count * sizeof(Move), PROT_READ | PROT_WRITE,
                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (storage == MAP_FAILED)
-        return nullptr;
-    madvise(storage, count * sizeof(Move), MADV_HUGEPAGE); // advice only
-    return static_cast<Move*>(storage);
+    return storage == MAP_FAILED ? nullptr : static_cast<Move*>(storage);
 }
 
 } // namespace
@@ -36,8 +32,6 @@ bool growToolpath() {
                          static_cast<std::size_t>(newCapacity) * sizeof(Move), MREMAP_MAYMOVE);
     if (grown == MAP_FAILED)
         return false;
-    // The advice carries over with the moved pages; given again for the grown part.
-    madvise(grown, static_cast<std::size_t>(newCapacity) * sizeof(Move), MADV_HUGEPAGE);
     toolpath.moves = static_cast<Move*>(grown);
     toolpath.capacity = static_cast<std::int32_t>(newCapacity);
     return true;

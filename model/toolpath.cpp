@@ -1,7 +1,6 @@
 // Keeps the moves of the last loaded file in one growing block, with their bounds.
 #include "model/toolpath.h"
 
-#include <cmath>
 #include <limits>
 
 #include <sys/mman.h>
@@ -9,8 +8,6 @@
 Toolpath toolpath;
 
 namespace {
-
-constexpr double MaxStoredPower = 32767.0; // largest S a record can hold
 
 // The storage is an anonymous mapping: the kernel hands its pages out zero-filled and only
 // when first written, so the zero records of a grown store cost no memory until a move
@@ -21,10 +18,10 @@ Move* mapRecords(std::size_t count) {
     return storage == MAP_FAILED ? nullptr : static_cast<Move*>(storage);
 }
 
-// Grows the storage to 2 x capacity - 1 records, keeping the records; the new ones are
-// zero (fresh pages, or the untouched zero tail of the last old page). false (and
-// nothing changed) when the count or the bytes cannot be had.
-bool growStorage() {
+} // namespace
+
+// The new records are fresh pages, or the untouched zero tail of the last old page.
+bool growToolpath() {
     const std::int64_t oldCapacity = toolpath.capacity;
     const std::int64_t newCapacity = 2 * oldCapacity - 1;
     if (toolpath.moves == nullptr || newCapacity <= oldCapacity ||
@@ -39,37 +36,6 @@ bool growStorage() {
     toolpath.capacity = static_cast<std::int32_t>(newCapacity);
     return true;
 }
-
-// S as a record holds it: 0..32767, halves to the even neighbour. A NaN would make the
-// integer conversion undefined, so it stores 0 like any other power not above zero.
-inline std::int16_t storedPower(double power) {
-    if (!(power > 0.0))
-        return 0;
-    if (power > MaxStoredPower)
-        return static_cast<std::int16_t>(MaxStoredPower);
-    return static_cast<std::int16_t>(std::rint(power)); // halves to even in the default rounding
-}
-
-// Written as selections rather than branches: the compiler makes them min/max
-// instructions, and the bounds change too irregularly for a branch to guess.
-inline void widenRange(double value, double& low, double& high) {
-    low = value < low ? value : low;
-    high = value > high ? value : high;
-}
-
-inline void widen(Bounds& bounds, double x1, double y1, double x2, double y2) {
-    if (!bounds.valid) {
-        bounds.minX = bounds.maxX = x1;
-        bounds.minY = bounds.maxY = y1;
-        bounds.valid = true;
-    }
-    widenRange(x1, bounds.minX, bounds.maxX);
-    widenRange(x2, bounds.minX, bounds.maxX);
-    widenRange(y1, bounds.minY, bounds.maxY);
-    widenRange(y2, bounds.minY, bounds.maxY);
-}
-
-} // namespace
 
 bool createToolpath() {
     Move* storage = mapRecords(InitialMoveCapacity);
@@ -89,25 +55,4 @@ void clearToolpath() {
     toolpath.maxPower = 0.0;
     toolpath.allBounds.valid = false;
     toolpath.cutBounds.valid = false;
-}
-
-bool appendMove(double x1, double y1, double x2, double y2, double power, bool travel) {
-    if (toolpath.moveCount >= toolpath.capacity && !growStorage())
-        return false;
-
-    // Coordinates are narrowed only here; the bounds below use the doubles.
-    Move& move = toolpath.moves[toolpath.moveCount];
-    move.x1 = static_cast<float>(x1);
-    move.y1 = static_cast<float>(y1);
-    move.x2 = static_cast<float>(x2);
-    move.y2 = static_cast<float>(y2);
-    move.power = storedPower(power);
-    move.travel = travel ? 1 : 0;
-    move.unused = 0;
-    ++toolpath.moveCount;
-
-    widen(toolpath.allBounds, x1, y1, x2, y2);
-    if (!travel)
-        widen(toolpath.cutBounds, x1, y1, x2, y2);
-    return true;
 }

@@ -2,6 +2,7 @@
 // bounds and the job totals.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -44,6 +45,66 @@ bool createToolpath();
 // Empties the store for a new load: no moves, bounds invalid, totals 0. Keeps the storage.
 void clearToolpath();
 
+// Grows the storage to 2 x capacity - 1 records, keeping the records; the new ones are
+// zero. false (and nothing changed) when the count or the bytes cannot be had.
+bool growToolpath();
+
+// The per-move steps below are inline: the interpreter's loop runs them for each of
+// millions of moves, and a call apiece keeps its values from staying in registers.
+namespace toolpath_steps {
+
+constexpr double MaxStoredPower = 32767.0; // largest S a record can hold
+
+// S as a record holds it: 0..32767, halves to the even neighbour. A NaN would make the
+// integer conversion undefined, so it stores 0 like any other power not above zero.
+inline std::int16_t storedPower(double power) {
+    if (!(power > 0.0))
+        return 0;
+    if (power > MaxStoredPower)
+        return static_cast<std::int16_t>(MaxStoredPower);
+    return static_cast<std::int16_t>(std::rint(power)); // halves to even in the default rounding
+}
+
+// Written as selections rather than branches: the compiler makes them min/max
+// instructions, and the bounds change too irregularly for a branch to guess.
+inline void widenRange(double value, double& low, double& high) {
+    low = value < low ? value : low;
+    high = value > high ? value : high;
+}
+
+inline void widen(Bounds& bounds, double x1, double y1, double x2, double y2) {
+    if (!bounds.valid) {
+        bounds.minX = bounds.maxX = x1;
+        bounds.minY = bounds.maxY = y1;
+        bounds.valid = true;
+    }
+    widenRange(x1, bounds.minX, bounds.maxX);
+    widenRange(x2, bounds.minX, bounds.maxX);
+    widenRange(y1, bounds.minY, bounds.maxY);
+    widenRange(y2, bounds.minY, bounds.maxY);
+}
+
+} // namespace toolpath_steps
+
 // Appends one move and widens the bounds. false (and nothing stored) when the storage is
 // full and cannot grow; the caller stops the load.
-bool appendMove(double x1, double y1, double x2, double y2, double power, bool travel);
+inline bool appendMove(double x1, double y1, double x2, double y2, double power, bool travel) {
+    if (toolpath.moveCount >= toolpath.capacity && !growToolpath())
+        return false;
+
+    // Coordinates are narrowed only here; the bounds below use the doubles.
+    Move& move = toolpath.moves[toolpath.moveCount];
+    move.x1 = static_cast<float>(x1);
+    move.y1 = static_cast<float>(y1);
+    move.x2 = static_cast<float>(x2);
+    move.y2 = static_cast<float>(y2);
+    move.power = toolpath_steps::storedPower(power);
+    move.travel = travel ? 1 : 0;
+    move.unused = 0;
+    ++toolpath.moveCount;
+
+    toolpath_steps::widen(toolpath.allBounds, x1, y1, x2, y2);
+    if (!travel)
+        toolpath_steps::widen(toolpath.cutBounds, x1, y1, x2, y2);
+    return true;
+}

@@ -425,6 +425,7 @@ void releaseDrawingState()
     vec.painter.reset();
     vec.font.reset();
     vec.scratch = QPainterPath();
+    std::vector<std::uint8_t>().swap(strokeMask);
     images.clear();
 }
 

@@ -420,12 +420,10 @@ void releaseCanvasDrawing(int control)
 
 void releaseDrawingState()
 {
-    closeVector();
+    closeVector(); // ends the painter before the record lets it go
     raster = RasterState{};
-    vec.painter.reset();
-    vec.font.reset();
-    vec.scratch = QPainterPath();
-    images.clear();
+    vec = VectorState{};
+    images = {};
 }
 
 // ---- images ----

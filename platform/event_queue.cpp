@@ -50,6 +50,5 @@ void purgeEvents(int kind, int number)
 
 void clearEvents()
 {
-    eventQueue.pending.clear();
-    eventQueue.current = QueuedEvent{};
+    eventQueue = EventQueue{};
 }

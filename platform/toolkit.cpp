@@ -18,6 +18,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 #include <clocale>
 #include <cmath>
@@ -194,7 +195,9 @@ bool initToolkit(int& argc, char** argv)
     auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (existing == nullptr && !displayAvailable())
         return false;
-    toolkit.arguments.clear();
+    // shutdownToolkit leaves the record as defined, so only what differs is set here.
+    assert(toolkit.arguments.empty() && toolkit.windows.empty() && toolkit.controls.empty() &&
+           toolkit.timers.empty() && toolkit.app == nullptr && toolkit.wheelSum == 0);
     for (int i = 1; i < argc && argv != nullptr; ++i)
         toolkit.arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
     if (existing != nullptr) {
@@ -218,7 +221,6 @@ bool initToolkit(int& argc, char** argv)
     toolkit.scale = (ratio >= 0.25 && ratio <= 16.0) ? ratio : 1.0; // read once for the run
     toolkit.controlFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     toolkit.rasterFont = makeRasterFont(toolkit.scale);
-    toolkit.wheelSum = 0;
 
     toolkit.shortcutFilter = new ShortcutFilter;
     toolkit.dropFilter = newDropFilter();
@@ -238,23 +240,14 @@ void shutdownToolkit()
     toolkit.controls.clear(); // the windows own the control widgets
     for (MainWindowWidget* w : toolkit.windows)
         delete w;
-    toolkit.windows.clear();
     toolkit.app->removeEventFilter(toolkit.shortcutFilter);
     delete toolkit.shortcutFilter;
     delete toolkit.dropFilter;
-    toolkit.shortcutFilter = nullptr;
-    toolkit.dropFilter = nullptr;
-    toolkit.shortcuts.clear();
-    toolkit.fonts.clear();
-    toolkit.controlFont.reset();
-    toolkit.rasterFont.reset();
     clearEvents();
-    if (toolkit.ownsApp)
-        delete toolkit.app;
-    toolkit.app = nullptr;
-    toolkit.ownsApp = false;
-    toolkit.scale = 1.0;
-    toolkit.valid = false;
+    // The record's fonts go with it, before the application object they belong to.
+    QApplication* ownedApp = toolkit.ownsApp ? toolkit.app : nullptr;
+    toolkit = ToolkitState{};
+    delete ownedApp;
 }
 
 int waitEvent()

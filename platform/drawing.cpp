@@ -3,6 +3,7 @@
 #include "platform/drawing.h"
 
 #include "platform/canvas_widget.h"
+#include "platform/qt_helpers.h"
 #include "platform/toolkit.h"
 #include "platform/toolkit_state.h"
 
@@ -27,11 +28,9 @@
 namespace {
 
 constexpr int ImageDotsPerMeter = 3780;          // 96 dots per inch: one point = 4/3 pixel
-constexpr long long MaxImagePixels = 1LL << 28;  // 1 GiB of RGB32; larger requests fail
 constexpr double MiterLimit = 10.0;              // in stroke widths: only very sharp corners are cut
 constexpr double MinPatternStep = 0.25;          // pixels; finer dots merge into a line
 constexpr double MaxFontPixels = 2000.0;
-const QRgb White = qRgb(255, 255, 255);
 
 // One figure of the current path: a run of points in `VectorState::points`.
 struct Figure {

@@ -4,6 +4,7 @@
 
 #include "platform/event_queue.h"
 #include "platform/key_codes.h"
+#include "platform/qt_helpers.h"
 #include "platform/testing_access.h"
 #include "platform/toolkit_state.h"
 #include "platform/window_widget.h"
@@ -158,11 +159,6 @@ void flushDeferredDeletes()
 } // namespace
 
 // ---- shared with the other files of the layer ----
-
-QString qtText(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 int keepOr(int value, int current)
 {

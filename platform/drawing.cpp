@@ -81,7 +81,7 @@ QImage* rasterTarget()
         return nullptr;
     if (raster.canvas >= 0) {
         CanvasWidget* c = canvasControl(raster.canvas);
-        return (c != nullptr && !c->picture.isNull()) ? &c->picture : nullptr;
+        return c != nullptr ? c->drawingPicture() : nullptr;
     }
     return imageIn(raster.slot);
 }
@@ -486,7 +486,7 @@ bool beginCanvasRaster(int control)
     if (anyContextOpen())
         return false; // contexts never nest
     const CanvasWidget* c = canvasControl(control);
-    if (c == nullptr || c->picture.isNull())
+    if (c == nullptr || c->picture().isNull())
         return false;
     raster = RasterState{true, control, -1, RasterFilled};
     return true;

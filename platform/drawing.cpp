@@ -17,6 +17,7 @@
 #include <QPen>
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <map>
 #include <cstdint>
@@ -119,6 +120,9 @@ void releaseSlot(int slot)
 // Sets every pixel of [x0, x1) x [y0, y1), clipped to the image, to `rgb`.
 void fillPixels(QImage& image, long long x0, long long y0, long long x1, long long y1, QRgb rgb)
 {
+    // Rows are written as whole 32-bit pixels from x0 up to x1: a reversed range would write
+    // outside the row.
+    assert(image.depth() == 32 && x0 <= x1);
     x0 = std::clamp<long long>(x0, 0, image.width());
     x1 = std::clamp<long long>(x1, 0, image.width());
     y0 = std::clamp<long long>(y0, 0, image.height());
@@ -438,6 +442,7 @@ bool newImage(int slot, int width, int height, int depth, ColourValue fill)
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return false;
+    assert(image.width() == width && image.height() == height && image.depth() == 32);
     image.setDotsPerMeterX(ImageDotsPerMeter);
     image.setDotsPerMeterY(ImageDotsPerMeter);
     image.fill(opaqueRgb(fill));

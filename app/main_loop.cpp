@@ -33,7 +33,6 @@ int dragDX = 0, dragDY = 0;
 
 namespace {
 
-constexpr double StartMaxPower = 1000.0; // S value shown as full black before a file is read
 constexpr int AnyNumber = -1;            // a dispatch row that matches every number
 
 // Where the pointer was last seen over the canvas, for the pointer text.
@@ -256,20 +255,8 @@ constexpr DispatchRow DispatchTable[] = {
 
 void setDefaults()
 {
-    toolpath.maxPower = StartMaxPower;
-    viewState.scale = 1.0;
-    viewState.autoFit = true;
-    viewState.uiScale = 1.0;
-    settings.greyByPower = 1;
-    settings.showTravel = 0;
-    settings.showBed = 1;
-    settings.invertColours = 0;
-    settings.inches = 0;
-    settings.windowX = UnsetPosition;
-    settings.windowY = UnsetPosition;
-    settings.windowWidth = 0;
-    settings.windowHeight = 0;
-    settings.maximized = 0;
+    viewState = ViewState{};
+    settings = Settings{};
     quitRequested = false;
     resizeTimerArmed = false;
     dragActive = false;

@@ -24,13 +24,15 @@ struct Bounds {
     bool valid = false; // while false the four values mean nothing
 };
 
+constexpr double DefaultMaxPower = 1000.0; // S shaded as full black when nothing cut
+
 struct Toolpath {
     Move* moves = nullptr;       // capacity zero-filled records
     std::int32_t capacity = 0;   // records allocated; only grows
     std::int32_t moveCount = 0;  // valid records; 0 = nothing loaded
     Bounds allBounds;            // end points of every move
     Bounds cutBounds;            // end points of cutting moves
-    double maxPower = 1000.0;    // largest S of a cutting move
+    double maxPower = DefaultMaxPower; // largest S of a cutting move
     double estimatedSeconds = 0.0;
 };
 

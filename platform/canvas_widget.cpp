@@ -4,22 +4,24 @@
 
 #include "platform/event_queue.h"
 #include "platform/key_codes.h"
+#include "platform/qt_helpers.h"
 #include "platform/toolkit.h"
 #include "platform/toolkit_state.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
+#include <cmath>
 
 namespace {
 
 constexpr int WheelUnitsPerNotch = 120;        // the system's rotation units per notch
-constexpr long long MaxPicturePixels = 1LL << 28; // 1 GiB of RGB32; a larger canvas has no picture
-const QRgb White = qRgb(255, 255, 255);
 
 int downTypeOf(Qt::MouseButton button)
 {
@@ -44,58 +46,77 @@ int upTypeOf(Qt::MouseButton button)
 } // namespace
 
 CanvasWidget::CanvasWidget(int number, int window, bool takesFocus, QWidget* parent)
-    : QWidget(parent), number(number), window(window)
+    : QWidget(parent), number(number), windowNumber(window)
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent); // the picture covers every pixel
     setFocusPolicy(takesFocus ? Qt::StrongFocus : Qt::NoFocus);
 }
 
+QImage* CanvasWidget::drawingPicture()
+{
+    return backing.isNull() ? nullptr : &backing;
+}
+
 void CanvasWidget::fitPicture(bool report)
 {
     const int w = std::max(0, layoutToDevice(width()));
     const int h = std::max(0, layoutToDevice(height()));
-    if (!picture.isNull() && picture.width() == w && picture.height() == h)
+    if (!backing.isNull() && backing.width() == w && backing.height() == h)
         return;
-    if (picture.isNull() && (w == 0 || h == 0)) {
+    if (backing.isNull() && (w == 0 || h == 0)) {
         if (report)
             queueCanvasEvent(CanvasResized, 0, 0);
         return;
     }
-    QImage fresh;
-    if (w > 0 && h > 0 && static_cast<long long>(w) * h <= MaxPicturePixels) {
+    QImage fresh; // stays null for a canvas larger than any image the layer makes
+    if (w > 0 && h > 0 && static_cast<long long>(w) * h <= MaxImagePixels) {
         fresh = QImage(w, h, QImage::Format_RGB32);
         if (!fresh.isNull()) {
             fresh.fill(White);
-            if (!picture.isNull()) {
+            if (!backing.isNull()) {
                 QPainter p(&fresh);
                 p.setCompositionMode(QPainter::CompositionMode_Source);
-                p.drawImage(0, 0, picture);
+                p.drawImage(0, 0, backing);
             }
         }
     }
-    picture = fresh; // a null picture when the size is zero or memory ran out
+    backing = fresh; // a null picture when the size is zero or memory ran out
+    // The drawing code writes whole 32-bit pixels of exactly the canvas's device size.
+    assert(backing.isNull() ||
+           (backing.format() == QImage::Format_RGB32 && backing.width() == w && backing.height() == h));
     if (report)
         queueCanvasEvent(CanvasResized, 0, 0);
 }
 
-void CanvasWidget::paintEvent(QPaintEvent*)
+void CanvasWidget::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
-    if (picture.isNull()) {
-        p.fillRect(rect(), Qt::white);
+    const QRect asked = event->rect(); // layout units
+    if (backing.isNull()) {
+        p.fillRect(asked, Qt::white);
         return;
     }
-    // One picture pixel per device pixel: the target is the picture's size in logical units.
+    // One picture pixel per device pixel: the device pixels that cover the asked rectangle,
+    // drawn at the picture's size in logical units.
     const double s = toolkit.scale;
-    const QRectF target(0, 0, picture.width() / s, picture.height() / s);
-    if (target.width() < width() || target.height() < height())
-        p.fillRect(rect(), Qt::white); // a rounding sliver the picture does not cover
-    p.drawImage(target, picture, QRectF(picture.rect()));
+    const QRect pixels = QRect(QPoint(static_cast<int>(std::floor(asked.left() * s)),
+                                      static_cast<int>(std::floor(asked.top() * s))),
+                               QPoint(static_cast<int>(std::ceil((asked.right() + 1) * s)) - 1,
+                                      static_cast<int>(std::ceil((asked.bottom() + 1) * s)) - 1))
+                             .intersected(backing.rect());
+    if (backing.width() / s < width() || backing.height() / s < height())
+        p.fillRect(asked, Qt::white); // a rounding sliver the picture does not cover
+    if (pixels.isEmpty())
+        return;
+    assert(backing.rect().contains(pixels));
+    const QRectF target(pixels.x() / s, pixels.y() / s, pixels.width() / s, pixels.height() / s);
+    p.drawImage(target, backing, QRectF(pixels));
 }
 
-void CanvasWidget::resizeEvent(QResizeEvent*)
+void CanvasWidget::resizeEvent(QResizeEvent* event)
 {
+    QWidget::resizeEvent(event);
     fitPicture(true);
 }
 
@@ -104,7 +125,7 @@ QueuedEvent CanvasWidget::canvasEvent(int type, int modifiers) const
     QueuedEvent e;
     e.kind = ControlEvent;
     e.number = number;
-    e.window = window;
+    e.window = windowNumber;
     e.type = type;
     e.x = pointerX;
     e.y = pointerY;
@@ -126,7 +147,7 @@ void CanvasWidget::notePointer(const QSinglePointEvent* event)
     // event's window position and in a wheel event's global position.
     const QPointF at = event->type() == QEvent::Wheel
                            ? event->globalPosition() - mapToGlobal(QPointF(0, 0))
-                           : event->scenePosition() - mapTo(QWidget::window(), QPointF(0, 0));
+                           : event->scenePosition() - mapTo(window(), QPointF(0, 0));
     pointerX = logicalToDevice(at.x());
     pointerY = logicalToDevice(at.y());
 }

@@ -13,9 +13,13 @@ class CanvasWidget final : public QWidget {
 public:
     CanvasWidget(int number, int window, bool takesFocus, QWidget* parent);
 
-    int number;      // control number carried by its events
-    int window;      // window number carried by its events
-    QImage picture;  // backing picture, device pixels, RGB32, white where never drawn
+    // The backing picture as last drawn; a null image while the canvas has none (a zero
+    // size, or no memory for it).
+    const QImage& picture() const { return backing; }
+
+    // The backing picture to draw into, or nullptr while the canvas has none. Valid until
+    // the next fitPicture; the drawing shows once the widget is repainted.
+    QImage* drawingPicture();
 
     // Makes the picture match the widget's device size, keeping the old picture in the
     // top-left corner of a new white one; queues CanvasResized when `report` and it changed.
@@ -36,6 +40,10 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    const int number;  // control number carried by its events
+    const int windowNumber; // window number carried by its events
+    QImage backing;    // device pixels, RGB32, white where never drawn
+
     void queueCanvasEvent(int type, int buttons, int modifiers);
     // An event of this canvas at the last pointer position, ready to be completed and queued.
     QueuedEvent canvasEvent(int type, int modifiers) const;

@@ -3,6 +3,7 @@
 #include "platform/drawing.h"
 
 #include "platform/canvas_widget.h"
+#include "platform/qt_helpers.h"
 #include "platform/toolkit.h"
 #include "platform/toolkit_state.h"
 
@@ -16,6 +17,7 @@
 #include <QPen>
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <map>
 #include <cstdint>
@@ -27,11 +29,9 @@
 namespace {
 
 constexpr int ImageDotsPerMeter = 3780;          // 96 dots per inch: one point = 4/3 pixel
-constexpr long long MaxImagePixels = 1LL << 28;  // 1 GiB of RGB32; larger requests fail
 constexpr double MiterLimit = 10.0;              // in stroke widths: only very sharp corners are cut
 constexpr double MinPatternStep = 0.25;          // pixels; finer dots merge into a line
 constexpr double MaxFontPixels = 2000.0;
-const QRgb White = qRgb(255, 255, 255);
 
 // One figure of the current path: a run of points in `VectorState::points`.
 struct Figure {
@@ -82,7 +82,7 @@ QImage* rasterTarget()
         return nullptr;
     if (raster.canvas >= 0) {
         CanvasWidget* c = canvasControl(raster.canvas);
-        return (c != nullptr && !c->picture.isNull()) ? &c->picture : nullptr;
+        return c != nullptr ? c->drawingPicture() : nullptr;
     }
     return imageIn(raster.slot);
 }
@@ -120,6 +120,9 @@ void releaseSlot(int slot)
 // Sets every pixel of [x0, x1) x [y0, y1), clipped to the image, to `rgb`.
 void fillPixels(QImage& image, long long x0, long long y0, long long x1, long long y1, QRgb rgb)
 {
+    // Rows are written as whole 32-bit pixels from x0 up to x1: a reversed range would write
+    // outside the row.
+    assert(image.depth() == 32 && x0 <= x1);
     x0 = std::clamp<long long>(x0, 0, image.width());
     x1 = std::clamp<long long>(x1, 0, image.width());
     y0 = std::clamp<long long>(y0, 0, image.height());
@@ -420,13 +423,11 @@ void releaseCanvasDrawing(int control)
 
 void releaseDrawingState()
 {
-    closeVector();
+    closeVector(); // ends the painter before the record lets it go
     raster = RasterState{};
-    vec.painter.reset();
-    vec.font.reset();
-    vec.scratch = QPainterPath();
+    vec = VectorState{};
     std::vector<std::uint8_t>().swap(strokeMask);
-    images.clear();
+    images = {};
 }
 
 // ---- images ----
@@ -442,6 +443,7 @@ bool newImage(int slot, int width, int height, int depth, ColourValue fill)
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return false;
+    assert(image.width() == width && image.height() == height && image.depth() == 32);
     image.setDotsPerMeterX(ImageDotsPerMeter);
     image.setDotsPerMeterY(ImageDotsPerMeter);
     image.fill(opaqueRgb(fill));
@@ -505,7 +507,7 @@ bool beginCanvasRaster(int control)
     if (anyContextOpen())
         return false; // contexts never nest
     const CanvasWidget* c = canvasControl(control);
-    if (c == nullptr || c->picture.isNull())
+    if (c == nullptr || c->picture().isNull())
         return false;
     raster = RasterState{true, control, -1, RasterFilled};
     return true;

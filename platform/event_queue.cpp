@@ -4,6 +4,7 @@
 #include "platform/toolkit.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 EventQueue eventQueue;
@@ -19,6 +20,9 @@ bool sameSlot(const QueuedEvent& a, const QueuedEvent& b)
 
 void queueEvent(const QueuedEvent& event)
 {
+    // waitEvent hands the kind to the shell, which reads NoEvent and SystemMessage as
+    // "nothing arrived": neither may ever wait in the queue.
+    assert(event.kind > NoEvent && event.kind < SystemMessage);
     auto& pending = eventQueue.pending;
     if (event.kind == SizeEvent) {
         // Only the latest size matters to the shell, so at most one SizeEvent waits.
@@ -50,6 +54,5 @@ void purgeEvents(int kind, int number)
 
 void clearEvents()
 {
-    eventQueue.pending.clear();
-    eventQueue.current = QueuedEvent{};
+    eventQueue = EventQueue{};
 }

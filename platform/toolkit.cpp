@@ -4,6 +4,7 @@
 
 #include "platform/event_queue.h"
 #include "platform/key_codes.h"
+#include "platform/qt_helpers.h"
 #include "platform/testing_access.h"
 #include "platform/toolkit_state.h"
 #include "platform/window_widget.h"
@@ -18,6 +19,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 #include <clocale>
 #include <cmath>
@@ -158,11 +160,6 @@ void flushDeferredDeletes()
 
 // ---- shared with the other files of the layer ----
 
-QString qtText(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 int keepOr(int value, int current)
 {
     return value == UnsetPosition ? current : value;
@@ -194,7 +191,9 @@ bool initToolkit(int& argc, char** argv)
     auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (existing == nullptr && !displayAvailable())
         return false;
-    toolkit.arguments.clear();
+    // shutdownToolkit leaves the record as defined, so only what differs is set here.
+    assert(toolkit.arguments.empty() && toolkit.windows.empty() && toolkit.controls.empty() &&
+           toolkit.timers.empty() && toolkit.app == nullptr && toolkit.wheelSum == 0);
     for (int i = 1; i < argc && argv != nullptr; ++i)
         toolkit.arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
     if (existing != nullptr) {
@@ -218,7 +217,6 @@ bool initToolkit(int& argc, char** argv)
     toolkit.scale = (ratio >= 0.25 && ratio <= 16.0) ? ratio : 1.0; // read once for the run
     toolkit.controlFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     toolkit.rasterFont = makeRasterFont(toolkit.scale);
-    toolkit.wheelSum = 0;
 
     toolkit.shortcutFilter = new ShortcutFilter;
     toolkit.dropFilter = newDropFilter();
@@ -238,23 +236,14 @@ void shutdownToolkit()
     toolkit.controls.clear(); // the windows own the control widgets
     for (MainWindowWidget* w : toolkit.windows)
         delete w;
-    toolkit.windows.clear();
     toolkit.app->removeEventFilter(toolkit.shortcutFilter);
     delete toolkit.shortcutFilter;
     delete toolkit.dropFilter;
-    toolkit.shortcutFilter = nullptr;
-    toolkit.dropFilter = nullptr;
-    toolkit.shortcuts.clear();
-    toolkit.fonts.clear();
-    toolkit.controlFont.reset();
-    toolkit.rasterFont.reset();
     clearEvents();
-    if (toolkit.ownsApp)
-        delete toolkit.app;
-    toolkit.app = nullptr;
-    toolkit.ownsApp = false;
-    toolkit.scale = 1.0;
-    toolkit.valid = false;
+    // The record's fonts go with it, before the application object they belong to.
+    QApplication* ownedApp = toolkit.ownsApp ? toolkit.app : nullptr;
+    toolkit = ToolkitState{};
+    delete ownedApp;
 }
 
 int waitEvent()

@@ -4,6 +4,7 @@
 
 #include "platform/canvas_widget.h"
 #include "platform/event_queue.h"
+#include "platform/qt_helpers.h"
 #include "platform/testing_access.h"
 #include "platform/toolkit_state.h"
 #include "platform/window_widget.h"

@@ -50,9 +50,6 @@ struct ToolkitState {
 
 extern ToolkitState toolkit;
 
-// The UTF-8 text as a QString.
-QString qtText(const std::string& text);
-
 // `current` when `value` is UnsetPosition, else `value`.
 int keepOr(int value, int current);
 

@@ -1,6 +1,7 @@
 // Opens the main window and answers for its title, state, position and client size.
 #include "platform/toolkit.h"
 
+#include "platform/qt_helpers.h"
 #include "platform/testing_access.h"
 #include "platform/toolkit_state.h"
 #include "platform/window_widget.h"

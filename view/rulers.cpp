@@ -3,6 +3,7 @@
 #include "view/rulers.h"
 
 #include "model/toolpath.h"
+#include "model/units.h"
 #include "platform/colour.h"
 #include "platform/drawing.h"
 #include "platform/numtext.h"
@@ -21,7 +22,6 @@ constexpr std::string_view GridStepsIn = "1,5,10,50,100,500";
 constexpr std::string_view RulerStepsMm = "1,2,5,10,20,50,100,200,500,1000,2000,5000";
 constexpr std::string_view RulerStepsIn = "0.1,0.25,0.5,1,2,5,10,20,50,100,200";
 
-constexpr double MmPerInch = 25.4;
 constexpr double MinGridSpacing = 8.0;     // layout units between grid lines, at least
 constexpr double MinTickSpacing = 50.0;    // layout units between ruler ticks, at least
 constexpr double BandWidth = 46.0;         // layout units, left ruler band
@@ -89,7 +89,7 @@ VisibleRange visibleRange(int w, int h, double cx, double cy, double scale, doub
 
 double displayUnitFactor()
 {
-    return settings.inches ? MmPerInch : 1.0;
+    return settings.inches ? MillimetresPerInch : 1.0;
 }
 
 double chooseStep(double pixelsPerUnit, double minimumSpacing, std::string_view list)

@@ -2,6 +2,7 @@
 #include "view/status_line.h"
 
 #include "model/toolpath.h"
+#include "model/units.h"
 #include "platform/numtext.h"
 #include "platform/toolkit.h"
 #include "view/controls.h"
@@ -18,7 +19,6 @@ namespace {
 constexpr double SecondsPerMinute = 60.0;
 constexpr std::int64_t SecondsPerHour = 3600;
 constexpr std::int64_t SecondsPerClockMinute = 60;
-constexpr double MmPerInch = 25.4;
 constexpr int MmDecimals = 2;
 constexpr int InchDecimals = 3;
 
@@ -41,7 +41,7 @@ struct LengthUnit {
     const char* suffix;
 };
 constexpr LengthUnit Millimetres{1.0, MmDecimals, " mm"};
-constexpr LengthUnit Inches{MmPerInch, InchDecimals, " in"};
+constexpr LengthUnit Inches{MillimetresPerInch, InchDecimals, " in"};
 
 std::string lengthText(double mm, const LengthUnit& unit)
 {

@@ -199,7 +199,7 @@ TEST(CanvasEvents, ResizeKeepsThePictureInTheTopLeftCorner)
     EXPECT_EQ(rasterWidth(), 300);
     EXPECT_EQ(rasterHeight(), 150);
     endRaster();
-    const QImage& picture = static_cast<CanvasWidget*>(controlWidgetForTest(CanvasNumber))->picture;
+    const QImage& picture = static_cast<CanvasWidget*>(controlWidgetForTest(CanvasNumber))->picture();
     EXPECT_EQ(picture.pixel(0, 0), qRgb(10, 20, 30));
     EXPECT_EQ(picture.pixel(199, 99), qRgb(10, 20, 30)) << "old picture kept in the corner";
     EXPECT_EQ(picture.pixel(200, 99), qRgb(255, 255, 255)) << "new area white";

@@ -12,7 +12,9 @@
 
 #include "model/job_stats.h"
 #include "model/loading_progress.h"
+#include "model/motion.h"
 #include "model/toolpath.h"
+#include "model/units.h"
 #include "platform/paths.h"
 
 namespace {
@@ -20,12 +22,7 @@ namespace {
 constexpr unsigned char LineFeed = 10;
 constexpr std::int64_t LargestFileSize = 2147483645; // size + 2 must fit a signed 32-bit count
 constexpr std::int64_t ProgressLineStep = 20000;     // lines between two progress checks
-constexpr double MillimetresPerInch = 25.4;
-constexpr int NoMotion = -1; // no G0..G3 word yet (file) or on this line
 constexpr int NoCode = -1;   // a G or M value that matches no code we act on
-
-// Motion modes, as their G numbers.
-constexpr int RapidMotion = 0;  // G0
 
 // Everything that persists from line to line during one load.
 struct Modes {
@@ -160,7 +157,9 @@ inline void applyWord(unsigned char letter, double value, Modes& modes, LineWord
     case 'G': {
         const int code = wordCode(value);
         switch (code) {
-        case 0: case 1: case 2: case 3: line.motionCode = code; break;
+        case RapidMotion: case LinearMotion: case ClockwiseArc: case CounterClockwiseArc:
+            line.motionCode = code;
+            break;
         case 20: modes.unitFactor = MillimetresPerInch; break;
         case 21: modes.unitFactor = 1.0; break;
         case 90: modes.relative = false; break;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "model/motion.h"
 #include "model/toolpath.h"
 
 // Before a move is stored: a cutting move with a larger S raises maxPower.
@@ -15,7 +16,8 @@ inline void powerStep(double power, bool travel) {
 inline void timeStep(int motionMode, double feed, double x1, double y1, double x2, double y2) {
     constexpr double SecondsPerMinute = 60.0; // F is a rate per minute
     // Only feed moves are timed; rapids have no rate in the file.
-    const bool feedMotion = motionMode == 1 || motionMode == 2 || motionMode == 3;
+    const bool feedMotion =
+        motionMode == LinearMotion || motionMode == ClockwiseArc || motionMode == CounterClockwiseArc;
     if (!feedMotion || !(feed > 0.0))
         return;
     const double dx = x2 - x1;
@@ -24,5 +26,5 @@ inline void timeStep(int motionMode, double feed, double x1, double y1, double x
     toolpath.estimatedSeconds += std::sqrt(dx * dx + dy * dy) / feed * SecondsPerMinute;
 }
 
-// Once at the end of a load: maxPower becomes 1000 when nothing cut.
+// Once at the end of a load: maxPower becomes DefaultMaxPower when nothing cut.
 void endOfLoadStep();

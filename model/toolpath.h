@@ -2,6 +2,7 @@
 // bounds and the job totals.
 #pragma once
 
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -94,6 +95,7 @@ inline bool appendMove(double x1, double y1, double x2, double y2, double power,
     if (toolpath.moveCount >= toolpath.capacity && !growToolpath())
         return false;
 
+    assert(toolpath.moveCount < toolpath.capacity);
     // Coordinates are narrowed only here; the bounds below use the doubles.
     Move& move = toolpath.moves[toolpath.moveCount];
     move.x1 = static_cast<float>(x1);

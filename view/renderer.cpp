@@ -276,6 +276,7 @@ void drawMovesIntoFrame(int width, int height)
     auto drawBand = [&](int index) {
         const int top = bandEdge(index);
         const int bottom = bandEdge(index + 1);
+        assert(0 <= top && top <= bottom && bottom <= height); // a band inside the frame
         BandSink sink{PixelBand{rows, stride, width, height, top, bottom}};
         // The walk's state lives on this thread's stack: written at every move, it would
         // bounce between the cores' caches if neighbouring bands' records shared a line.

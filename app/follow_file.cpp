@@ -30,7 +30,8 @@ std::string reloadFailureText(ReloadResult result, const std::string& name)
     case ReloadResult::Loaded: break;
     }
     return tr("No se ha podido recargar ", "Could not reload ") + name + " (" + reason + ")" +
-           tr("; se muestra la \u00faltima versi\u00f3n le\u00edda.", "; showing the last version read.");
+           tr("; se muestra la \u00faltima versi\u00f3n le\u00edda.",
+              "; showing the last version read.");
 }
 
 // Loads the followed file again. true when the file changed while it was being loaded:

@@ -33,7 +33,7 @@ int dragDX = 0, dragDY = 0;
 
 namespace {
 
-constexpr int AnyNumber = -1;            // a dispatch row that matches every number
+constexpr int AnyNumber = -1; // a dispatch row that matches every number
 
 // Where the pointer was last seen over the canvas, for the pointer text.
 struct PointerOverCanvas {
@@ -42,7 +42,10 @@ struct PointerOverCanvas {
 };
 PointerOverCanvas pointer;
 
-inline bool hasMoves() { return toolpath.moveCount > 0; }
+inline bool hasMoves()
+{
+    return toolpath.moveCount > 0;
+}
 
 // The pointer's offset from the drag start; pointer positions far outside the canvas
 // must not overflow the subtraction.
@@ -104,9 +107,18 @@ void onDrop()
     openFile(fieldAt(droppedFiles(), 1, "\n"));
 }
 
-void onDonate() { openInShell(TOLVAN_DONATE_URL); }
-void onZoomIn() { zoomAtCentre(ZoomStep); }
-void onZoomOut() { zoomAtCentre(ZoomOutStep); }
+void onDonate()
+{
+    openInShell(TOLVAN_DONATE_URL);
+}
+void onZoomIn()
+{
+    zoomAtCentre(ZoomStep);
+}
+void onZoomOut()
+{
+    zoomAtCentre(ZoomOutStep);
+}
 
 void onGreyCheck()
 {
@@ -157,7 +169,10 @@ void onMouseEnter()
     focusControl(Canvas); // the wheel reaches only the focused control
 }
 
-void onMouseLeave() { pointer.inside = false; }
+void onMouseLeave()
+{
+    pointer.inside = false;
+}
 
 void onLeftButtonDown()
 {
@@ -207,7 +222,7 @@ struct CanvasRow {
 };
 
 constexpr CanvasRow CanvasTable[] = {
-    {MouseEnter, onMouseEnter}, {MouseLeave, onMouseLeave}, {LeftButtonDown, onLeftButtonDown},
+    {MouseEnter, onMouseEnter}, {MouseLeave, onMouseLeave},     {LeftButtonDown, onLeftButtonDown},
     {MouseMove, onMouseMove},   {LeftButtonUp, onLeftButtonUp}, {Wheel, onWheel},
 };
 

@@ -16,23 +16,23 @@ int mainWindow = 0;
 
 namespace {
 
-constexpr double FirstSizeShare = 0.8;  // of the primary desktop, for an unknown size
+constexpr double FirstSizeShare = 0.8;   // of the primary desktop, for an unknown size
 constexpr double LargestSizeShare = 0.9; // of the primary desktop, for a saved size too big
-constexpr int TitleBarProbe = 10;       // layout units below the outer top edge
-constexpr int SpanishLanguage = 0x0A;   // primary language of every Spanish region
+constexpr int TitleBarProbe = 10;        // layout units below the outer top edge
+constexpr int SpanishLanguage = 0x0A;    // primary language of every Spanish region
 constexpr int PrimaryLanguageMask = 0x3FF;
 
-constexpr int RowTop = 4;           // layout units
-constexpr int RowHeight = 26;       // layout units
-constexpr int CanvasTop = 34;       // layout units
-constexpr int CanvasBottomGap = 60; // layout units the canvas leaves for the row and status
-constexpr int StatusLeft = 6;       // layout units
+constexpr int RowTop = 4;             // layout units
+constexpr int RowHeight = 26;         // layout units
+constexpr int CanvasTop = 34;         // layout units
+constexpr int CanvasBottomGap = 60;   // layout units the canvas leaves for the row and status
+constexpr int StatusLeft = 6;         // layout units
 constexpr int StatusAboveBottom = 21; // layout units
-constexpr int StatusHeight = 20;    // layout units
-constexpr int PointerWidth = 190;   // layout units for "X -12345.678   Y -12345.678 in"
-constexpr int PointerGap = 10;      // layout units between the status text and the pointer text
-constexpr int DonateFromRight = 86; // layout units from the client's right edge
-constexpr int DonateWidth = 80;     // layout units
+constexpr int StatusHeight = 20;      // layout units
+constexpr int PointerWidth = 190;     // layout units for "X -12345.678   Y -12345.678 in"
+constexpr int PointerGap = 10;        // layout units between the status text and the pointer text
+constexpr int DonateFromRight = 86;   // layout units from the client's right edge
+constexpr int DonateWidth = 80;       // layout units
 
 enum class ControlKind { Button, CheckBox };
 
@@ -66,8 +66,8 @@ struct CheckOption {
 };
 
 constexpr CheckOption CheckOptions[] = {
-    {GreyCheck, &Settings::greyByPower},  {TravelCheck, &Settings::showTravel},
-    {BedCheck, &Settings::showBed},       {InvertCheck, &Settings::invertColours},
+    {GreyCheck, &Settings::greyByPower}, {TravelCheck, &Settings::showTravel},
+    {BedCheck, &Settings::showBed},      {InvertCheck, &Settings::invertColours},
     {InchesCheck, &Settings::inches},
 };
 
@@ -96,7 +96,10 @@ constexpr double FontPoints = 9.0; // ruler labels
 constexpr int RulerFontSlot = 0;
 
 // Layout sizes are small integers, so a share of one rounds safely.
-int shareOf(int length, double share) { return static_cast<int>(std::lround(length * share)); }
+int shareOf(int length, double share)
+{
+    return static_cast<int>(std::lround(length * share));
+}
 
 std::vector<DesktopArea> currentDesktops()
 {
@@ -199,7 +202,10 @@ bool isSpanishLanguage(int languageId)
     return (languageId & PrimaryLanguageMask) == SpanishLanguage;
 }
 
-void chooseLanguage() { uiSpanish = isSpanishLanguage(userInterfaceLanguage()); }
+void chooseLanguage()
+{
+    uiSpanish = isSpanishLanguage(userInterfaceLanguage());
+}
 
 bool createMainWindow()
 {
@@ -211,9 +217,9 @@ bool createMainWindow()
         flags |= WindowCentred;
     if (plan.maximized)
         flags |= WindowMaximized;
-    mainWindow = openWindow(plan.centred ? UnsetPosition : plan.x,
-                            plan.centred ? UnsetPosition : plan.y, plan.width, plan.height,
-                            WindowTitle, flags);
+    mainWindow =
+        openWindow(plan.centred ? UnsetPosition : plan.x, plan.centred ? UnsetPosition : plan.y,
+                   plan.width, plan.height, WindowTitle, flags);
     if (mainWindow == 0)
         return false;
     setClientSizeLimits(mainWindow, SmallestClientWidth, SmallestClientHeight, UnsetPosition,

@@ -37,8 +37,8 @@ struct ControlBox {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-constexpr int SmallestClientWidth = 980;  // layout units, user sizing limit and opening floor
-constexpr int SmallestClientHeight = 360; // layout units, user sizing limit
+constexpr int SmallestClientWidth = 980;   // layout units, user sizing limit and opening floor
+constexpr int SmallestClientHeight = 360;  // layout units, user sizing limit
 constexpr int SmallestOpeningHeight = 450; // layout units, floor of the first size
 
 // Whether the middle of the title bar (x + width / 2, y + 10) lies on one of the desktops.

@@ -25,9 +25,9 @@ constexpr int GcodeFilterIndex = 0; // the dialog starts on the G-code filter
 
 std::string openDialogPattern()
 {
-    return std::string("G-code (*.gc, *.gcode)|*.gc;*.gcode|") +
-           tr("Todos los ficheros", "All files") + " (*.*)|*.*|" +
-           tr("Programas CNC", "CNC programs") + " (*.nc, *.ngc, *.tap, *.cnc)|*.nc;*.ngc;*.tap;*.cnc";
+    return std::string("G-code (*.gc, *.gcode)|*.gc;*.gcode|") + tr("Todos los ficheros", "All files") +
+           " (*.*)|*.*|" + tr("Programas CNC", "CNC programs") +
+           " (*.nc, *.ngc, *.tap, *.cnc)|*.nc;*.ngc;*.tap;*.cnc";
 }
 
 void openFile(const std::string& path)
@@ -58,9 +58,9 @@ void openFile(const std::string& path)
 
 void openFileFromDialog()
 {
-    const std::string path = openFileDialog(tr("Abrir fichero G-code", "Open G-code file"),
-                                            folderPart(lastFilePath), openDialogPattern(),
-                                            GcodeFilterIndex);
+    const std::string path =
+        openFileDialog(tr("Abrir fichero G-code", "Open G-code file"), folderPart(lastFilePath),
+                       openDialogPattern(), GcodeFilterIndex);
     if (!path.empty())
         openFile(path);
 }

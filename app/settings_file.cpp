@@ -34,12 +34,15 @@ struct OptionKey {
 };
 
 constexpr OptionKey OptionKeys[] = {
-    {"Grises", &Settings::greyByPower},  {"Vacios", &Settings::showTravel},
-    {"Mesa", &Settings::showBed},        {"Invertir", &Settings::invertColours},
+    {"Grises", &Settings::greyByPower}, {"Vacios", &Settings::showTravel},
+    {"Mesa", &Settings::showBed},       {"Invertir", &Settings::invertColours},
     {"Pulgadas", &Settings::inches},
 };
 
-inline char foldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+inline char foldCase(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 bool sameName(std::string_view a, std::string_view b)
 {
@@ -52,9 +55,18 @@ bool sameName(std::string_view a, std::string_view b)
     return true;
 }
 
-inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
-inline bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
-inline bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+inline bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+inline bool isCSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Whether the bytes are well-formed UTF-8 (no overlongs, surrogates or values past U+10FFFF).
 bool isValidUtf8(std::string_view bytes)
@@ -273,7 +285,8 @@ bool replaceFileAtomically(const std::string& path, std::string_view text)
     }
     // Make the rename itself durable; a failure here no longer risks the file's content.
     const std::string folder = folderPart(target);
-    const int folderFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderFd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {
         fsync(folderFd);
         ::close(folderFd);
@@ -398,15 +411,9 @@ std::string composeSettingsText(const SettingsStore& store)
     text += LineEnd;
     for (const SettingsEntry& entry : store.entries) {
         switch (entry.kind) {
-        case SettingsEntryKind::Group:
-            text += "[" + entry.name + "]";
-            break;
-        case SettingsEntryKind::Comment:
-            text += "; " + entry.name;
-            break;
-        case SettingsEntryKind::Key:
-            text += entry.name + " = " + entry.value;
-            break;
+        case SettingsEntryKind::Group: text += "[" + entry.name + "]"; break;
+        case SettingsEntryKind::Comment: text += "; " + entry.name; break;
+        case SettingsEntryKind::Key: text += entry.name + " = " + entry.value; break;
         }
         text += LineEnd;
     }
@@ -462,6 +469,12 @@ bool saveSettingsTo(const std::string& path, bool windowMaximized)
     return closeSettings(store);
 }
 
-void loadSettings() { loadSettingsFrom(settingsPath()); }
+void loadSettings()
+{
+    loadSettingsFrom(settingsPath());
+}
 
-void saveSettings() { saveSettingsTo(settingsPath(), windowState(mainWindow) == Maximized); }
+void saveSettings()
+{
+    saveSettingsTo(settingsPath(), windowState(mainWindow) == Maximized);
+}

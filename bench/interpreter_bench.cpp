@@ -34,14 +34,16 @@ constexpr double BytesPerMove = 20.0;
 // A small deterministic generator, so that every run measures the same text.
 struct Lcg {
     std::uint64_t state = 0x2545F4914F6CDD1DULL;
-    std::uint32_t next() {
+    std::uint32_t next()
+    {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
         return static_cast<std::uint32_t>(state >> 33);
     }
     int below(int n) { return static_cast<int>(next() % static_cast<std::uint32_t>(n)); }
 };
 
-void appendFixed(std::string& text, double value) {
+void appendFixed(std::string& text, double value)
+{
     char number[32];
     std::snprintf(number, sizeof number, "%.3f", value);
     text += number;
@@ -49,7 +51,8 @@ void appendFixed(std::string& text, double value) {
 
 // Laser raster: scan lines in alternating directions, each a rapid to its start, then runs
 // of "G1 X.. S.." with varying S, the feed on the first run of a line.
-std::string rasterGcode(std::size_t targetBytes) {
+std::string rasterGcode(std::size_t targetBytes)
+{
     Lcg random;
     std::string text = "; raster test job\nG21 G90\nM4 S0\n";
     text.reserve(targetBytes + 4096);
@@ -81,13 +84,14 @@ std::string rasterGcode(std::size_t targetBytes) {
     return text;
 }
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // The best of `rounds` runs of `pass`, in seconds.
-template <typename Pass>
-double bestTime(int rounds, Pass pass) {
+template <typename Pass> double bestTime(int rounds, Pass pass)
+{
     double best = 1e300;
     for (int i = 0; i < rounds; ++i) {
         const auto start = std::chrono::steady_clock::now();
@@ -99,7 +103,8 @@ double bestTime(int rounds, Pass pass) {
 
 volatile std::size_t sink; // keeps the plain passes from being optimised away
 
-std::size_t memchrLineCount(const unsigned char* data, std::size_t size) {
+std::size_t memchrLineCount(const unsigned char* data, std::size_t size)
+{
     std::size_t lines = 0;
     const unsigned char* end = data + size;
     for (const unsigned char* p = data; p < end; ++lines) {
@@ -111,7 +116,8 @@ std::size_t memchrLineCount(const unsigned char* data, std::size_t size) {
     return lines;
 }
 
-std::size_t letterAndDigitCount(const unsigned char* data, std::size_t size) {
+std::size_t letterAndDigitCount(const unsigned char* data, std::size_t size)
+{
     std::size_t letters = 0, digits = 0;
     for (std::size_t i = 0; i < size; ++i) {
         const unsigned char c = data[i];
@@ -124,39 +130,46 @@ std::size_t letterAndDigitCount(const unsigned char* data, std::size_t size) {
 }
 
 // The same count through <cctype>, as a first attempt at a byte loop would write it.
-std::size_t cctypeLetterAndDigitCount(const unsigned char* data, std::size_t size) {
+std::size_t cctypeLetterAndDigitCount(const unsigned char* data, std::size_t size)
+{
     std::size_t count = 0;
     for (std::size_t i = 0; i < size; ++i)
         count += std::isalpha(data[i]) || std::isdigit(data[i]) ? 1 : 0;
     return count;
 }
 
-void measureThroughput(const char* label, const std::string& text, int rounds) {
+void measureThroughput(const char* label, const std::string& text, int rounds)
+{
     std::vector<unsigned char> buffer(text.size() + 2);
     std::memcpy(buffer.data(), text.data(), text.size());
     const std::size_t size = text.size();
     const double megabytes = static_cast<double>(size) / Megabyte;
     const std::size_t lines = memchrLineCount(buffer.data(), size) + 1;
 
-    const double interpret = bestTime(rounds, [&] { interpretGcodeBuffer(buffer.data(), size, label); });
+    const double interpret =
+        bestTime(rounds, [&] { interpretGcodeBuffer(buffer.data(), size, label); });
     const std::int32_t moves = toolpath.moveCount;
     const double lineCount = bestTime(rounds, [&] { sink = memchrLineCount(buffer.data(), size); });
     const double byteLoop = bestTime(rounds, [&] { sink = letterAndDigitCount(buffer.data(), size); });
-    const double cctypeLoop = bestTime(rounds, [&] { sink = cctypeLetterAndDigitCount(buffer.data(), size); });
+    const double cctypeLoop =
+        bestTime(rounds, [&] { sink = cctypeLetterAndDigitCount(buffer.data(), size); });
 
-    std::printf("%s: %.1f MB, %zu lines, %d moves (best of %d)\n", label, megabytes, lines, moves, rounds);
+    std::printf("%s: %.1f MB, %zu lines, %d moves (best of %d)\n", label, megabytes, lines, moves,
+                rounds);
     std::printf("  interpreter          %8.1f MB/s %12.0f lines/s  %8.2f ms\n", megabytes / interpret,
                 static_cast<double>(lines) / interpret, interpret * 1e3);
     std::printf("  memchr line count    %8.1f MB/s  %8.2f ms  interpreter/memchr    %.2fx\n",
                 megabytes / lineCount, lineCount * 1e3, interpret / lineCount);
-    std::printf("  letter+digit loop   %8.1f MB/s  %8.2f ms  interpreter/byte loop %.2fx (target <= 2)\n",
-                megabytes / byteLoop, byteLoop * 1e3, interpret / byteLoop);
+    std::printf(
+        "  letter+digit loop   %8.1f MB/s  %8.2f ms  interpreter/byte loop %.2fx (target <= 2)\n",
+        megabytes / byteLoop, byteLoop * 1e3, interpret / byteLoop);
     std::printf("  same with <cctype>   %8.1f MB/s  %8.2f ms  interpreter/cctype    %.2fx\n",
                 megabytes / cctypeLoop, cctypeLoop * 1e3, interpret / cctypeLoop);
 }
 
 // Peak resident memory of this process so far, in bytes (VmHWM); -1 when unknown.
-double peakResidentBytes() {
+double peakResidentBytes()
+{
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
@@ -167,7 +180,8 @@ double peakResidentBytes() {
 
 // Loads `path` in a fresh process (a new program image, so nothing of this one counts)
 // and returns that process's peak resident memory in bytes; -1 on failure.
-double peakMemoryOfLoad(const char* self, const std::string& path) {
+double peakMemoryOfLoad(const char* self, const std::string& path)
+{
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
         return -1;
@@ -186,12 +200,14 @@ double peakMemoryOfLoad(const char* self, const std::string& path) {
     const ssize_t got = read(pipeEnds[0], answer, sizeof answer - 1);
     close(pipeEnds[0]);
     int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || got <= 0)
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+        got <= 0)
         return -1;
     return std::strtod(answer, nullptr);
 }
 
-void measureMemory(const char* self, const char* label, const std::string& path) {
+void measureMemory(const char* self, const char* label, const std::string& path)
+{
     if (!createToolpath() || !loadGcodeFile(path)) {
         std::printf("  %s: cannot load %s\n", label, path.c_str());
         return;
@@ -199,15 +215,18 @@ void measureMemory(const char* self, const char* label, const std::string& path)
     const double fileBytes = static_cast<double>(std::filesystem::file_size(path));
     const double budget = fileBytes + BytesPerMove * toolpath.moveCount + MemoryAllowance;
     const double peak = peakMemoryOfLoad(self, path);
-    std::printf("  peak memory of a load %8.1f MB; file %.1f MB + 20 B x %d moves + 20 MB = %.1f MB (%s)\n",
-                peak / Megabyte, fileBytes / Megabyte, toolpath.moveCount, budget / Megabyte,
-                peak >= 0 && peak <= budget ? "within" : "OVER");
+    std::printf(
+        "  peak memory of a load %8.1f MB; file %.1f MB + 20 B x %d moves + 20 MB = %.1f MB (%s)\n",
+        peak / Megabyte, fileBytes / Megabyte, toolpath.moveCount, budget / Megabyte,
+        peak >= 0 && peak <= budget ? "within" : "OVER");
 }
 
-void runCase(const char* self, const char* label, const std::string& text, int rounds) {
+void runCase(const char* self, const char* label, const std::string& text, int rounds)
+{
     measureThroughput(label, text, rounds);
     const std::string path = (std::filesystem::temp_directory_path() /
-                              ("tolvan-bench-" + std::to_string(getpid()) + ".gcode")).string();
+                              ("tolvan-bench-" + std::to_string(getpid()) + ".gcode"))
+                                 .string();
     {
         std::ofstream out(path, std::ios::binary);
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -218,7 +237,8 @@ void runCase(const char* self, const char* label, const std::string& text, int r
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc == 3 && std::strcmp(argv[1], "--load-child") == 0) {
         if (!createToolpath() || !loadGcodeFile(argv[2]))
             return 1;

@@ -31,23 +31,28 @@ extern char** environ;
 namespace {
 
 constexpr const char* ChildVariable = "TOLVAN_LOAD_FIGURES_CHILD"; // names the file to load
-constexpr int Runs = 5;                                // timed runs per figure; medians
+constexpr int Runs = 5;                                            // timed runs per figure; medians
 constexpr double Megabyte = 1024.0 * 1024.0;
-constexpr double BytesPerMove = 20.0;                  // one stored record
-constexpr double MemoryAllowance = 20.0 * Megabyte;    // program, libraries, stack
-constexpr std::size_t ReadChunk = 128 * 1024;          // bytes per read(), as wc reads
-constexpr double TargetRatio = 15.0;                   // load / wc -l
+constexpr double BytesPerMove = 20.0;               // one stored record
+constexpr double MemoryAllowance = 20.0 * Megabyte; // program, libraries, stack
+constexpr std::size_t ReadChunk = 128 * 1024;       // bytes per read(), as wc reads
+constexpr double TargetRatio = 15.0;                // load / wc -l
 constexpr double GoalRatio = 10.0;
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point start) {
+double secondsSince(Clock::time_point start)
+{
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec * 1e-6; }
+double seconds(const timeval& time)
+{
+    return static_cast<double>(time.tv_sec) + time.tv_usec * 1e-6;
+}
 
-double median(std::vector<double> values) {
+double median(std::vector<double> values)
+{
     if (values.empty())
         return -1;
     std::sort(values.begin(), values.end());
@@ -55,7 +60,8 @@ double median(std::vector<double> values) {
 }
 
 // Peak resident memory of this process so far, in bytes (VmHWM); -1 when unknown.
-double peakResidentBytes() {
+double peakResidentBytes()
+{
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
@@ -75,7 +81,8 @@ struct LoadRun {
 
 // In the started copy of the program: loads the file, writes one line of figures to the
 // pipe and leaves before main runs. Does nothing in the program as started by a user.
-bool runLoadChildIfAsked() {
+bool runLoadChildIfAsked()
+{
     const char* path = std::getenv(ChildVariable);
     if (path == nullptr)
         return false;
@@ -98,7 +105,8 @@ bool runLoadChildIfAsked() {
 [[maybe_unused]] const bool loadChildRan = runLoadChildIfAsked();
 
 // Starts this program again to load `path` once; loaded is false when that failed.
-LoadRun loadInFreshProcess(const std::string& path) {
+LoadRun loadInFreshProcess(const std::string& path)
+{
     LoadRun run;
     // Built before the fork: the child only calls what is safe between fork and exec.
     std::vector<std::string> variables;
@@ -144,8 +152,9 @@ LoadRun loadInFreshProcess(const std::string& path) {
         return run;
     int loaded = 0;
     long minor = 0, major = 0;
-    if (std::sscanf(answer.c_str(), "%d %lf %lf %lf %ld %ld %lf %lld", &loaded, &run.seconds, &run.userSeconds,
-                    &run.systemSeconds, &minor, &major, &run.peakBytes, &run.moves) != 8)
+    if (std::sscanf(answer.c_str(), "%d %lf %lf %lf %ld %ld %lf %lld", &loaded, &run.seconds,
+                    &run.userSeconds, &run.systemSeconds, &minor, &major, &run.peakBytes,
+                    &run.moves) != 8)
         return run;
     run.loaded = loaded == 1;
     run.minorFaults = static_cast<double>(minor);
@@ -154,7 +163,8 @@ LoadRun loadInFreshProcess(const std::string& path) {
 }
 
 // The time of the `wc -l` program on the file, output discarded; -1 when it cannot run.
-double wcSeconds(const std::string& path) {
+double wcSeconds(const std::string& path)
+{
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
@@ -166,12 +176,14 @@ double wcSeconds(const std::string& path) {
     const int failed = posix_spawnp(&child, "wc", &actions, nullptr, arguments, environ);
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
-    if (failed != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (failed != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
         return -1;
     return secondsSince(start);
 }
 
-std::size_t countLineFeeds(const unsigned char* data, std::size_t size) {
+std::size_t countLineFeeds(const unsigned char* data, std::size_t size)
+{
     std::size_t count = 0;
     const unsigned char* const end = data + size;
     for (const unsigned char* p = data; p < end; ++count) {
@@ -186,7 +198,8 @@ std::size_t countLineFeeds(const unsigned char* data, std::size_t size) {
 volatile std::size_t sink; // keeps the plain passes from being optimised away
 
 // What wc -l does: read() in chunks, line feeds counted with memchr. false on a read error.
-bool readAndCount(const std::string& path, std::size_t& lines) {
+bool readAndCount(const std::string& path, std::size_t& lines)
+{
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -206,7 +219,8 @@ bool readAndCount(const std::string& path, std::size_t& lines) {
 
 } // namespace
 
-void printLoadFigures(const std::string& path) {
+void printLoadFigures(const std::string& path)
+{
     struct stat status;
     if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
         std::printf("load figures: %s is not a readable file\n", path.c_str());
@@ -228,7 +242,8 @@ void printLoadFigures(const std::string& path) {
     {
         std::vector<unsigned char> contents(static_cast<std::size_t>(status.st_size));
         std::ifstream in(path, std::ios::binary);
-        in.read(reinterpret_cast<char*>(contents.data()), static_cast<std::streamsize>(contents.size()));
+        in.read(reinterpret_cast<char*>(contents.data()),
+                static_cast<std::streamsize>(contents.size()));
         for (int i = 0; i < Runs; ++i) {
             const Clock::time_point start = Clock::now();
             sink = countLineFeeds(contents.data(), contents.size());
@@ -260,20 +275,27 @@ void printLoadFigures(const std::string& path) {
 
     const double load = median(loadTimes), read = median(readTimes), pass = median(passTimes);
     const double budget = fileBytes + BytesPerMove * static_cast<double>(moves) + MemoryAllowance;
-    std::printf("load of %s: %.1f MB, %zu lines, %lld moves (medians of %d runs, each load in a fresh process)\n",
+    std::printf("load of %s: %.1f MB, %zu lines, %lld moves (medians of %d runs, each load in a fresh "
+                "process)\n",
                 path.c_str(), fileBytes / Megabyte, lines, moves, Runs);
-    std::printf("  loadGcodeFile       %9.1f ms  (user %.1f ms, system %.1f ms)  %.1f MB/s\n", load * 1e3,
-                median(userTimes) * 1e3, median(systemTimes) * 1e3, fileBytes / Megabyte / load);
-    std::printf("  page faults         %9.0f minor, %.0f major\n", median(minorFaults), median(majorFaults));
-    std::printf("  peak memory         %9.1f MB of a budget of %.1f MB (file + 20 B x moves + 20 MB): %s\n",
-                peak / Megabyte, budget / Megabyte, peak >= 0 && peak <= budget ? "within" : "OVER");
+    std::printf("  loadGcodeFile       %9.1f ms  (user %.1f ms, system %.1f ms)  %.1f MB/s\n",
+                load * 1e3, median(userTimes) * 1e3, median(systemTimes) * 1e3,
+                fileBytes / Megabyte / load);
+    std::printf("  page faults         %9.0f minor, %.0f major\n", median(minorFaults),
+                median(majorFaults));
+    std::printf(
+        "  peak memory         %9.1f MB of a budget of %.1f MB (file + 20 B x moves + 20 MB): %s\n",
+        peak / Megabyte, budget / Megabyte, peak >= 0 && peak <= budget ? "within" : "OVER");
     if (!wcTimes.empty()) {
         const double wc = median(wcTimes);
-        std::printf("  wc -l               %9.1f ms   load / wc -l          %6.1fx (target %.0f, goal %.0f)\n",
-                    wc * 1e3, load / wc, TargetRatio, GoalRatio);
+        std::printf(
+            "  wc -l               %9.1f ms   load / wc -l          %6.1fx (target %.0f, goal %.0f)\n",
+            wc * 1e3, load / wc, TargetRatio, GoalRatio);
     } else {
         std::printf("  wc -l               cannot run\n");
     }
-    std::printf("  read + memchr count %9.1f ms   load / read count     %6.1fx\n", read * 1e3, load / read);
-    std::printf("  memchr pass         %9.1f ms   load / memchr pass    %6.1fx\n", pass * 1e3, load / pass);
+    std::printf("  read + memchr count %9.1f ms   load / read count     %6.1fx\n", read * 1e3,
+                load / read);
+    std::printf("  memchr pass         %9.1f ms   load / memchr pass    %6.1fx\n", pass * 1e3,
+                load / pass);
 }

@@ -39,20 +39,20 @@
 
 namespace {
 
-constexpr int CanvasWidth = 1536;   // device pixels
-constexpr int CanvasHeight = 864;   // device pixels
-constexpr double PixelPitch = 0.1;  // mm between raster pixels and rows
-constexpr int PowerLevels = 16;     // distinct S values of the generated image
+constexpr int CanvasWidth = 1536;  // device pixels
+constexpr int CanvasHeight = 864;  // device pixels
+constexpr double PixelPitch = 0.1; // mm between raster pixels and rows
+constexpr int PowerLevels = 16;    // distinct S values of the generated image
 constexpr double FullPower = 1000.0;
-constexpr int Repeats = 5;          // timed runs per figure; the median is printed
+constexpr int Repeats = 5; // timed runs per figure; the median is printed
 constexpr double ZoomFactor = 8.0;
 constexpr long long BigFileBytes = 200LL * 1000 * 1000;
 constexpr long long VectorJobBytes = 50LL * 1000 * 1000;
 constexpr long long PhotoBytes = 200LL * 1000 * 1000;
 constexpr long long LargePhotoBytes = 1000LL * 1000 * 1000;
 constexpr double SlowFigureSeconds = 20.0; // a figure stops repeating after this much time
-constexpr int PhotoColumns = 4000;          // pixels across the photo (400 mm at the pitch)
-constexpr int PhotoLevels = 1001;           // S values 0..1000
+constexpr int PhotoColumns = 4000;         // pixels across the photo (400 mm at the pitch)
+constexpr int PhotoLevels = 1001;          // S values 0..1000
 
 using Clock = std::chrono::steady_clock;
 
@@ -70,8 +70,7 @@ double processorSeconds()
     return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
-template <typename Work>
-double medianSeconds(Work work)
+template <typename Work> double medianSeconds(Work work)
 {
     std::vector<double> times;
     double spent = 0.0;
@@ -89,7 +88,8 @@ double medianSeconds(Work work)
 // emit after dithering to grey levels, so that runs of equal power are common but short.
 double rasterPower(int column, int row)
 {
-    const double v = 0.5 + 0.25 * std::sin(column * 0.031) + 0.25 * std::cos(row * 0.047 + column * 0.011);
+    const double v =
+        0.5 + 0.25 * std::sin(column * 0.031) + 0.25 * std::cos(row * 0.047 + column * 0.011);
     const int level = std::clamp(static_cast<int>(v * PowerLevels), 0, PowerLevels - 1);
     return level * FullPower / (PowerLevels - 1);
 }
@@ -182,7 +182,8 @@ void report(const char* where)
     };
     const double grid = layer(drawGrid);
     const double rulers = layer(drawRulers);
-    std::printf("  %-10s (scale %8.4f px/mm): redraw %7.1f ms (%7.1f ms without bed)   floor drawPolyline %7.1f ms"
+    std::printf("  %-10s (scale %8.4f px/mm): redraw %7.1f ms (%7.1f ms without bed)   floor "
+                "drawPolyline %7.1f ms"
                 "   ratio %.2f (%.2f)\n"
                 "             bed layers alone: grid %.1f ms, rulers %.1f ms\n",
                 where, viewState.scale, withBed * 1e3, withoutBed * 1e3, floor * 1e3, withBed / floor,
@@ -240,8 +241,7 @@ struct GcodeWriter {
             std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
         return file != nullptr;
     }
-    template <typename... Args>
-    void line(const char* format, Args... args)
+    template <typename... Args> void line(const char* format, Args... args)
     {
         const int n = std::fprintf(file, format, args...);
         written += n > 0 ? n : 0;
@@ -273,7 +273,8 @@ bool writeVectorJob(const std::string& path, long long bytes)
                 y = cy + radius * std::sin(a);
             } else { // a square with corners rounded by a quarter of its size
                 const double c = std::cos(a), s = std::sin(a);
-                const double squircle = std::pow(std::pow(std::fabs(c), 4) + std::pow(std::fabs(s), 4), -0.25);
+                const double squircle =
+                    std::pow(std::pow(std::fabs(c), 4) + std::pow(std::fabs(s), 4), -0.25);
                 x = cx + radius * c * squircle;
                 y = cy + radius * s * squircle;
             }
@@ -343,8 +344,8 @@ double nanosecondsPerMove(char way, MoveDrawing drawing, int threads)
     });
     const double processor = (processorSeconds() - before) / runs;
     rendererOptions = RendererOptions{};
-    std::printf("      (%c: %d runs, median %.0f ms, processor time %.0f ms per run)\n", way, runs, seconds * 1e3,
-                processor * 1e3);
+    std::printf("      (%c: %d runs, median %.0f ms, processor time %.0f ms per run)\n", way, runs,
+                seconds * 1e3, processor * 1e3);
     return seconds * 1e9 / std::max(toolpath.moveCount, 1);
 }
 
@@ -357,14 +358,15 @@ void reportFourWays(const char* where)
     const double walk = nanosecondsPerMove('d', MoveDrawing::WalkOnly, 1);
     settings.showBed = 1;
     const double ms = toolpath.moveCount / 1e6;
-    std::printf("  %-10s (scale %8.4f px/mm, %llu segments drawn)\n"
-                "    ns per move: (a) strokes %7.1f  (b) direct, 1 thread %6.1f  (c) direct, %u threads %6.1f"
-                "  (d) walk alone %6.1f\n"
-                "    redraw ms:       %9.0f                  %9.0f                   %9.0f             %9.0f\n"
-                "    (a)/(c) %.1fx faster, (c)/(d) %.2f of the floor\n",
-                where, viewState.scale, static_cast<unsigned long long>(segmentsWalked), strokes, one,
-                std::max(1u, std::thread::hardware_concurrency()), all, walk, strokes * ms, one * ms, all * ms,
-                walk * ms, strokes / all, all / walk);
+    std::printf(
+        "  %-10s (scale %8.4f px/mm, %llu segments drawn)\n"
+        "    ns per move: (a) strokes %7.1f  (b) direct, 1 thread %6.1f  (c) direct, %u threads %6.1f"
+        "  (d) walk alone %6.1f\n"
+        "    redraw ms:       %9.0f                  %9.0f                   %9.0f             %9.0f\n"
+        "    (a)/(c) %.1fx faster, (c)/(d) %.2f of the floor\n",
+        where, viewState.scale, static_cast<unsigned long long>(segmentsWalked), strokes, one,
+        std::max(1u, std::thread::hardware_concurrency()), all, walk, strokes * ms, one * ms, all * ms,
+        walk * ms, strokes / all, all / walk);
 }
 
 // Loads a G-code file and reports its redraws at the fit and at 8x zoom.
@@ -418,7 +420,8 @@ void benchFirstFrame()
     fitView();
     const double firstFrame = secondsSince(start);
     loadingProgressHook = nullptr;
-    std::printf("200 MB raster file (%d moves): interpreter alone %.2f s, load to first frame %.2f s, ratio %.2f\n",
+    std::printf("200 MB raster file (%d moves): interpreter alone %.2f s, load to first frame %.2f s, "
+                "ratio %.2f\n",
                 toolpath.moveCount, interpreterOnly, firstFrame, firstFrame / interpreterOnly);
     std::remove(path.c_str());
 }
@@ -447,13 +450,15 @@ int main(int argc, char** argv)
         else if (std::strcmp(argv[i], "--write-vector") == 0 && i + 2 < argc)
             return writeVectorJob(argv[i + 1], std::atoll(argv[i + 2]) * 1000000) ? 0 : 1;
         else {
-            std::fprintf(stderr, "usage: render_bench [--moves N]... [--file PATH]... [--large] [--first-frame]\n"
-                                 "       render_bench --write-photo PATH MB | --write-vector PATH MB\n"
-                                 "  --moves N    the 16-level raster of N moves (default 10 million)\n"
-                                 "  --file PATH  this G-code file instead of the generated ones\n"
-                                 "  --large      a 1 GB photo raster too\n"
-                                 "  --ways abcd  time only these of the four ways\n"
-                                 "  --write-photo PATH MB, --write-vector PATH MB: only write such a job\n");
+            std::fprintf(
+                stderr,
+                "usage: render_bench [--moves N]... [--file PATH]... [--large] [--first-frame]\n"
+                "       render_bench --write-photo PATH MB | --write-vector PATH MB\n"
+                "  --moves N    the 16-level raster of N moves (default 10 million)\n"
+                "  --file PATH  this G-code file instead of the generated ones\n"
+                "  --large      a 1 GB photo raster too\n"
+                "  --ways abcd  time only these of the four ways\n"
+                "  --write-photo PATH MB, --write-vector PATH MB: only write such a job\n");
             return 2;
         }
     }
@@ -464,16 +469,18 @@ int main(int argc, char** argv)
     static char name[] = "render_bench";
     static char* toolkitArgv[] = {name, nullptr};
     static int toolkitArgc = 1;
-    if (!initToolkit(toolkitArgc, toolkitArgv) || openWindow(0, 0, CanvasWidth, CanvasHeight, "bench", 0) == 0 ||
+    if (!initToolkit(toolkitArgc, toolkitArgv) ||
+        openWindow(0, 0, CanvasWidth, CanvasHeight, "bench", 0) == 0 ||
         !createCanvas(Canvas, 0, 0, CanvasWidth, CanvasHeight, false) || !createToolpath()) {
         std::fprintf(stderr, "render_bench: no offscreen canvas\n");
         return 1;
     }
     loadFont(0, "Segoe UI", 9);
     applyColourScheme();
-    std::printf("canvas %dx%d, %u hardware threads, bed %s, grey by power %s; medians of up to %d runs\n",
-                CanvasWidth, CanvasHeight, std::thread::hardware_concurrency(), settings.showBed ? "on" : "off",
-                settings.greyByPower ? "on" : "off", Repeats);
+    std::printf(
+        "canvas %dx%d, %u hardware threads, bed %s, grey by power %s; medians of up to %d runs\n",
+        CanvasWidth, CanvasHeight, std::thread::hardware_concurrency(), settings.showBed ? "on" : "off",
+        settings.greyByPower ? "on" : "off", Repeats);
     for (long long moves : sizes)
         benchRedraws(moves);
     for (const std::string& file : files)

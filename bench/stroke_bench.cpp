@@ -19,11 +19,11 @@
 
 namespace {
 
-constexpr int Width = 1920;          // pixels
+constexpr int Width = 1920; // pixels
 constexpr int Height = 1080;
 constexpr int Segments = 1000000;
-constexpr int Batch = 4000;          // segments per stroke, as the renderer issues them
-constexpr int Rounds = 5;            // the best of these rounds is reported
+constexpr int Batch = 4000; // segments per stroke, as the renderer issues them
+constexpr int Rounds = 5;   // the best of these rounds is reported
 constexpr int ImageSlot = 0;
 const ColourValue Ink = makeRgba(60, 60, 60, 255);
 
@@ -38,7 +38,8 @@ std::vector<double> randomWalk()
     xy.push_back(y);
     for (int i = 0; i < Segments; ++i) {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        const double angle = static_cast<double>(state >> 11) * (6.283185307179586 / 9007199254740992.0);
+        const double angle =
+            static_cast<double>(state >> 11) * (6.283185307179586 / 9007199254740992.0);
         x += std::cos(angle);
         y += std::sin(angle);
         if (x < 0 || x > Width)
@@ -121,8 +122,8 @@ int main(int argc, char** argv)
             layer = std::min(layer, strokeThroughLayer(xy));
         }
     }
-    std::printf("stroke_bench: %d one-pixel segments in batches of %d on %dx%d, best of %d\n",
-                Segments, Batch, Width, Height, Rounds);
+    std::printf("stroke_bench: %d one-pixel segments in batches of %d on %dx%d, best of %d\n", Segments,
+                Batch, Width, Height, Rounds);
     std::printf("  layer path operations : %8.1f ms\n", layer * 1000);
     std::printf("  QPainter::drawPolyline: %8.1f ms\n", direct * 1000);
     std::printf("  ratio layer / direct  : %8.3f (target < 1.3)\n", layer / direct);

@@ -14,7 +14,8 @@ struct BigDecimal {
 
 constexpr std::uint32_t LimbBase = 1000000000; // 10^9 per limb
 
-inline BigDecimal bigFromInteger(std::uint64_t value) {
+inline BigDecimal bigFromInteger(std::uint64_t value)
+{
     BigDecimal number;
     while (value != 0) {
         number.limbs.push_back(static_cast<std::uint32_t>(value % LimbBase));
@@ -24,7 +25,8 @@ inline BigDecimal bigFromInteger(std::uint64_t value) {
 }
 
 // number = number * factor; any factor below 2^32 keeps every step inside 64 bits.
-inline void bigMultiply(BigDecimal& number, std::uint32_t factor) {
+inline void bigMultiply(BigDecimal& number, std::uint32_t factor)
+{
     if (factor == 0) {
         number.limbs.clear();
         return;
@@ -42,7 +44,8 @@ inline void bigMultiply(BigDecimal& number, std::uint32_t factor) {
 }
 
 // number = number * base^count, in steps whose factor stays below 2^32.
-inline void bigMultiplyPower(BigDecimal& number, std::uint32_t base, int count) {
+inline void bigMultiplyPower(BigDecimal& number, std::uint32_t base, int count)
+{
     std::uint32_t chunk = 1;
     for (int i = 0; i < count; ++i) {
         if (std::uint64_t{chunk} * base >= (std::uint64_t{1} << 32)) {
@@ -55,7 +58,8 @@ inline void bigMultiplyPower(BigDecimal& number, std::uint32_t base, int count) 
 }
 
 // number = number * 10 + digit, for building a value from its decimal digits.
-inline void bigAppendDigit(BigDecimal& number, unsigned digit) {
+inline void bigAppendDigit(BigDecimal& number, unsigned digit)
+{
     bigMultiply(number, 10);
     if (digit == 0)
         return;
@@ -71,7 +75,8 @@ inline void bigAppendDigit(BigDecimal& number, unsigned digit) {
         number.limbs.push_back(static_cast<std::uint32_t>(carry));
 }
 
-inline BigDecimal bigFromDigits(std::string_view digits) {
+inline BigDecimal bigFromDigits(std::string_view digits)
+{
     BigDecimal number;
     for (char c : digits)
         bigAppendDigit(number, static_cast<unsigned>(c - '0'));
@@ -79,7 +84,8 @@ inline BigDecimal bigFromDigits(std::string_view digits) {
 }
 
 // -1, 0 or 1 as a is below, equal to or above b.
-inline int bigCompare(const BigDecimal& a, const BigDecimal& b) {
+inline int bigCompare(const BigDecimal& a, const BigDecimal& b)
+{
     if (a.limbs.size() != b.limbs.size())
         return a.limbs.size() < b.limbs.size() ? -1 : 1;
     for (std::size_t i = a.limbs.size(); i-- > 0;) {
@@ -90,7 +96,8 @@ inline int bigCompare(const BigDecimal& a, const BigDecimal& b) {
 }
 
 // Decimal digits, most significant first; "0" for zero.
-inline std::string bigDigits(const BigDecimal& number) {
+inline std::string bigDigits(const BigDecimal& number)
+{
     if (number.limbs.empty())
         return "0";
     std::string digits = std::to_string(number.limbs.back());

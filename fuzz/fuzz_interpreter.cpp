@@ -20,14 +20,16 @@ constexpr std::int16_t LargestPower = 32767;
 int lastPercent = -1;
 int progressCalls = 0;
 
-[[noreturn]] void fail(const char* what, long index) {
+[[noreturn]] void fail(const char* what, long index)
+{
     std::fprintf(stderr, "\ninvariant broken: %s (move %ld of %d)\n", what, index, toolpath.moveCount);
     std::fflush(stderr);
     __builtin_trap();
 }
 
 // The progress a load reports only climbs, from 0 to at most 100.
-void watchProgress(const std::string&, int percent) {
+void watchProgress(const std::string&, int percent)
+{
     if (percent < 0 || percent > 100 || percent < lastPercent)
         fail("loading progress out of order", percent);
     lastPercent = percent;
@@ -36,19 +38,28 @@ void watchProgress(const std::string&, int percent) {
 
 // Equal, or the same bits: a NaN that started in one move must carry on in the next. A
 // position may turn from 0 into -0 without a move (they compare equal), so == decides there.
-bool sameCoordinate(float a, float b) { return a == b || std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameCoordinate(float a, float b)
+{
+    return a == b || std::memcmp(&a, &b, sizeof a) == 0;
+}
 
-bool samePoint(float ax, float ay, float bx, float by) {
+bool samePoint(float ax, float ay, float bx, float by)
+{
     return sameCoordinate(ax, bx) && sameCoordinate(ay, by);
 }
 
-bool sameNumber(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+bool sameNumber(double a, double b)
+{
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
 
-bool containsOrigin(const Bounds& b) {
+bool containsOrigin(const Bounds& b)
+{
     return b.valid && b.minX <= 0.0 && b.maxX >= 0.0 && b.minY <= 0.0 && b.maxY >= 0.0;
 }
 
-void checkStore() {
+void checkStore()
+{
     if (toolpath.moveCount < 0 || toolpath.moveCount > toolpath.capacity)
         fail("moveCount outside the storage", -1);
     if (!(toolpath.maxPower > 0.0))
@@ -75,7 +86,8 @@ void checkStore() {
 }
 
 // The same text read by the slow line-by-line reading in the model tests.
-void checkAgainstReference(const std::uint8_t* data, std::size_t size) {
+void checkAgainstReference(const std::uint8_t* data, std::size_t size)
+{
     const ReferenceResult expected =
         referenceInterpret(std::string(reinterpret_cast<const char*>(data), size));
     if (static_cast<std::size_t>(toolpath.moveCount) != expected.moves.size())
@@ -92,7 +104,8 @@ void checkAgainstReference(const std::uint8_t* data, std::size_t size) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
     if (!createToolpath()) {
         std::fprintf(stderr, "no memory for the toolpath\n");
         std::abort();
@@ -101,7 +114,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     // Exactly the size a file load allocates, so any read past it is caught.
     const std::unique_ptr<unsigned char[]> buffer(new unsigned char[size + 2]);
     if (size > 0)

@@ -22,30 +22,34 @@
 
 namespace {
 
-constexpr int LargestDecimals = 512;    // formatFixed's own ceiling
+constexpr int LargestDecimals = 512;      // formatFixed's own ceiling
 constexpr std::size_t LongestText = 1200; // bytes of a text handed to parseNumber
-constexpr int ExponentCeiling = 1000000; // an exponent this large decides the result alone
+constexpr int ExponentCeiling = 1000000;  // an exponent this large decides the result alone
 
 // Prints what disagreed and stops the run; libFuzzer saves the input.
-[[noreturn]] void fail(const char* what, const std::string& detail) {
+[[noreturn]] void fail(const char* what, const std::string& detail)
+{
     std::fprintf(stderr, "\n%s\n%s\n", what, detail.c_str());
     std::fflush(stderr);
     __builtin_trap();
 }
 
-std::string describe(double value) {
+std::string describe(double value)
+{
     char text[64];
     std::snprintf(text, sizeof text, "%.17g (%a)", value, value);
     return text;
 }
 
-bool sameDouble(double a, double b) {
+bool sameDouble(double a, double b)
+{
     if (std::isnan(a) || std::isnan(b))
         return std::isnan(a) && std::isnan(b);
     return a == b && std::signbit(a) == std::signbit(b);
 }
 
-double doubleFromBits(std::uint64_t bits) {
+double doubleFromBits(std::uint64_t bits)
+{
     double value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
@@ -53,7 +57,8 @@ double doubleFromBits(std::uint64_t bits) {
 
 // |value| = mantissa * 2^exponent exactly, with the mantissa as small as the format
 // allows: subnormals keep exponent -1074 and a mantissa below 2^52.
-void splitDouble(double value, std::uint64_t& mantissa, int& exponent) {
+void splitDouble(double value, std::uint64_t& mantissa, int& exponent)
+{
     int binaryExponent = 0;
     const double fraction = std::frexp(std::fabs(value), &binaryExponent);
     mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53)); // below 2^53: exact
@@ -68,7 +73,8 @@ void splitDouble(double value, std::uint64_t& mantissa, int& exponent) {
 
 // Fixed point done the long way: every decimal digit of the binary value, then rounded
 // by looking at the digits that are cut off.
-std::string referenceFixed(double value, int decimals) {
+std::string referenceFixed(double value, int decimals)
+{
     if (std::isnan(value))
         return "NaN";
     if (std::isinf(value))
@@ -130,7 +136,8 @@ std::string referenceFixed(double value, int decimals) {
     return (negative ? "-" : "") + whole + (wanted > 0 ? "." + fraction : "");
 }
 
-void checkFixed(double value, int decimals) {
+void checkFixed(double value, int decimals)
+{
     const std::string got = formatFixed(value, decimals);
     const std::string expected = referenceFixed(value, decimals);
     if (got != expected)
@@ -140,7 +147,8 @@ void checkFixed(double value, int decimals) {
 }
 
 // value * 10^tenPower compared with scaled * 2^twoPower, all exact.
-int compareScaled(const BigDecimal& value, int tenPower, std::uint64_t scaled, int twoPower) {
+int compareScaled(const BigDecimal& value, int tenPower, std::uint64_t scaled, int twoPower)
+{
     BigDecimal left = value;
     BigDecimal right = bigFromInteger(scaled);
     if (tenPower >= 0)
@@ -154,13 +162,23 @@ int compareScaled(const BigDecimal& value, int tenPower, std::uint64_t scaled, i
     return bigCompare(left, right);
 }
 
-bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool isDigitChar(char c) { return c >= '0' && c <= '9'; }
-bool isLetterChar(char c, char lower) { return c == lower || c == lower - 'a' + 'A'; }
+bool isCSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool isDigitChar(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool isLetterChar(char c, char lower)
+{
+    return c == lower || c == lower - 'a' + 'A';
+}
 
 // Checks `parsed` against the decimal number at the start of `text` (after blanks), when
 // that number is written in plain decimal: it must be the nearest double, ties to even.
-void checkParsedDecimal(std::string_view text, double parsed) {
+void checkParsedDecimal(std::string_view text, double parsed)
+{
     std::size_t i = 0;
     while (i < text.size() && isCSpace(text[i]))
         ++i;
@@ -221,12 +239,14 @@ void checkParsedDecimal(std::string_view text, double parsed) {
     const std::int64_t leadingPower = static_cast<std::int64_t>(digits.size()) - 1 + tenPower;
     if (leadingPower > 309) { // at least 1e310
         if (!std::isinf(parsed))
-            fail("parseNumber of a huge number is not infinite", std::string(text) + " -> " + describe(parsed));
+            fail("parseNumber of a huge number is not infinite",
+                 std::string(text) + " -> " + describe(parsed));
         return;
     }
     if (leadingPower < -325) { // below 1e-325, under half the smallest subnormal
         if (parsed != 0.0)
-            fail("parseNumber of a tiny number is not zero", std::string(text) + " -> " + describe(parsed));
+            fail("parseNumber of a tiny number is not zero",
+                 std::string(text) + " -> " + describe(parsed));
         return;
     }
     const BigDecimal value = bigFromDigits(digits);
@@ -257,7 +277,8 @@ void checkParsedDecimal(std::string_view text, double parsed) {
         fail("parseNumber is above the nearest double", std::string(text) + " -> " + describe(parsed));
 }
 
-void checkParse(const std::string& text) {
+void checkParse(const std::string& text)
+{
     const double parsed = parseNumber(text);
     // The C library in the C locale, which this process never leaves.
     const double expected = std::strtod(text.c_str(), nullptr);
@@ -270,18 +291,20 @@ void checkParse(const std::string& text) {
 // A finite value written with 17 decimals and read back lands within that rounding; from
 // 1/16 up the cut (at most 5e-18) is below half the gap to the next double, so the value
 // comes back whole.
-void checkRoundTrip(double value) {
+void checkRoundTrip(double value)
+{
     if (!std::isfinite(value))
         return;
     const std::string text = formatFixed(value, 17);
     const double back = parseNumber(text);
     const bool exact = std::fabs(value) >= 0.0625;
     if (exact ? back != value : !(std::fabs(back - value) <= 1e-17))
-        fail("formatFixed(17) then parseNumber does not come back", describe(value) + " " + text +
-                                                                          " -> " + describe(back));
+        fail("formatFixed(17) then parseNumber does not come back",
+             describe(value) + " " + text + " -> " + describe(back));
 }
 
-void checkRounding(double x) {
+void checkRounding(double x)
+{
     const double nearest = roundNearest(x);
     const double down = roundDown(x);
     const double up = roundUp(x);
@@ -300,9 +323,11 @@ void checkRounding(double x) {
             fail("roundNearest is not the nearest whole number, halves away from zero",
                  describe(x) + " -> " + describe(nearest) + " expected " + describe(expected));
         if (down != std::trunc(down) || down > x || !(std::fabs(down) >= 0x1p53 || down + 1.0 > x))
-            fail("roundDown is not the largest whole number at or below", describe(x) + " -> " + describe(down));
+            fail("roundDown is not the largest whole number at or below",
+                 describe(x) + " -> " + describe(down));
         if (up != std::trunc(up) || up < x || !(std::fabs(up) >= 0x1p53 || up - 1.0 < x))
-            fail("roundUp is not the smallest whole number at or above", describe(x) + " -> " + describe(up));
+            fail("roundUp is not the smallest whole number at or above",
+                 describe(x) + " -> " + describe(up));
     }
 
     const std::int32_t truncated = truncate(x);
@@ -320,7 +345,8 @@ void checkRounding(double x) {
              describe(x) + " -> " + std::to_string(truncated));
 }
 
-void checkInteger(std::int64_t value) {
+void checkInteger(std::int64_t value)
+{
     char expected[32];
     std::snprintf(expected, sizeof expected, "%lld", static_cast<long long>(value));
     if (formatInteger(value) != expected)
@@ -330,10 +356,12 @@ void checkInteger(std::int64_t value) {
 #if TOLVAN_FUZZ_TICK_LABELS
 // A tick label as the rulers promise it: whole numbers for steps from 1 up, else at most
 // two decimals without trailing zeros, and never "-0".
-std::string referenceTickLabel(double value, double step) {
+std::string referenceTickLabel(double value, double step)
+{
     if (step >= 1.0) {
         const double whole = std::trunc(value);
-        const double nearest = std::fabs(value - whole) >= 0.5 ? whole + std::copysign(1.0, value) : whole;
+        const double nearest =
+            std::fabs(value - whole) >= 0.5 ? whole + std::copysign(1.0, value) : whole;
         return std::to_string(static_cast<long long>(nearest)); // callers pass |value| < 2^31
     }
     std::string text = referenceFixed(value, 2);
@@ -346,9 +374,11 @@ std::string referenceTickLabel(double value, double step) {
     return text == "-0" ? "0" : text;
 }
 
-void checkTickLabel(double value, double step) {
+void checkTickLabel(double value, double step)
+{
     const std::string got = formatTickLabel(value, step);
-    const bool comparable = std::isfinite(value) && (step < 1.0 ? true : std::fabs(value) < 2147483647.0);
+    const bool comparable =
+        std::isfinite(value) && (step < 1.0 ? true : std::fabs(value) < 2147483647.0);
     if (!comparable || std::isnan(step))
         return; // only the absence of crashes and undefined behaviour is promised here
     const std::string expected = referenceTickLabel(value, step);
@@ -360,17 +390,21 @@ void checkTickLabel(double value, double step) {
 
 // Values with few significant bits: exact halves and quarters, which random bit patterns
 // almost never are.
-double shortValue(FuzzedDataProvider& input) {
+double shortValue(FuzzedDataProvider& input)
+{
     const auto numerator = input.ConsumeIntegral<std::int32_t>();
     const int shift = input.ConsumeIntegralInRange<int>(-70, 70);
     return std::ldexp(static_cast<double>(numerator), shift);
 }
 
-double anyValue(FuzzedDataProvider& input) {
-    return input.ConsumeBool() ? shortValue(input) : doubleFromBits(input.ConsumeIntegral<std::uint64_t>());
+double anyValue(FuzzedDataProvider& input)
+{
+    return input.ConsumeBool() ? shortValue(input)
+                               : doubleFromBits(input.ConsumeIntegral<std::uint64_t>());
 }
 
-int anyDecimals(FuzzedDataProvider& input) {
+int anyDecimals(FuzzedDataProvider& input)
+{
     const auto choice = input.ConsumeIntegral<std::uint8_t>();
     if (choice < 232)
         return choice % 21; // what the program asks for, and a margin
@@ -378,7 +412,8 @@ int anyDecimals(FuzzedDataProvider& input) {
 }
 
 // Bytes mapped onto the characters numbers are made of, so most texts are numbers.
-std::string numberText(FuzzedDataProvider& input, bool raw) {
+std::string numberText(FuzzedDataProvider& input, bool raw)
+{
     static constexpr char Alphabet[] = "0123456789012345678901234567890123456789..eE+- \tx";
     std::string text = input.ConsumeRandomLengthString(LongestText);
     if (!raw) {
@@ -390,12 +425,14 @@ std::string numberText(FuzzedDataProvider& input, bool raw) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
     std::setlocale(LC_ALL, "C");
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     FuzzedDataProvider input(data, size);
     switch (input.ConsumeIntegral<std::uint8_t>() % 6) {
     case 0: {
@@ -403,12 +440,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkFixed(value, anyDecimals(input));
         break;
     }
-    case 1:
-        checkParse(numberText(input, false));
-        break;
-    case 2:
-        checkParse(numberText(input, true));
-        break;
+    case 1: checkParse(numberText(input, false)); break;
+    case 2: checkParse(numberText(input, true)); break;
     case 3: {
         const double value = anyValue(input);
         checkRoundTrip(value);
@@ -425,10 +458,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     default: {
 #if TOLVAN_FUZZ_TICK_LABELS
-        static constexpr double Steps[] = {0.1, 0.25, 0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000};
+        static constexpr double Steps[] = {0.1, 0.25, 0.5, 1,   2,    5,    10,  20,
+                                           50,  100,  200, 500, 1000, 2000, 5000};
         const double value = anyValue(input);
-        const double step = input.ConsumeBool() ? Steps[input.ConsumeIntegralInRange<std::size_t>(0, 14)]
-                                                : anyValue(input);
+        const double step = input.ConsumeBool()
+                                ? Steps[input.ConsumeIntegralInRange<std::size_t>(0, 14)]
+                                : anyValue(input);
         checkTickLabel(value, step);
 #else
         checkRounding(anyValue(input));

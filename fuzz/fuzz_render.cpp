@@ -22,13 +22,14 @@
 
 namespace {
 
-constexpr int CanvasWidth = 320;   // device pixels; small so that each input draws fast
+constexpr int CanvasWidth = 320; // device pixels; small so that each input draws fast
 constexpr int CanvasHeight = 240;
-constexpr int LargestCanvas = 640; // a resized canvas stays within this, device pixels
-constexpr int MostSteps = 12;      // view changes after the fit, per input
+constexpr int LargestCanvas = 640;      // a resized canvas stays within this, device pixels
+constexpr int MostSteps = 12;           // view changes after the fit, per input
 constexpr double ZoomStepFactor = 1.25; // one wheel notch
 
-[[noreturn]] void fail(const char* what) {
+[[noreturn]] void fail(const char* what)
+{
     std::fprintf(stderr, "\n%s: scale %.17g centre %.17g %.17g\n", what, viewState.scale,
                  viewState.centerX, viewState.centerY);
     std::fflush(stderr);
@@ -37,14 +38,16 @@ constexpr double ZoomStepFactor = 1.25; // one wheel notch
 
 // However hostile the file, the view never loses track of where it is looking: an
 // infinite centre leaves nothing to draw and turns undefined at the next zoom.
-void checkCentre() {
+void checkCentre()
+{
     if (!std::isfinite(viewState.centerX) || !std::isfinite(viewState.centerY))
         fail("centre not a finite number");
 }
 
 // What the view must hold after every fit or zoom: a positive, finite scale, within the
 // zoom limits after a zoom, and a finite centre.
-void checkScale(bool afterZoom) {
+void checkScale(bool afterZoom)
+{
     if (!(viewState.scale > 0.0) || !std::isfinite(viewState.scale))
         fail("scale not a positive number");
     checkCentre();
@@ -53,7 +56,8 @@ void checkScale(bool afterZoom) {
 }
 
 // One change of the view, as the main loop would make it from a user's action.
-void applyStep(FuzzedDataProvider& input) {
+void applyStep(FuzzedDataProvider& input)
+{
     switch (input.ConsumeIntegralInRange<int>(0, 6)) {
     case 0: { // the wheel, any number of notches, with the pointer on or near the canvas
         const int notches = input.ConsumeIntegralInRange<int>(-4000, 4000);
@@ -102,9 +106,13 @@ void applyStep(FuzzedDataProvider& input) {
 
 // The system font library keeps a few allocations for the life of the process; they are
 // not ours to free, and the leak checker must not take them for a fault of the input.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (!initToolkit(*argc, *argv) || openWindow(0, 0, LargestCanvas, LargestCanvas, "fuzz", 0) == 0 ||
         !createCanvas(Canvas, 0, 0, CanvasWidth, CanvasHeight, false) || !loadFont(0, "Segoe UI", 9) ||
@@ -123,7 +131,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     FuzzedDataProvider input(data, size);
     // The view's options and steps come from the end of the input, the G-code from the rest.
     settings = Settings{};

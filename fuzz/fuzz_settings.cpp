@@ -18,7 +18,8 @@ namespace {
 
 std::string scratchPath; // one file reused for every input
 
-[[noreturn]] void fail(const char* what, const Settings& got, const Settings& expected) {
+[[noreturn]] void fail(const char* what, const Settings& got, const Settings& expected)
+{
     const auto show = [](const Settings& s) {
         std::fprintf(stderr, "  %d %d %d %d %d | %d %d %d %d %d\n", s.greyByPower, s.showTravel,
                      s.showBed, s.invertColours, s.inches, s.windowX, s.windowY, s.windowWidth,
@@ -31,14 +32,16 @@ std::string scratchPath; // one file reused for every input
     __builtin_trap();
 }
 
-bool sameSettings(const Settings& a, const Settings& b) {
+bool sameSettings(const Settings& a, const Settings& b)
+{
     return a.greyByPower == b.greyByPower && a.showTravel == b.showTravel && a.showBed == b.showBed &&
            a.invertColours == b.invertColours && a.inches == b.inches && a.windowX == b.windowX &&
            a.windowY == b.windowY && a.windowWidth == b.windowWidth &&
            a.windowHeight == b.windowHeight && a.maximized == b.maximized;
 }
 
-void writeScratch(std::string_view bytes) {
+void writeScratch(std::string_view bytes)
+{
     FILE* file = std::fopen(scratchPath.c_str(), "wb");
     bool ok = file != nullptr;
     if (ok) {
@@ -52,14 +55,16 @@ void writeScratch(std::string_view bytes) {
 }
 
 // What a start-up read of the scratch file leaves in the settings record.
-Settings loadScratch() {
+Settings loadScratch()
+{
     settings = Settings{};
     loadSettingsFrom(scratchPath);
     return settings;
 }
 
 // The same reading done on the text in memory, key by key, as the loader does it.
-Settings parseFromBytes(std::string_view bytes) {
+Settings parseFromBytes(std::string_view bytes)
+{
     Settings read;
     SettingsStore store;
     parseSettingsText(store, bytes);
@@ -88,14 +93,16 @@ struct ReferenceLine {
     std::string name, value;
 };
 
-std::string lowerAscii(std::string text) {
+std::string lowerAscii(std::string text)
+{
     for (char& c : text)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
-std::vector<ReferenceLine> referenceLines(std::string_view bytes) {
+std::vector<ReferenceLine> referenceLines(std::string_view bytes)
+{
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
         bytes.remove_prefix(3);
     std::vector<ReferenceLine> lines;
@@ -108,7 +115,11 @@ std::vector<ReferenceLine> referenceLines(std::string_view bytes) {
         if (text[0] == ';')
             return; // comments are never keys
         if (text[0] == '[') {
-            lines.push_back({'g', lowerAscii(text.substr(1, text.find(']') == std::string::npos ? std::string::npos : text.find(']') - 1)), ""});
+            lines.push_back(
+                {'g',
+                 lowerAscii(text.substr(1, text.find(']') == std::string::npos ? std::string::npos
+                                                                               : text.find(']') - 1)),
+                 ""});
             return;
         }
         const std::size_t equals = text.find('=');
@@ -134,7 +145,8 @@ std::vector<ReferenceLine> referenceLines(std::string_view bytes) {
     return lines;
 }
 
-std::int32_t referenceScan(const std::string& value) {
+std::int32_t referenceScan(const std::string& value)
+{
     std::size_t i = 0;
     while (i < value.size() && (value[i] == ' ' || (value[i] >= '\t' && value[i] <= '\r')))
         ++i;
@@ -153,7 +165,8 @@ std::int32_t referenceScan(const std::string& value) {
 }
 
 std::int32_t referenceRead(const std::vector<ReferenceLine>& lines, std::string_view group,
-                           std::string_view key, std::int32_t fallback) {
+                           std::string_view key, std::int32_t fallback)
+{
     const std::string wantedGroup = lowerAscii(std::string(group));
     const std::string wantedKey = lowerAscii(std::string(key));
     std::size_t i = 0;
@@ -168,7 +181,8 @@ std::int32_t referenceRead(const std::vector<ReferenceLine>& lines, std::string_
     return fallback;
 }
 
-Settings referenceSettings(std::string_view bytes) {
+Settings referenceSettings(std::string_view bytes)
+{
     const std::vector<ReferenceLine> lines = referenceLines(bytes);
     Settings read;
     read.greyByPower = referenceRead(lines, "Opciones", "Grises", read.greyByPower);
@@ -185,7 +199,8 @@ Settings referenceSettings(std::string_view bytes) {
 }
 
 // The thirteen-line file a save of these values writes, composed in memory.
-std::string composeFrom(const Settings& values) {
+std::string composeFrom(const Settings& values)
+{
     SettingsStore store;
     createSettingsForWriting(store, scratchPath);
     selectSettingsGroup(store, "Opciones");
@@ -205,7 +220,8 @@ std::string composeFrom(const Settings& values) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
     // Memory-backed when the machine has it: every input is written to this file.
     const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
     char pattern[4096];
@@ -222,7 +238,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
     writeScratch(bytes);

@@ -6,6 +6,12 @@
 
 int mainWindow = 0;
 
-int windowState(int) { return Normal; }
+int windowState(int)
+{
+    return Normal;
+}
 
-std::string appDataFolder() { return std::string(); }
+std::string appDataFolder()
+{
+    return std::string();
+}

@@ -22,17 +22,17 @@ namespace {
 constexpr unsigned char LineFeed = 10;
 constexpr std::int64_t LargestFileSize = 2147483645; // size + 2 must fit a signed 32-bit count
 constexpr std::int64_t ProgressLineStep = 20000;     // lines between two progress checks
-constexpr int NoCode = -1;   // a G or M value that matches no code we act on
+constexpr int NoCode = -1;                           // a G or M value that matches no code we act on
 
 // Everything that persists from line to line during one load.
 struct Modes {
-    double x = 0.0, y = 0.0;     // current position, millimetres
-    double unitFactor = 1.0;     // 25.4 after G20
-    bool relative = false;       // G91
-    int motionMode = NoMotion;   // last G0..G3 in force
-    bool powerOn = true;         // M3/M4 on, M5 off
-    double power = 0.0;          // S as written
-    double feed = 0.0;           // F as written
+    double x = 0.0, y = 0.0;         // current position, millimetres
+    double unitFactor = 1.0;         // 25.4 after G20
+    bool relative = false;           // G91
+    int motionMode = NoMotion;       // last G0..G3 in force
+    bool powerOn = true;             // M3/M4 on, M5 off
+    double power = 0.0;              // S as written
+    double feed = 0.0;               // F as written
     double lastX = 0.0, lastY = 0.0; // X and Y as written
 };
 
@@ -49,30 +49,40 @@ struct Progress {
     int lastPercent = -1;
 };
 
-inline bool isDigit(unsigned char c) { return static_cast<unsigned char>(c - '0') < 10; }
+inline bool isDigit(unsigned char c)
+{
+    return static_cast<unsigned char>(c - '0') < 10;
+}
 
 // ASCII letters only; bytes above 127 are never letters.
-inline bool isLetter(unsigned char c) {
+inline bool isLetter(unsigned char c)
+{
     return static_cast<unsigned char>((c | 0x20) - 'a') < 26;
 }
 
-inline unsigned char upperCase(unsigned char letter) { return letter & 0xDF; }
+inline unsigned char upperCase(unsigned char letter)
+{
+    return letter & 0xDF;
+}
 
 // The value truncated toward zero, as a code we know, without converting a huge,
 // infinite or NaN value to an integer: every code we act on is below 100.
-inline int wordCode(double value) {
+inline int wordCode(double value)
+{
     if (!(value > -1000.0 && value < 1000.0))
         return NoCode;
     return static_cast<int>(value);
 }
 
-inline void showProgress(const Progress& progress, int percent) {
+inline void showProgress(const Progress& progress, int percent)
+{
     if (loadingProgressHook != nullptr)
         loadingProgressHook(*progress.name, percent);
 }
 
 // At every 20000th line: the share of the file before this line, shown when it changes.
-inline void checkProgress(Progress& progress, std::int64_t offset) {
+inline void checkProgress(Progress& progress, std::int64_t offset)
+{
     if (progress.fileSize <= 0)
         return;
     const int percent = static_cast<int>(offset * 100 / progress.fileSize);
@@ -98,7 +108,8 @@ struct FractionTerms {
     double denominator[TabledFractionDigits + 1];
 };
 
-constexpr FractionTerms makeFractionTerms() {
+constexpr FractionTerms makeFractionTerms()
+{
     FractionTerms terms{};
     double denominator = 1.0;
     for (int k = 1; k <= TabledFractionDigits; ++k) {
@@ -114,7 +125,8 @@ constexpr FractionTerms fractionTerms = makeFractionTerms();
 static_assert(fractionTerms.term[1][1] == 0.1 && fractionTerms.term[3][7] == 7 / 1000.0);
 
 template <bool CheckEnd>
-inline double readNumber(const unsigned char*& cursor, const unsigned char* end) {
+inline double readNumber(const unsigned char*& cursor, const unsigned char* end)
+{
     const auto more = [&] { return !CheckEnd || cursor < end; };
     double value = 0.0;
     bool negative = false;
@@ -152,14 +164,16 @@ inline double readNumber(const unsigned char*& cursor, const unsigned char* end)
     return negative ? -value : value;
 }
 
-inline void applyWord(unsigned char letter, double value, Modes& modes, LineWords& line) {
+inline void applyWord(unsigned char letter, double value, Modes& modes, LineWords& line)
+{
     switch (letter) {
     case 'G': {
         const int code = wordCode(value);
         switch (code) {
-        case RapidMotion: case LinearMotion: case ClockwiseArc: case CounterClockwiseArc:
-            line.motionCode = code;
-            break;
+        case RapidMotion:
+        case LinearMotion:
+        case ClockwiseArc:
+        case CounterClockwiseArc: line.motionCode = code; break;
         case 20: modes.unitFactor = MillimetresPerInch; break;
         case 21: modes.unitFactor = 1.0; break;
         case 90: modes.relative = false; break;
@@ -170,20 +184,28 @@ inline void applyWord(unsigned char letter, double value, Modes& modes, LineWord
     }
     case 'M':
         switch (wordCode(value)) {
-        case 3: case 4: modes.powerOn = true; break;
+        case 3:
+        case 4: modes.powerOn = true; break;
         case 5: modes.powerOn = false; break;
         default: break;
         }
         break;
-    case 'X': line.xSeen = true; modes.lastX = value; break;
-    case 'Y': line.ySeen = true; modes.lastY = value; break;
+    case 'X':
+        line.xSeen = true;
+        modes.lastX = value;
+        break;
+    case 'Y':
+        line.ySeen = true;
+        modes.lastY = value;
+        break;
     case 'S': modes.power = value; break;
     case 'F': modes.feed = value; break;
     default: break; // N, Z, I, J, K, R, P, T, E ...: read past
     }
 }
 
-inline double endCoordinate(bool seen, double written, double current, const Modes& modes) {
+inline double endCoordinate(bool seen, double written, double current, const Modes& modes)
+{
     if (!seen)
         return current;
     const double distance = written * modes.unitFactor;
@@ -191,7 +213,8 @@ inline double endCoordinate(bool seen, double written, double current, const Mod
 }
 
 // Emits one move with its statistics. false when the store is full and cannot grow.
-inline bool emitMove(const Modes& modes, double endX, double endY) {
+inline bool emitMove(const Modes& modes, double endX, double endY)
+{
     const bool travel = modes.motionMode == RapidMotion || !(modes.power > 0.0) || !modes.powerOn;
     powerStep(modes.power, travel);
     if (!appendMove(modes.x, modes.y, endX, endY, modes.power, travel))
@@ -202,7 +225,8 @@ inline bool emitMove(const Modes& modes, double endX, double endY) {
 
 // Units, distance mode and motion mode take effect here, once the whole line is read.
 // false when the load must stop.
-inline bool endLine(Modes& modes, const LineWords& line) {
+inline bool endLine(Modes& modes, const LineWords& line)
+{
     if (line.motionCode != NoMotion)
         modes.motionMode = line.motionCode;
     if (!(line.xSeen || line.ySeen) || modes.motionMode == NoMotion)
@@ -221,7 +245,8 @@ inline bool endLine(Modes& modes, const LineWords& line) {
 // Reads the line at `cursor` and leaves the cursor on its line feed. The buffer always
 // ends in a line feed before `end`, so every skip below stops at a line feed at the latest.
 inline void scanLine(const unsigned char*& cursor, const unsigned char* end, Modes& modes,
-                     LineWords& line) {
+                     LineWords& line)
+{
     for (;;) {
         const unsigned char c = *cursor;
         if (isLetter(c)) {
@@ -246,7 +271,8 @@ inline void scanLine(const unsigned char*& cursor, const unsigned char* end, Mod
 }
 
 // Reads the whole of `size` bytes (fewer if the file shrinks) into `buffer`; the count read.
-std::size_t readAll(int fd, unsigned char* buffer, std::size_t size) {
+std::size_t readAll(int fd, unsigned char* buffer, std::size_t size)
+{
     std::size_t done = 0;
     while (done < size) {
         const ssize_t got = read(fd, buffer + done, size - done);
@@ -264,19 +290,22 @@ std::size_t readAll(int fd, unsigned char* buffer, std::size_t size) {
 // (the read fills every one of them anyway) rather than by one fault per 4 KiB during the
 // read. Huge pages were tried and are slower on virtual machines that hand freed memory
 // back to their host. null on failure.
-unsigned char* mapBuffer(std::size_t bytes) {
-    void* buffer = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+unsigned char* mapBuffer(std::size_t bytes)
+{
+    void* buffer =
+        mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     return buffer == MAP_FAILED ? nullptr : static_cast<unsigned char*>(buffer);
 }
 
 } // namespace
 
-double readWordNumber(const unsigned char*& cursor, const unsigned char* end) {
+double readWordNumber(const unsigned char*& cursor, const unsigned char* end)
+{
     return readNumber<WithEndChecks>(cursor, end);
 }
 
-void interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::string& name) {
+void interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::string& name)
+{
     buffer[size] = LineFeed; // the last line always ends
     buffer[size + 1] = 0;
     const unsigned char* cursor = buffer;
@@ -306,7 +335,8 @@ namespace {
 
 // One read of a file into memory, then the toolpath. A file that must be whole (a reload)
 // is refused before the toolpath is touched when it is empty or changed during the read.
-ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole) {
+ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
+{
     const std::string name = filePart(path);
     // Non-blocking so that a FIFO or device cannot hang the open; only regular files load.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -346,10 +376,12 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole) {
 
 } // namespace
 
-bool loadGcodeFile(const std::string& path) {
+bool loadGcodeFile(const std::string& path)
+{
     return readAndInterpret(path, false) == ReloadResult::Loaded;
 }
 
-ReloadResult reloadGcodeFile(const std::string& path) {
+ReloadResult reloadGcodeFile(const std::string& path)
+{
     return readAndInterpret(path, true);
 }

@@ -7,13 +7,15 @@
 #include "model/toolpath.h"
 
 // Before a move is stored: a cutting move with a larger S raises maxPower.
-inline void powerStep(double power, bool travel) {
+inline void powerStep(double power, bool travel)
+{
     if (!travel && power > toolpath.maxPower)
         toolpath.maxPower = power;
 }
 
 // After a move is stored: G1/G2/G3 moves with a positive feed add their length / F minutes.
-inline void timeStep(int motionMode, double feed, double x1, double y1, double x2, double y2) {
+inline void timeStep(int motionMode, double feed, double x1, double y1, double x2, double y2)
+{
     constexpr double SecondsPerMinute = 60.0; // F is a rate per minute
     // Only feed moves are timed; rapids have no rate in the file.
     const bool feedMotion =

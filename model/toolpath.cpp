@@ -12,21 +12,24 @@ namespace {
 // The storage is an anonymous mapping: the kernel hands its pages out zero-filled and only
 // when first written, so the zero records of a grown store cost no memory until a move
 // lands there, and growing moves the pages instead of copying them.
-Move* mapRecords(std::size_t count) {
-    void* storage = mmap(nullptr, count * sizeof(Move), PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+Move* mapRecords(std::size_t count)
+{
+    void* storage =
+        mmap(nullptr, count * sizeof(Move), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     return storage == MAP_FAILED ? nullptr : static_cast<Move*>(storage);
 }
 
 } // namespace
 
 // The new records are fresh pages, or the untouched zero tail of the last old page.
-bool growToolpath() {
+bool growToolpath()
+{
     const std::int64_t oldCapacity = toolpath.capacity;
     const std::int64_t newCapacity = 2 * oldCapacity - 1;
     if (toolpath.moves == nullptr || newCapacity <= oldCapacity ||
         newCapacity > std::numeric_limits<std::int32_t>::max() ||
-        static_cast<std::uint64_t>(newCapacity) > std::numeric_limits<std::size_t>::max() / sizeof(Move))
+        static_cast<std::uint64_t>(newCapacity) >
+            std::numeric_limits<std::size_t>::max() / sizeof(Move))
         return false;
     void* grown = mremap(toolpath.moves, static_cast<std::size_t>(oldCapacity) * sizeof(Move),
                          static_cast<std::size_t>(newCapacity) * sizeof(Move), MREMAP_MAYMOVE);
@@ -37,7 +40,8 @@ bool growToolpath() {
     return true;
 }
 
-bool createToolpath() {
+bool createToolpath()
+{
     Move* storage = mapRecords(InitialMoveCapacity);
     if (storage == nullptr)
         return false;
@@ -49,7 +53,8 @@ bool createToolpath() {
     return true;
 }
 
-void clearToolpath() {
+void clearToolpath()
+{
     toolpath.moveCount = 0;
     toolpath.estimatedSeconds = 0.0;
     toolpath.maxPower = 0.0;

@@ -28,11 +28,11 @@ struct Bounds {
 constexpr double DefaultMaxPower = 1000.0; // S shaded as full black when nothing cut
 
 struct Toolpath {
-    Move* moves = nullptr;       // capacity zero-filled records
-    std::int32_t capacity = 0;   // records allocated; only grows
-    std::int32_t moveCount = 0;  // valid records; 0 = nothing loaded
-    Bounds allBounds;            // end points of every move
-    Bounds cutBounds;            // end points of cutting moves
+    Move* moves = nullptr;             // capacity zero-filled records
+    std::int32_t capacity = 0;         // records allocated; only grows
+    std::int32_t moveCount = 0;        // valid records; 0 = nothing loaded
+    Bounds allBounds;                  // end points of every move
+    Bounds cutBounds;                  // end points of cutting moves
     double maxPower = DefaultMaxPower; // largest S of a cutting move
     double estimatedSeconds = 0.0;
 };
@@ -60,7 +60,8 @@ constexpr double MaxStoredPower = 32767.0; // largest S a record can hold
 
 // S as a record holds it: 0..32767, halves to the even neighbour. A NaN would make the
 // integer conversion undefined, so it stores 0 like any other power not above zero.
-inline std::int16_t storedPower(double power) {
+inline std::int16_t storedPower(double power)
+{
     if (!(power > 0.0))
         return 0;
     if (power > MaxStoredPower)
@@ -70,12 +71,14 @@ inline std::int16_t storedPower(double power) {
 
 // Written as selections rather than branches: the compiler makes them min/max
 // instructions, and the bounds change too irregularly for a branch to guess.
-inline void widenRange(double value, double& low, double& high) {
+inline void widenRange(double value, double& low, double& high)
+{
     low = value < low ? value : low;
     high = value > high ? value : high;
 }
 
-inline void widen(Bounds& bounds, double x1, double y1, double x2, double y2) {
+inline void widen(Bounds& bounds, double x1, double y1, double x2, double y2)
+{
     if (!bounds.valid) {
         bounds.minX = bounds.maxX = x1;
         bounds.minY = bounds.maxY = y1;
@@ -91,7 +94,8 @@ inline void widen(Bounds& bounds, double x1, double y1, double x2, double y2) {
 
 // Appends one move and widens the bounds. false (and nothing stored) when the storage is
 // full and cannot grow; the caller stops the load.
-inline bool appendMove(double x1, double y1, double x2, double y2, double power, bool travel) {
+inline bool appendMove(double x1, double y1, double x2, double y2, double power, bool travel)
+{
     if (toolpath.moveCount >= toolpath.capacity && !growToolpath())
         return false;
 

@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int WheelUnitsPerNotch = 120;        // the system's rotation units per notch
+constexpr int WheelUnitsPerNotch = 120; // the system's rotation units per notch
 
 int downTypeOf(Qt::MouseButton button)
 {

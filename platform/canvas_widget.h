@@ -40,9 +40,9 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    const int number;  // control number carried by its events
+    const int number;       // control number carried by its events
     const int windowNumber; // window number carried by its events
-    QImage backing;    // device pixels, RGB32, white where never drawn
+    QImage backing;         // device pixels, RGB32, white where never drawn
 
     void queueCanvasEvent(int type, int buttons, int modifiers);
     // An event of this canvas at the last pointer position, ready to be completed and queued.

@@ -17,7 +17,19 @@ constexpr ColourValue makeRgba(unsigned r, unsigned g, unsigned b, unsigned a)
     return makeRgb(r, g, b) + (a & 255u) * 16777216u;
 }
 
-constexpr unsigned redOf(ColourValue c) { return c & 255u; }
-constexpr unsigned greenOf(ColourValue c) { return (c >> 8) & 255u; }
-constexpr unsigned blueOf(ColourValue c) { return (c >> 16) & 255u; }
-constexpr unsigned alphaOf(ColourValue c) { return (c >> 24) & 255u; }
+constexpr unsigned redOf(ColourValue c)
+{
+    return c & 255u;
+}
+constexpr unsigned greenOf(ColourValue c)
+{
+    return (c >> 8) & 255u;
+}
+constexpr unsigned blueOf(ColourValue c)
+{
+    return (c >> 16) & 255u;
+}
+constexpr unsigned alphaOf(ColourValue c)
+{
+    return (c >> 24) & 255u;
+}

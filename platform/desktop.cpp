@@ -31,8 +31,8 @@ struct Desktop {
 
 std::vector<Desktop> desktops;
 
-constexpr int PrimaryLanguageMask = 0x3FF; // low bits of a Windows language identifier
-constexpr int SpanishLanguage = 0x0A;      // primary language of every Spanish region
+constexpr int PrimaryLanguageMask = 0x3FF;              // low bits of a Windows language identifier
+constexpr int SpanishLanguage = 0x0A;                   // primary language of every Spanish region
 constexpr const char* QtSpanishCatalogue = "qtbase_es"; // Qt's own texts in Spanish
 
 int devicePixels(double logical, double ratio)
@@ -86,7 +86,8 @@ std::string envText(const char* name)
 bool validFileName(std::string_view name)
 {
     for (unsigned char c : name) {
-        if (c < 32 || c == 127 || std::string_view("*?/").find(static_cast<char>(c)) != std::string_view::npos)
+        if (c < 32 || c == 127 ||
+            std::string_view("*?/").find(static_cast<char>(c)) != std::string_view::npos)
             return false;
     }
     return true;
@@ -131,10 +132,26 @@ int desktopCount()
     return static_cast<int>(desktops.size());
 }
 
-int desktopX(int index) { const Desktop* d = desktopAt(index); return d ? d->x : 0; }
-int desktopY(int index) { const Desktop* d = desktopAt(index); return d ? d->y : 0; }
-int desktopWidth(int index) { const Desktop* d = desktopAt(index); return d ? d->width : 0; }
-int desktopHeight(int index) { const Desktop* d = desktopAt(index); return d ? d->height : 0; }
+int desktopX(int index)
+{
+    const Desktop* d = desktopAt(index);
+    return d ? d->x : 0;
+}
+int desktopY(int index)
+{
+    const Desktop* d = desktopAt(index);
+    return d ? d->y : 0;
+}
+int desktopWidth(int index)
+{
+    const Desktop* d = desktopAt(index);
+    return d ? d->width : 0;
+}
+int desktopHeight(int index)
+{
+    const Desktop* d = desktopAt(index);
+    return d ? d->height : 0;
+}
 
 int userInterfaceLanguage()
 {

@@ -28,9 +28,9 @@
 
 namespace {
 
-constexpr int ImageDotsPerMeter = 3780;          // 96 dots per inch: one point = 4/3 pixel
-constexpr double MiterLimit = 10.0;              // in stroke widths: only very sharp corners are cut
-constexpr double MinPatternStep = 0.25;          // pixels; finer dots merge into a line
+constexpr int ImageDotsPerMeter = 3780; // 96 dots per inch: one point = 4/3 pixel
+constexpr double MiterLimit = 10.0;     // in stroke widths: only very sharp corners are cut
+constexpr double MinPatternStep = 0.25; // pixels; finer dots merge into a line
 constexpr double MaxFontPixels = 2000.0;
 
 // One figure of the current path: a run of points in `VectorState::points`.
@@ -58,7 +58,7 @@ struct VectorState {
     std::vector<Figure> figures;
     bool figureOpen = false; // the last figure takes further pathLineTo points
     QPointF cursor;
-    QPainterPath scratch;    // fills and dots; clear() keeps its memory
+    QPainterPath scratch; // fills and dots; clear() keeps its memory
 };
 
 std::map<int, QImage> images;
@@ -490,7 +490,7 @@ std::uint32_t* imagePixelRows(int slot, int& width, int& height, int& bytesPerLi
     width = height = bytesPerLine = 0;
     QImage* image = imageIn(slot);
     if (image == nullptr || anyContextOpen() || image->format() != QImage::Format_RGB32)
-        return nullptr; // a painter may still hold pixels the caller would overwrite
+        return nullptr;          // a painter may still hold pixels the caller would overwrite
     uchar* bits = image->bits(); // detaches a shared copy, so only this image changes
     if (bits == nullptr)
         return nullptr;
@@ -688,7 +688,8 @@ void pathLineTo(double x, double y)
 
 void pathAddBox(double x, double y, double width, double height)
 {
-    if (!vec.open || !isFiniteValue(x) || !isFiniteValue(y) || !isFiniteValue(width) || !isFiniteValue(height))
+    if (!vec.open || !isFiniteValue(x) || !isFiniteValue(y) || !isFiniteValue(width) ||
+        !isFiniteValue(height))
         return;
     const int first = static_cast<int>(vec.points.size());
     vec.points.push_back(pathPoint(x, y));
@@ -726,7 +727,8 @@ void strokeDashed(double width, double dashLength)
     QPainterPathStroker stroker;
     setUpStroker(stroker, width);
     if (dashLength > 0 && isFiniteValue(dashLength)) {
-        if (dashLength >= MinPatternStep && strokeAxisPattern(width, {dashLength, 2 * dashLength, 0}, 0))
+        if (dashLength >= MinPatternStep &&
+            strokeAxisPattern(width, {dashLength, 2 * dashLength, 0}, 0))
             return;
         // The pattern counts in stroke widths; dash and gap are equally long.
         const double unit = dashLength / width;

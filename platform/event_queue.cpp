@@ -47,9 +47,8 @@ bool fetchEvent()
 
 void purgeEvents(int kind, int number)
 {
-    std::erase_if(eventQueue.pending, [&](const QueuedEvent& e) {
-        return e.kind == kind && e.number == number;
-    });
+    std::erase_if(eventQueue.pending,
+                  [&](const QueuedEvent& e) { return e.kind == kind && e.number == number; });
 }
 
 void clearEvents()

@@ -7,11 +7,11 @@
 
 // One queued event: what happened, to which number and window, and the canvas data.
 struct QueuedEvent {
-    int kind = 0;      // EventKind
-    int number = 0;    // control, timer or shortcut command number
-    int window = 0;    // window number
-    int type = 0;      // ButtonClicked or a CanvasEventType
-    int x = 0;         // pointer position, device pixels, canvas client coordinates
+    int kind = 0;   // EventKind
+    int number = 0; // control, timer or shortcut command number
+    int window = 0; // window number
+    int type = 0;   // ButtonClicked or a CanvasEventType
+    int x = 0;      // pointer position, device pixels, canvas client coordinates
     int y = 0;
     int buttons = 0;   // LeftButtonBit | RightButtonBit | MiddleButtonBit
     int modifiers = 0; // ShiftModifier | AltModifier | CtrlModifier

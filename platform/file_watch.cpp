@@ -32,8 +32,7 @@ FileWatch watch;
 // back under the name is watched again.
 void takeUpFile()
 {
-    if (watch.watcher && !watch.watcher->files().contains(watch.file) &&
-        QFileInfo::exists(watch.file))
+    if (watch.watcher && !watch.watcher->files().contains(watch.file) && QFileInfo::exists(watch.file))
         watch.watcher->addPath(watch.file);
 }
 
@@ -61,11 +60,10 @@ QFileSystemWatcher* watcher()
         watch.watcher = new QFileSystemWatcher(toolkit.app);
         watch.path.clear(); // the watcher of an earlier toolkit watched nothing this one does
         watch.file.clear();
-        QObject::connect(watch.watcher, &QFileSystemWatcher::fileChanged,
-                         [](const QString& changed) {
-                             if (changed == watch.file)
-                                 onFileChanged();
-                         });
+        QObject::connect(watch.watcher, &QFileSystemWatcher::fileChanged, [](const QString& changed) {
+            if (changed == watch.file)
+                onFileChanged();
+        });
         QObject::connect(watch.watcher, &QFileSystemWatcher::directoryChanged,
                          [](const QString&) { onFolderChanged(); });
     }
@@ -82,8 +80,8 @@ FileStamp fileStamp(const std::string& path)
         return stamp;
     stamp.exists = true;
     stamp.size = status.st_size;
-    stamp.modifiedNs = static_cast<std::int64_t>(status.st_mtim.tv_sec) * NsPerSecond +
-                       status.st_mtim.tv_nsec;
+    stamp.modifiedNs =
+        static_cast<std::int64_t>(status.st_mtim.tv_sec) * NsPerSecond + status.st_mtim.tv_nsec;
     stamp.inode = status.st_ino;
     return stamp;
 }

@@ -9,8 +9,8 @@
 // modification time and its inode (a file renamed over it has another).
 struct FileStamp {
     bool exists = false;
-    std::int64_t size = 0;           // bytes
-    std::int64_t modifiedNs = 0;     // nanoseconds since the epoch
+    std::int64_t size = 0;       // bytes
+    std::int64_t modifiedNs = 0; // nanoseconds since the epoch
     std::uint64_t inode = 0;
     bool operator==(const FileStamp&) const = default;
 };

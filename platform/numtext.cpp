@@ -17,10 +17,14 @@ constexpr int MaxDecimals = 512;
 constexpr std::size_t FixedBufferSize = 1024;
 
 // UTF-8 continuation bytes (10xxxxxx) never start a character.
-inline bool startsCharacter(unsigned char byte) { return (byte & 0xC0) != 0x80; }
+inline bool startsCharacter(unsigned char byte)
+{
+    return (byte & 0xC0) != 0x80;
+}
 
 // Byte offset just past the first `count` characters of `text` (its size if shorter).
-std::size_t characterEnd(std::string_view text, std::int64_t count) {
+std::size_t characterEnd(std::string_view text, std::int64_t count)
+{
     std::size_t offset = 0;
     while (offset < text.size() && count > 0) {
         ++offset;
@@ -31,7 +35,8 @@ std::size_t characterEnd(std::string_view text, std::int64_t count) {
     return offset;
 }
 
-std::int64_t characterCount(std::string_view text) {
+std::int64_t characterCount(std::string_view text)
+{
     std::int64_t count = 0;
     for (unsigned char byte : text)
         count += startsCharacter(byte) ? 1 : 0;
@@ -42,12 +47,14 @@ std::int64_t characterCount(std::string_view text) {
 }
 
 // The first character of `text` (all its bytes), empty for an empty text.
-std::string_view firstCharacter(std::string_view text) {
+std::string_view firstCharacter(std::string_view text)
+{
     return text.substr(0, characterEnd(text, 1));
 }
 
 // Byte offset of the first match of `pattern` at or after `from` that starts a character.
-std::size_t findAt(std::string_view text, std::string_view pattern, std::size_t from) {
+std::size_t findAt(std::string_view text, std::string_view pattern, std::size_t from)
+{
     for (std::size_t at = text.find(pattern, from); at != std::string_view::npos;
          at = text.find(pattern, at + 1)) {
         if (at == 0 || startsCharacter(static_cast<unsigned char>(text[at])))
@@ -56,7 +63,8 @@ std::size_t findAt(std::string_view text, std::string_view pattern, std::size_t 
     return std::string_view::npos;
 }
 
-bool equalsIgnoringCase(std::string_view text, std::string_view word) {
+bool equalsIgnoringCase(std::string_view text, std::string_view word)
+{
     if (text.size() != word.size())
         return false;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -72,20 +80,23 @@ bool equalsIgnoringCase(std::string_view text, std::string_view word) {
 }
 
 // The C locale, made once; strtod_l with it ignores whatever setlocale has chosen.
-locale_t cLocale() {
+locale_t cLocale()
+{
     static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     return locale;
 }
 
 } // namespace
 
-std::string formatInteger(std::int64_t value) {
+std::string formatInteger(std::int64_t value)
+{
     char digits[24];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     return std::string(digits, result.ptr);
 }
 
-std::string formatFixed(double value, int decimals) {
+std::string formatFixed(double value, int decimals)
+{
     if (std::isnan(value))
         return "NaN";
     if (std::isinf(value))
@@ -101,7 +112,8 @@ std::string formatFixed(double value, int decimals) {
     return std::string(text, result.ptr);
 }
 
-std::string padLeft(std::string_view text, int width, std::string_view fill) {
+std::string padLeft(std::string_view text, int width, std::string_view fill)
+{
     if (fill.empty())
         return std::string();
     const std::int64_t wanted = std::max(width, 0);
@@ -116,15 +128,17 @@ std::string padLeft(std::string_view text, int width, std::string_view fill) {
     return padded;
 }
 
-std::string trimTrailing(std::string_view text, std::string_view trimmed) {
-    const std::string_view character = trimmed.empty() ? std::string_view(" ") : firstCharacter(trimmed);
-    while (text.size() >= character.size() &&
-           text.substr(text.size() - character.size()) == character)
+std::string trimTrailing(std::string_view text, std::string_view trimmed)
+{
+    const std::string_view character =
+        trimmed.empty() ? std::string_view(" ") : firstCharacter(trimmed);
+    while (text.size() >= character.size() && text.substr(text.size() - character.size()) == character)
         text.remove_suffix(character.size());
     return std::string(text);
 }
 
-int findText(std::string_view text, std::string_view pattern) {
+int findText(std::string_view text, std::string_view pattern)
+{
     if (text.empty() || pattern.empty())
         return 0;
     const std::size_t at = findAt(text, pattern, 0);
@@ -133,7 +147,8 @@ int findText(std::string_view text, std::string_view pattern) {
     return static_cast<int>(characterCount(text.substr(0, at)) + 1);
 }
 
-int countOccurrences(std::string_view text, std::string_view pattern) {
+int countOccurrences(std::string_view text, std::string_view pattern)
+{
     if (text.empty() || pattern.empty())
         return 0;
     int count = 0;
@@ -143,7 +158,8 @@ int countOccurrences(std::string_view text, std::string_view pattern) {
     return count;
 }
 
-std::string fieldAt(std::string_view text, int index, std::string_view separator) {
+std::string fieldAt(std::string_view text, int index, std::string_view separator)
+{
     if (index <= 0)
         return std::string();
     if (separator.empty())
@@ -160,7 +176,8 @@ std::string fieldAt(std::string_view text, int index, std::string_view separator
     }
 }
 
-double parseNumber(std::string_view text) {
+double parseNumber(std::string_view text)
+{
     if (text.empty())
         return 0.0;
     if (equalsIgnoringCase(text, "+Infinity"))
@@ -176,15 +193,25 @@ double parseNumber(std::string_view text) {
     return strtod_l(terminated.c_str(), nullptr, locale);
 }
 
-double roundDown(double x) { return std::floor(x); }
+double roundDown(double x)
+{
+    return std::floor(x);
+}
 
-double roundUp(double x) { return std::ceil(x); }
+double roundUp(double x)
+{
+    return std::ceil(x);
+}
 
 // Halves away from zero. Not floor(x + 0.5): that sum is itself rounded, which takes
 // 0.49999999999999994 up to 1 and every odd whole number from 2^52 on up to the next one.
-double roundNearest(double x) { return std::round(x); }
+double roundNearest(double x)
+{
+    return std::round(x);
+}
 
-std::int32_t truncate(double x) {
+std::int32_t truncate(double x)
+{
     if (std::isnan(x))
         return 0;
     if (x >= 2147483648.0)

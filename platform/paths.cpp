@@ -6,11 +6,15 @@
 namespace {
 
 // On Linux only "/" separates folders; quotes, backslashes and bars are part of names.
-inline bool isSeparator(char c) { return c == '/'; }
+inline bool isSeparator(char c)
+{
+    return c == '/';
+}
 
 } // namespace
 
-std::string folderPart(std::string_view path) {
+std::string folderPart(std::string_view path)
+{
     std::size_t folderEnd = 0; // just past the last separator seen
     for (std::size_t i = 0; i < path.size(); ++i) {
         if (isSeparator(path[i]))
@@ -19,11 +23,13 @@ std::string folderPart(std::string_view path) {
     return std::string(path.substr(0, folderEnd));
 }
 
-std::string filePart(std::string_view path) {
+std::string filePart(std::string_view path)
+{
     return std::string(path.substr(folderPart(path).size()));
 }
 
-std::int64_t fileSize(const std::string& path) {
+std::int64_t fileSize(const std::string& path)
+{
     struct stat status;
     if (path.empty() || stat(path.c_str(), &status) != 0)
         return -1;
@@ -32,7 +38,8 @@ std::int64_t fileSize(const std::string& path) {
     return static_cast<std::int64_t>(status.st_size);
 }
 
-void createFolder(const std::string& path) {
+void createFolder(const std::string& path)
+{
     std::size_t length = path.size();
     while (length > 0 && (path[length - 1] == ' ' || isSeparator(path[length - 1])))
         --length;

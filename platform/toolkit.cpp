@@ -31,8 +31,8 @@ ToolkitState toolkit;
 
 namespace {
 
-constexpr int MinTimerMilliseconds = 10;  // shorter periods would keep the poll loop busy
-constexpr double RasterFontPoints = 9.0;  // when the system font has no point size
+constexpr int MinTimerMilliseconds = 10; // shorter periods would keep the poll loop busy
+constexpr double RasterFontPoints = 9.0; // when the system font has no point size
 constexpr const char* DefaultProgramName = "tolvan-gcode"; // when argv carries no name
 
 // The command line Qt is given. Qt keeps a reference to it for the application's life and
@@ -201,7 +201,8 @@ bool initToolkit(int& argc, char** argv)
         toolkit.ownsApp = false;
     } else {
         qtCommandLine.program = (argc > 0 && argv != nullptr && argv[0] != nullptr && *argv[0] != '\0')
-                                    ? argv[0] : DefaultProgramName;
+                                    ? argv[0]
+                                    : DefaultProgramName;
         qtCommandLine.argv[0] = qtCommandLine.program.data();
         qtCommandLine.argc = 1;
         toolkit.app = new QApplication(qtCommandLine.argc, qtCommandLine.argv);
@@ -279,9 +280,18 @@ int pollEvent()
     return (handled || eventQueue.pending.size() != before) ? SystemMessage : NoEvent;
 }
 
-int eventNumber() { return eventQueue.current.number; }
-int eventType() { return eventQueue.current.type; }
-int eventWindow() { return eventQueue.current.window; }
+int eventNumber()
+{
+    return eventQueue.current.number;
+}
+int eventType()
+{
+    return eventQueue.current.type;
+}
+int eventWindow()
+{
+    return eventQueue.current.window;
+}
 
 namespace {
 const QueuedEvent* canvasData(int control)
@@ -291,20 +301,51 @@ const QueuedEvent* canvasData(int control)
 }
 } // namespace
 
-int eventPointerX(int control) { const auto* e = canvasData(control); return e ? e->x : 0; }
-int eventPointerY(int control) { const auto* e = canvasData(control); return e ? e->y : 0; }
-int eventWheelNotches(int control) { const auto* e = canvasData(control); return e ? e->wheel : 0; }
-int eventButtons(int control) { const auto* e = canvasData(control); return e ? e->buttons : 0; }
-int eventModifiers(int control) { const auto* e = canvasData(control); return e ? e->modifiers : 0; }
-int eventKeyCode(int control) { const auto* e = canvasData(control); return e ? e->keyCode : 0; }
-int eventCharacter(int control) { const auto* e = canvasData(control); return e ? e->character : 0; }
+int eventPointerX(int control)
+{
+    const auto* e = canvasData(control);
+    return e ? e->x : 0;
+}
+int eventPointerY(int control)
+{
+    const auto* e = canvasData(control);
+    return e ? e->y : 0;
+}
+int eventWheelNotches(int control)
+{
+    const auto* e = canvasData(control);
+    return e ? e->wheel : 0;
+}
+int eventButtons(int control)
+{
+    const auto* e = canvasData(control);
+    return e ? e->buttons : 0;
+}
+int eventModifiers(int control)
+{
+    const auto* e = canvasData(control);
+    return e ? e->modifiers : 0;
+}
+int eventKeyCode(int control)
+{
+    const auto* e = canvasData(control);
+    return e ? e->keyCode : 0;
+}
+int eventCharacter(int control)
+{
+    const auto* e = canvasData(control);
+    return e ? e->character : 0;
+}
 
 std::string droppedFiles()
 {
     return eventQueue.current.kind == DropEvent ? eventQueue.current.files : std::string();
 }
 
-double displayScale() { return toolkit.scale; }
+double displayScale()
+{
+    return toolkit.scale;
+}
 
 int layoutToDevice(int layoutValue)
 {

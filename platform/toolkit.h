@@ -69,7 +69,7 @@ enum KeyCode : int {
     KeyMainPlus = 0xBB,  // the main keyboard's "=/+" key
     KeyMainMinus = 0xBD, // the main keyboard's "-" key
     KeyF5 = 0x74,
-    KeyOther = 0xFFFF,   // any key the layer has no code for
+    KeyOther = 0xFFFF, // any key the layer has no code for
 };
 
 // Window flags for openWindow.
@@ -108,7 +108,8 @@ std::string droppedFiles();
 
 // Device pixels per layout unit, fixed at initToolkit (1.0 before).
 double displayScale();
-// Layout value -> device pixels (rounded) and back (floor(d / s + 0.5)); UnsetPosition passes unchanged.
+// Layout value -> device pixels (rounded) and back (floor(d / s + 0.5)); UnsetPosition passes
+// unchanged.
 int layoutToDevice(int layoutValue);
 int deviceToLayout(int deviceValue);
 
@@ -135,7 +136,7 @@ void destroyControl(int number); // also purges its pending ControlEvents
 void resizeControl(int number, int x, int y, int w, int h);
 int controlWidth(int number); // layout units; 0 for an unknown control
 int controlHeight(int number);
-int checkState(int number);   // 1 checked, 0 not
+int checkState(int number); // 1 checked, 0 not
 void setCheckState(int number, int value);
 void setControlText(int number, const std::string& text);
 std::string controlText(int number);

@@ -32,8 +32,8 @@ int controlNumberOf(const QObject* widget)
 void placeControl(QWidget* widget, int x, int y, int w, int h)
 {
     const QRect now = widget->geometry();
-    widget->setGeometry(keepOr(x, now.x()), keepOr(y, now.y()),
-                        std::max(0, keepOr(w, now.width())), std::max(0, keepOr(h, now.height())));
+    widget->setGeometry(keepOr(x, now.x()), keepOr(y, now.y()), std::max(0, keepOr(w, now.width())),
+                        std::max(0, keepOr(h, now.height())));
 }
 
 bool offersLocalFiles(const QMimeData* data)
@@ -289,4 +289,3 @@ QWidget* controlWidgetForTest(int number)
     const ControlEntry* c = controlOf(number);
     return c ? c->widget : nullptr;
 }
-

@@ -30,18 +30,18 @@ struct TimerEntry {
 };
 
 struct ToolkitState {
-    bool valid = false;               // set by initToolkit, cleared by shutdownToolkit
+    bool valid = false; // set by initToolkit, cleared by shutdownToolkit
     QApplication* app = nullptr;
-    double scale = 1.0;               // device pixels per layout unit, fixed for the run
-    std::vector<std::string> arguments; // argv after the program name, as handed over
+    double scale = 1.0;                     // device pixels per layout unit, fixed for the run
+    std::vector<std::string> arguments;     // argv after the program name, as handed over
     std::vector<MainWindowWidget*> windows; // window number = index + 1
     std::map<int, ControlEntry> controls;
-    std::map<int, TimerEntry> timers; // by timer number
-    std::map<int, QFont> fonts;       // loadFont slots
+    std::map<int, TimerEntry> timers;                   // by timer number
+    std::map<int, QFont> fonts;                         // loadFont slots
     std::map<std::tuple<int, int, int>, int> shortcuts; // (window, key, modifiers) -> command
     QObject* shortcutFilter = nullptr;
     QObject* dropFilter = nullptr;
-    bool ownsApp = false;             // false when a QApplication existed before initToolkit
+    bool ownsApp = false; // false when a QApplication existed before initToolkit
     // Fonts are optional so that none outlives the application object.
     std::optional<QFont> controlFont; // the system's message font for every control
     std::optional<QFont> rasterFont;  // stock system font of raster contexts, device pixels

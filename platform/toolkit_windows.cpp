@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr int MaxClientSize = 32000;      // layout units; larger maxima are cut
-constexpr int DefaultClientWidth = 800;   // layout units, when the caller keeps the size
+constexpr int MaxClientSize = 32000;    // layout units; larger maxima are cut
+constexpr int DefaultClientWidth = 800; // layout units, when the caller keeps the size
 constexpr int DefaultClientHeight = 600;
 constexpr const char* IconResource = ":/icons/tolvan-gcode.png";
 
@@ -50,8 +50,10 @@ int openWindow(int x, int y, int clientW, int clientH, const std::string& title,
     w->setWindowTitle(qtText(title));
     if (QFile::exists(IconResource))
         w->setWindowIcon(QIcon(IconResource));
-    const int width = clientW == UnsetPosition ? DefaultClientWidth : std::clamp(clientW, 1, MaxClientSize);
-    const int height = clientH == UnsetPosition ? DefaultClientHeight : std::clamp(clientH, 1, MaxClientSize);
+    const int width =
+        clientW == UnsetPosition ? DefaultClientWidth : std::clamp(clientW, 1, MaxClientSize);
+    const int height =
+        clientH == UnsetPosition ? DefaultClientHeight : std::clamp(clientH, 1, MaxClientSize);
     w->resize(width, height);
 
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -145,4 +147,3 @@ QWidget* windowWidgetForTest(int window)
 {
     return windowOf(window);
 }
-

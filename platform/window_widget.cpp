@@ -8,7 +8,7 @@
 #include <QCloseEvent>
 #include <QWindowStateChangeEvent>
 
-MainWindowWidget::MainWindowWidget(int number) : QWidget(nullptr), number(number) {}
+MainWindowWidget::MainWindowWidget(int number) : QWidget(nullptr), number(number) { }
 
 void MainWindowWidget::closeEvent(QCloseEvent* event)
 {

@@ -29,7 +29,7 @@ constexpr std::size_t MoveRecordBytes = 20; // x1 y1 x2 y2 float32, power int16,
 struct Arguments {
     std::string file;
     std::int64_t moveListLength = -1; // --moves N; -1 when not asked
-    std::string movesOutPath;        // --moves-out PATH, empty when not asked
+    std::string movesOutPath;         // --moves-out PATH, empty when not asked
 };
 
 // One "key": value pair; the value is already JSON text.
@@ -38,7 +38,8 @@ struct JsonField {
     std::string value;
 };
 
-std::string jsonString(std::string_view text) {
+std::string jsonString(std::string_view text)
+{
     std::string quoted = "\"";
     for (unsigned char c : text) {
         switch (c) {
@@ -63,8 +64,8 @@ std::string jsonString(std::string_view text) {
 }
 
 // Shortest text that reads back to the same value; JSON has no infinities or NaN.
-template <typename Real>
-std::string jsonNumber(Real value) {
+template <typename Real> std::string jsonNumber(Real value)
+{
     if (std::isnan(value))
         return "\"NaN\"";
     if (std::isinf(value))
@@ -74,11 +75,18 @@ std::string jsonNumber(Real value) {
     return std::string(text, result.ptr);
 }
 
-std::string jsonInteger(std::int64_t value) { return std::to_string(value); }
+std::string jsonInteger(std::int64_t value)
+{
+    return std::to_string(value);
+}
 
-std::string jsonBool(bool value) { return value ? "true" : "false"; }
+std::string jsonBool(bool value)
+{
+    return value ? "true" : "false";
+}
 
-std::string jsonObject(const std::vector<JsonField>& fields, const std::string& indent) {
+std::string jsonObject(const std::vector<JsonField>& fields, const std::string& indent)
+{
     std::string text = "{";
     for (std::size_t i = 0; i < fields.size(); ++i) {
         text += i == 0 ? "\n" : ",\n";
@@ -87,7 +95,8 @@ std::string jsonObject(const std::vector<JsonField>& fields, const std::string& 
     return text + (fields.empty() ? "}" : "\n" + indent + "}");
 }
 
-std::string jsonBounds(const Bounds& bounds) {
+std::string jsonBounds(const Bounds& bounds)
+{
     return jsonObject({{"valid", jsonBool(bounds.valid)},
                        {"minX", jsonNumber(bounds.minX)},
                        {"minY", jsonNumber(bounds.minY)},
@@ -96,7 +105,8 @@ std::string jsonBounds(const Bounds& bounds) {
                       "  ");
 }
 
-std::string jsonMoves(std::int64_t count) {
+std::string jsonMoves(std::int64_t count)
+{
     std::string text = "[";
     for (std::int64_t i = 0; i < count; ++i) {
         const Move& move = toolpath.moves[i];
@@ -110,7 +120,8 @@ std::string jsonMoves(std::int64_t count) {
 }
 
 // Every key of the report, in print order. A new key is one more line here.
-std::vector<JsonField> reportFields(bool loaded, const Arguments& arguments) {
+std::vector<JsonField> reportFields(bool loaded, const Arguments& arguments)
+{
     std::vector<JsonField> fields = {
         {"loaded", jsonBool(loaded)},
         {"moveCount", jsonInteger(toolpath.moveCount)},
@@ -131,19 +142,22 @@ std::vector<JsonField> reportFields(bool loaded, const Arguments& arguments) {
     return fields;
 }
 
-void putLittleEndian(unsigned char* out, std::uint32_t bits, int bytes) {
+void putLittleEndian(unsigned char* out, std::uint32_t bits, int bytes)
+{
     for (int i = 0; i < bytes; ++i)
         out[i] = static_cast<unsigned char>(bits >> (8 * i));
 }
 
-std::uint32_t floatBits(float value) {
+std::uint32_t floatBits(float value)
+{
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
 }
 
 // The stored records, little-endian whatever the machine. false when PATH cannot be written.
-bool writeMoves(const std::string& path) {
+bool writeMoves(const std::string& path)
+{
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return false;
@@ -163,7 +177,8 @@ bool writeMoves(const std::string& path) {
 }
 
 // A count of moves: decimal digits only, at most 18 of them.
-bool parseCount(std::string_view text, std::int64_t& count) {
+bool parseCount(std::string_view text, std::int64_t& count)
+{
     if (text.empty() || text.size() > 18)
         return false;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), count);
@@ -171,7 +186,8 @@ bool parseCount(std::string_view text, std::int64_t& count) {
 }
 
 // false with a one-line `problem` when the arguments make no sense.
-bool parseArguments(int argc, char** argv, Arguments& arguments, std::string& problem) {
+bool parseArguments(int argc, char** argv, Arguments& arguments, std::string& problem)
+{
     bool haveFile = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -211,7 +227,8 @@ bool parseArguments(int argc, char** argv, Arguments& arguments, std::string& pr
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     Arguments arguments;
     std::string problem;
     if (!parseArguments(argc, argv, arguments, problem)) {

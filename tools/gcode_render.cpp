@@ -21,16 +21,16 @@
 
 namespace {
 
-constexpr int DefaultWidth = 800;      // device pixels
-constexpr int DefaultHeight = 600;     // device pixels
-constexpr int MaxSide = 16384;         // device pixels, either side
+constexpr int DefaultWidth = 800;       // device pixels
+constexpr int DefaultHeight = 600;      // device pixels
+constexpr int MaxSide = 16384;          // device pixels, either side
 constexpr double MinDisplayScale = 0.5; // device pixels per layout unit
 constexpr double MaxDisplayScale = 8.0;
-constexpr int LabelFontSlot = 0;       // the font the rulers label with
+constexpr int LabelFontSlot = 0; // the font the rulers label with
 constexpr double LabelFontPoints = 9.0;
-constexpr int ExitUnreadable = 1;      // the input cannot be read or the PNG cannot be written
+constexpr int ExitUnreadable = 1; // the input cannot be read or the PNG cannot be written
 constexpr int ExitBadArguments = 2;
-constexpr int ExitNoDrawing = 3;       // no offscreen drawing could be set up
+constexpr int ExitNoDrawing = 3; // no offscreen drawing could be set up
 
 const char* const Usage =
     "usage: gcode-render FILE OUT.png [--size WxH] [--scale R] [--inches] [--invert] "
@@ -139,7 +139,8 @@ int main(int argc, char** argv)
     const int layoutHeight = layoutSideFor(options.height, options.scale);
     if (layoutWidth == 0 || layoutHeight == 0)
         return fail(ExitBadArguments, "no whole layout size gives " + std::to_string(options.width) +
-                                          "x" + std::to_string(options.height) + " pixels at this --scale");
+                                          "x" + std::to_string(options.height) +
+                                          " pixels at this --scale");
 
     // The file first: a bad input needs no drawing at all.
     if (!createToolpath())

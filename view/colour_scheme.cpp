@@ -22,16 +22,16 @@ constexpr ColourScheme LightScheme{
 };
 
 constexpr ColourScheme DarkScheme{
-    makeRgb(24, 30, 44),           // background
-    makeRgb(170, 175, 190),        // hintText
-    makeRgb(90, 140, 220),         // progressBar
-    makeRgba(240, 215, 110, 255),  // travelMove
-    makeRgba(255, 255, 255, 50),   // gridDot
-    makeRgba(255, 255, 255, 120),  // gridLine
-    makeRgba(16, 20, 30, 255),     // rulerBack
-    makeRgba(160, 168, 185, 255),  // rulerText
-    makeRgba(230, 160, 0, 230),    // jobOutline
-    makeRgba(220, 60, 40, 255),    // originMark
+    makeRgb(24, 30, 44),          // background
+    makeRgb(170, 175, 190),       // hintText
+    makeRgb(90, 140, 220),        // progressBar
+    makeRgba(240, 215, 110, 255), // travelMove
+    makeRgba(255, 255, 255, 50),  // gridDot
+    makeRgba(255, 255, 255, 120), // gridLine
+    makeRgba(16, 20, 30, 255),    // rulerBack
+    makeRgba(160, 168, 185, 255), // rulerText
+    makeRgba(230, 160, 0, 230),   // jobOutline
+    makeRgba(220, 60, 40, 255),   // originMark
 };
 
 // The job outline and origin mark read the same on both backgrounds.

@@ -16,8 +16,8 @@ using Fixed = std::int64_t;
 constexpr int FixedShift = 32;
 constexpr Fixed FixedOne = Fixed{1} << FixedShift;
 constexpr Fixed FractionMask = FixedOne - 1;
-constexpr unsigned FullCoverage = 255;       // a pixel wholly covered
-constexpr int ShortWalk = 8;                 // pixels; shorter walks skip the band search
+constexpr unsigned FullCoverage = 255;                // a pixel wholly covered
+constexpr int ShortWalk = 8;                          // pixels; shorter walks skip the band search
 constexpr std::uint64_t LaneMask = 0x00ff00ff00ffULL; // blue, green, red in 16-bit lanes
 constexpr std::uint64_t LaneHalf = 0x008000800080ULL; // 128 in every lane
 
@@ -82,7 +82,8 @@ inline std::uint32_t gatherChannels(std::uint64_t v)
 // dst blended towards src by coverage / 255. All three channels at once, each in a 16-bit
 // lane: src * a + dst * (255 - a) is at most 255 * 255 per lane, and the rounded division
 // by 255 never carries into the next lane.
-[[gnu::always_inline]] inline std::uint32_t blendLanes(std::uint32_t dst, std::uint32_t src, unsigned coverage)
+[[gnu::always_inline]] inline std::uint32_t blendLanes(std::uint32_t dst, std::uint32_t src,
+                                                       unsigned coverage)
 {
     std::uint64_t t = spreadChannels(src) * coverage + spreadChannels(dst) * (FullCoverage - coverage);
     t += LaneHalf;
@@ -101,8 +102,7 @@ struct Blit {
 
     // The walk keeps the major coordinate inside the band and the frame; only the minor
     // one (y for a flat segment, x for a steep one) is checked here.
-    template <bool Steep>
-    [[gnu::always_inline]] inline void plot(int x, int y, unsigned coverage) const
+    template <bool Steep> [[gnu::always_inline]] inline void plot(int x, int y, unsigned coverage) const
     {
         assert(Steep ? (y >= rowLo && y < rowHi) : (x >= 0 && x < width));
         if (coverage == 0 || (Steep ? (x < 0 || x >= width) : (y < rowLo || y >= rowHi)))
@@ -137,8 +137,7 @@ template <bool Steep>
 // Walks one segment along its major axis `a` (x when Steep is false, y when true); b is the
 // minor axis. |slope| <= 1, so the centre line crosses each major pixel between two minor
 // pixels: the one at floor(b - 0.5) and the next, shared by the fraction of that position.
-template <bool Steep>
-void walkMajor(const Blit& blit, double a1, double b1, double a2, double b2)
+template <bool Steep> void walkMajor(const Blit& blit, double a1, double b1, double a2, double b2)
 {
     if (a1 > a2) {
         std::swap(a1, a2);
@@ -173,8 +172,10 @@ void walkMajor(const Blit& blit, double a1, double b1, double a2, double b2)
             if (m < minorLo || m >= minorHi)
                 return;
         } else {
-            const double t0 = (static_cast<double>(minorLo) * FixedOne - static_cast<double>(start)) / step;
-            const double t1 = (static_cast<double>(minorHi) * FixedOne - static_cast<double>(start)) / step;
+            const double t0 =
+                (static_cast<double>(minorLo) * FixedOne - static_cast<double>(start)) / step;
+            const double t1 =
+                (static_cast<double>(minorHi) * FixedOne - static_cast<double>(start)) / step;
             const double from = std::max(std::min(t0, t1) - 1.0, static_cast<double>(lo - first));
             const double to = std::min(std::max(t0, t1) + 1.0, static_cast<double>(hi - first));
             if (from > to)
@@ -261,8 +262,9 @@ void drawHairline(const PixelBand& band, double x1, double y1, double x2, double
     constexpr double L = HairlineCoordinateLimit;
     if (!(std::fabs(x1) <= L && std::fabs(y1) <= L && std::fabs(x2) <= L && std::fabs(y2) <= L))
         return;
-    const Blit blit{band.rows, band.stride, band.width, std::max(band.top, 0),
-                    std::min(band.bottom, band.height), pixel};
+    const Blit blit{
+        band.rows, band.stride, band.width, std::max(band.top, 0), std::min(band.bottom, band.height),
+        pixel};
     if (blit.rowLo >= blit.rowHi || blit.width <= 0 || blit.rows == nullptr)
         return;
     if (hairlineMissesBand(band, y1, y2))

@@ -14,8 +14,8 @@ struct PixelBand {
     std::ptrdiff_t stride = 0;     // pixels from one row to the next
     int width = 0;                 // pixels of the whole frame
     int height = 0;
-    int top = 0;                   // first row of the band
-    int bottom = 0;                // one past its last row
+    int top = 0;    // first row of the band
+    int bottom = 0; // one past its last row
 };
 
 // The frame pixel of an opaque colour value (its alpha byte is ignored).
@@ -40,5 +40,6 @@ constexpr double HairlineCoordinateLimit = 1.0e7; // pixels; callers clip far be
 // pixels reach one row beyond the line at most): a cheap test before drawHairline.
 inline bool hairlineMissesBand(const PixelBand& band, double y1, double y2)
 {
-    return (y1 < band.top - 1.0 && y2 < band.top - 1.0) || (y1 > band.bottom + 1.0 && y2 > band.bottom + 1.0);
+    return (y1 < band.top - 1.0 && y2 < band.top - 1.0) ||
+           (y1 > band.bottom + 1.0 && y2 > band.bottom + 1.0);
 }

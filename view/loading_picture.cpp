@@ -16,10 +16,10 @@
 
 namespace {
 
-constexpr double BarWidthShare = 0.4;    // of the canvas width
-constexpr double BarHeight = 18.0;       // layout units
-constexpr double MessageGap = 8.0;       // layout units between the message and the bar
-constexpr int BarInset = 2;              // device pixels between the outline and the fill
+constexpr double BarWidthShare = 0.4; // of the canvas width
+constexpr double BarHeight = 18.0;    // layout units
+constexpr double MessageGap = 8.0;    // layout units between the message and the bar
+constexpr int BarInset = 2;           // device pixels between the outline and the fill
 constexpr int PercentFull = 100;
 
 // Nearest integer, halves to the even neighbour; saturates instead of overflowing.
@@ -56,8 +56,8 @@ void paintPicture(const std::string& name, int percent)
         std::int64_t fill = inner * percent / PercentFull;
         if (fill > inner) // a percentage above 100 stays inside the outline
             fill = inner;
-        rasterBox(left + BarInset, top + BarInset, static_cast<int>(fill),
-                  barHeight - 2 * BarInset, colourScheme.progressBar);
+        rasterBox(left + BarInset, top + BarInset, static_cast<int>(fill), barHeight - 2 * BarInset,
+                  colourScheme.progressBar);
     }
     endRaster();
 }
@@ -69,8 +69,7 @@ void showLoadingProgress(const std::string& name, int percent)
     paintPicture(name, percent);
     // Every event taken here is dropped: the loader must not be re-entered, and the window
     // system only needs the chance to repaint and resize.
-    while (pollEvent() != 0) {
-    }
+    while (pollEvent() != 0) { }
 }
 
 void enableLoadingProgress()

@@ -30,26 +30,26 @@ RendererOptions rendererOptions;
 
 namespace {
 
-constexpr int FrameDepth = 24;                 // bits per pixel of frameImage
-constexpr double LineWidth = 1.0;              // device pixels, at every zoom
-constexpr int MaxSegmentsPerStroke = 4000;     // path elements handed to one stroke call
-constexpr double ChainTolerance = 0.01;        // device pixels; closer ends share a figure
-constexpr double ClipThreshold = 20000.0;      // device pixels; beyond this a segment is clipped
-constexpr double ClipMargin = 10.0;            // device pixels the clip rectangle exceeds the canvas
-constexpr double NoLastEnd = -1000000000.0;    // device pixels; a position no segment ends at
-constexpr int NoKey = -999999;                 // half pixels; a key no segment produces
-constexpr ColourValue NoColour = 1;            // alpha 0: no move colour takes it
-constexpr int TravelKind = 1;                  // Move::travel of travel moves
-constexpr int CuttingKind = 0;                 // Move::travel of cutting moves
+constexpr int FrameDepth = 24;              // bits per pixel of frameImage
+constexpr double LineWidth = 1.0;           // device pixels, at every zoom
+constexpr int MaxSegmentsPerStroke = 4000;  // path elements handed to one stroke call
+constexpr double ChainTolerance = 0.01;     // device pixels; closer ends share a figure
+constexpr double ClipThreshold = 20000.0;   // device pixels; beyond this a segment is clipped
+constexpr double ClipMargin = 10.0;         // device pixels the clip rectangle exceeds the canvas
+constexpr double NoLastEnd = -1000000000.0; // device pixels; a position no segment ends at
+constexpr int NoKey = -999999;              // half pixels; a key no segment produces
+constexpr ColourValue NoColour = 1;         // alpha 0: no move colour takes it
+constexpr int TravelKind = 1;               // Move::travel of travel moves
+constexpr int CuttingKind = 0;              // Move::travel of cutting moves
 
-constexpr double MaxGrey = 255.0;               // grey of full power on the dark scheme ...
-constexpr double DarkZeroPowerGrey = 60.0;      // ... rising from this at zero power
-constexpr double LightZeroPowerGrey = 210.0;    // light scheme: zero power, falling to black
-constexpr unsigned DarkUniformGrey = 235;       // every cut on the dark scheme without shading
-constexpr unsigned LightUniformGrey = 0;        // every cut on the light scheme without shading
-constexpr unsigned Opaque = 255;                // alpha
-constexpr int MovesPerExtraThread = 50000;      // below this a redraw runs on one thread
-constexpr int MaxBands = 64;                    // threads of one redraw, at most
+constexpr double MaxGrey = 255.0;            // grey of full power on the dark scheme ...
+constexpr double DarkZeroPowerGrey = 60.0;   // ... rising from this at zero power
+constexpr double LightZeroPowerGrey = 210.0; // light scheme: zero power, falling to black
+constexpr unsigned DarkUniformGrey = 235;    // every cut on the dark scheme without shading
+constexpr unsigned LightUniformGrey = 0;     // every cut on the light scheme without shading
+constexpr unsigned Opaque = 255;             // alpha
+constexpr int MovesPerExtraThread = 50000;   // below this a redraw runs on one thread
+constexpr int MaxBands = 64;                 // threads of one redraw, at most
 
 // What one pass keeps from move to move whatever it draws with: the colour in force, the
 // power whose colour was computed last, and the half-pixel key of the last segment.
@@ -70,8 +70,7 @@ inline bool allFinite(double a, double b, double c, double d)
 // Walks every move of one kind (travel or cutting) in file order and hands each segment
 // that can show, with its colour, to `sink`: changeColour(c) before the first segment of
 // each new colour, segment(x1, y1, x2, y2) in canvas pixels, finish() at the end.
-template <typename Sink>
-void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk)
+template <typename Sink> void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk)
 {
     const double cx = width / 2.0;
     const double cy = height / 2.0;
@@ -98,8 +97,8 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk)
         double sy2 = cy - (static_cast<double>(move->y2) - centerY) * scale;
 
         // Wholly left, above, right or below: nothing of it can show.
-        if ((sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) ||
-            (sx1 >= width && sx2 >= width) || (sy1 >= height && sy2 >= height))
+        if ((sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) || (sx1 >= width && sx2 >= width) ||
+            (sy1 >= height && sy2 >= height))
             continue;
 
         ColourValue colour = travelColour;
@@ -206,19 +205,18 @@ struct BandSink {
         if (!hairlineMissesBand(band, y1, y2)) // most segments of other bands stop here
             drawHairline(band, x1, y1, x2, y2, pixel);
     }
-    void finish() {}
+    void finish() { }
 };
 
 // Draws nothing: what is left is the cost of the walk itself.
 struct NoSink {
-    void changeColour(ColourValue) {}
-    void segment(double, double, double, double) {}
-    void finish() {}
+    void changeColour(ColourValue) { }
+    void segment(double, double, double, double) { }
+    void finish() { }
 };
 
 // Both passes in their order, into one sink; the walk's counts added to `total`.
-template <typename Sink>
-void walkPasses(int width, int height, Sink& sink, PassWalk& total)
+template <typename Sink> void walkPasses(int width, int height, Sink& sink, PassWalk& total)
 {
     if (settings.showTravel)
         walkPass(TravelKind, width, height, sink, total);
@@ -325,7 +323,8 @@ void paintNothingDrawnHint(int width, int height)
         formatInteger(count) + (count == 1 ? tr(" movimiento", " move") : tr(" movimientos", " moves"));
     const std::string lines[] = {
         tr("Este fichero solo tiene movimientos en vac\u00edo (movimientos sin potencia): ",
-           "This file has only travel moves (moves without power): ") + moves + ".",
+           "This file has only travel moves (moves without power): ") +
+            moves + ".",
         tr("Marca \"Movimientos en vac\u00edo\" para verlos.", "Tick \"Travel moves\" to show them."),
     };
     if (!beginImageRaster(FrameImageSlot))
@@ -481,8 +480,8 @@ int clipIn(double& x1, double& y1, double& x2, double& y2, double xmin, double y
 
 } // namespace
 
-int clipSegment(double& x1, double& y1, double& x2, double& y2, double xmin, double ymin,
-                double xmax, double ymax)
+int clipSegment(double& x1, double& y1, double& x2, double& y2, double xmin, double ymin, double xmax,
+                double ymax)
 {
     // Ends near the opposite limits of the double range overflow the difference to an
     // infinity, and 0 x infinity would put NaN ends on the canvas; the wider type holds

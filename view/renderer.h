@@ -40,5 +40,5 @@ ColourValue powerToColour(double power);
 
 // Liang-Barsky: 0 when the segment is wholly outside the rectangle (or has an end that is
 // not finite), else 1 with the ends moved onto it.
-int clipSegment(double& x1, double& y1, double& x2, double& y2, double xmin, double ymin,
-                double xmax, double ymax);
+int clipSegment(double& x1, double& y1, double& x2, double& y2, double xmin, double ymin, double xmax,
+                double ymax);

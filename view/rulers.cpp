@@ -22,27 +22,27 @@ constexpr std::string_view GridStepsIn = "1,5,10,50,100,500";
 constexpr std::string_view RulerStepsMm = "1,2,5,10,20,50,100,200,500,1000,2000,5000";
 constexpr std::string_view RulerStepsIn = "0.1,0.25,0.5,1,2,5,10,20,50,100,200";
 
-constexpr double MinGridSpacing = 8.0;     // layout units between grid lines, at least
-constexpr double MinTickSpacing = 50.0;    // layout units between ruler ticks, at least
-constexpr double BandWidth = 46.0;         // layout units, left ruler band
-constexpr double BandHeight = 22.0;        // layout units, bottom ruler band
-constexpr double TickLength = 5.0;         // layout units
-constexpr double LeftLabelGap = 3.0;       // layout units between a left label and its tick
-constexpr double BottomLabelGap = 1.0;     // device pixels below a bottom tick, not scaled
-constexpr double LabelFontSize = 11.0;     // layout units
-constexpr int LabelFontSlot = 0;           // the interface font loaded by the shell
-constexpr double OriginHalfLength = 8.0;   // layout units, each arm of the origin cross
-constexpr double OriginLineWidth = 1.5;    // layout units
-constexpr double GridDotSpacing = 3.0;     // layout units
-constexpr double OutlineDashLength = 5.0;  // layout units
-constexpr double ThinLine = 1.0;           // device pixels, not scaled
+constexpr double MinGridSpacing = 8.0;    // layout units between grid lines, at least
+constexpr double MinTickSpacing = 50.0;   // layout units between ruler ticks, at least
+constexpr double BandWidth = 46.0;        // layout units, left ruler band
+constexpr double BandHeight = 22.0;       // layout units, bottom ruler band
+constexpr double TickLength = 5.0;        // layout units
+constexpr double LeftLabelGap = 3.0;      // layout units between a left label and its tick
+constexpr double BottomLabelGap = 1.0;    // device pixels below a bottom tick, not scaled
+constexpr double LabelFontSize = 11.0;    // layout units
+constexpr int LabelFontSlot = 0;          // the interface font loaded by the shell
+constexpr double OriginHalfLength = 8.0;  // layout units, each arm of the origin cross
+constexpr double OriginLineWidth = 1.5;   // layout units
+constexpr double GridDotSpacing = 3.0;    // layout units
+constexpr double OutlineDashLength = 5.0; // layout units
+constexpr double ThinLine = 1.0;          // device pixels, not scaled
 
 // Multiples closer than a pixel merge into a wash that shows nothing; only views far
 // outside the zoom range (a fit of a job kilometres wide) come near it.
-constexpr double MinWalkSpacing = 1.0;     // device pixels
+constexpr double MinWalkSpacing = 1.0; // device pixels
 // Positions beyond this cannot be on any canvas; they are left out rather than handed to
 // the single-precision path.
-constexpr double FarAway = 20000.0;        // device pixels
+constexpr double FarAway = 20000.0; // device pixels
 
 inline bool onPathRange(double position)
 {
@@ -128,7 +128,8 @@ void drawGrid(int w, int h, double cx, double cy, double scale, double centerX, 
 {
     const double u = displayUnitFactor();
     const double r = viewState.uiScale;
-    const double step = chooseStep(scale * u, MinGridSpacing * r, settings.inches ? GridStepsIn : GridStepsMm);
+    const double step =
+        chooseStep(scale * u, MinGridSpacing * r, settings.inches ? GridStepsIn : GridStepsMm);
     const VisibleRange range = visibleRange(w, h, cx, cy, scale, centerX, centerY, u);
 
     walkMultiples(range.left, range.right, step, scale * u, w, [&](double v) {
@@ -165,7 +166,8 @@ void drawGrid(int w, int h, double cx, double cy, double scale, double centerX, 
     if (job.valid) {
         // Lines across the whole canvas at the cutting extent; one that lies far off the
         // canvas (or at an infinite bound) cannot be seen and is left out.
-        const double columns[2] = {cx + (job.minX - centerX) * scale, cx + (job.maxX - centerX) * scale};
+        const double columns[2] = {cx + (job.minX - centerX) * scale,
+                                   cx + (job.maxX - centerX) * scale};
         const double rows[2] = {cy - (job.minY - centerY) * scale, cy - (job.maxY - centerY) * scale};
         for (double x : columns) {
             if (onPathRange(x)) {
@@ -217,7 +219,8 @@ void drawRulers(int w, int h, double cx, double cy, double scale, double centerX
     setPaintColour(colourScheme.gridLine);
     strokeSolid(ThinLine);
 
-    const double step = chooseStep(scale * u, MinTickSpacing * r, settings.inches ? RulerStepsIn : RulerStepsMm);
+    const double step =
+        chooseStep(scale * u, MinTickSpacing * r, settings.inches ? RulerStepsIn : RulerStepsMm);
     const VisibleRange range = visibleRange(w, h, cx, cy, scale, centerX, centerY, u);
     auto canvasX = [&](double v) { return cx + (v * u - centerX) * scale; };
     auto canvasY = [&](double v) { return cy - (v * u - centerY) * scale; };

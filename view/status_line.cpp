@@ -30,8 +30,8 @@ struct StatusTexts {
 constexpr StatusTexts SpanishTexts{"Tiempo estimado: ", "L\u00edmites:", "Tama\u00f1o: "};
 constexpr StatusTexts EnglishTexts{"Estimated time: ", "Bounds:", "Size: "};
 
-constexpr const char* Arrow = " \u2192 ";  // between a minimum and a maximum
-constexpr const char* Times = " \u00d7 ";  // between width and height
+constexpr const char* Arrow = " \u2192 ";   // between a minimum and a maximum
+constexpr const char* Times = " \u00d7 ";   // between width and height
 constexpr const char* PartGap = "        "; // eight blanks between the three parts
 
 // How lengths are shown: millimetres with two decimals or inches with three.

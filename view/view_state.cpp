@@ -16,13 +16,13 @@ ViewState viewState;
 
 namespace {
 
-constexpr double MinUiScale = 0.5;         // device pixels per layout unit; below is a misreading
-constexpr double FitMargin = 20.0;         // layout units around the fitted job, each side
-constexpr double RulerBandWidth = 46.0;    // layout units taken by the left ruler band
-constexpr double RulerBandHeight = 22.0;   // layout units taken by the bottom ruler band
-constexpr double MinAvailableSpan = 10.0;  // device pixels left for the job, at least
-constexpr double MinJobSpan = 0.001;       // mm; a flatter axis is fitted as if 1 mm long
-constexpr double FlatJobSpan = 1.0;        // mm
+constexpr double MinUiScale = 0.5;        // device pixels per layout unit; below is a misreading
+constexpr double FitMargin = 20.0;        // layout units around the fitted job, each side
+constexpr double RulerBandWidth = 46.0;   // layout units taken by the left ruler band
+constexpr double RulerBandHeight = 22.0;  // layout units taken by the bottom ruler band
+constexpr double MinAvailableSpan = 10.0; // device pixels left for the job, at least
+constexpr double MinJobSpan = 0.001;      // mm; a flatter axis is fitted as if 1 mm long
+constexpr double FlatJobSpan = 1.0;       // mm
 
 // The middle of a bounds axis. A sum that overflows is retried on halves; a range with an
 // infinite or undefined end has no middle, so the machine origin, which every toolpath

@@ -113,7 +113,10 @@ void paintCanary()
     endRaster();
 }
 
-bool canaryIntact() { return (imagePixel(FrameImageSlot, 0, 0) & 0xFFFFFF) == Canary; }
+bool canaryIntact()
+{
+    return (imagePixel(FrameImageSlot, 0, 0) & 0xFFFFFF) == Canary;
+}
 
 // An F-shaped job off the origin, so that a fit moves the centre well away from (0, 0).
 void loadFShape()
@@ -179,8 +182,8 @@ TEST(MainLoop, StartsWithTheDefaults)
 {
     EXPECT_EQ(windowTitle(mainWindow), "Tolvan G-code 1.01");
     EXPECT_EQ(canvasMessage, "Drop a .gc / .gcode file here");
-    const int expected[][2] = {{GreyCheck, 1}, {TravelCheck, 0}, {BedCheck, 1}, {InvertCheck, 0},
-                               {InchesCheck, 0}};
+    const int expected[][2] = {
+        {GreyCheck, 1}, {TravelCheck, 0}, {BedCheck, 1}, {InvertCheck, 0}, {InchesCheck, 0}};
     for (const auto& [control, state] : expected)
         EXPECT_EQ(checkState(control), state) << "control " << control;
     EXPECT_EQ(controlText(OpenButton), "Open...");
@@ -279,7 +282,6 @@ TEST(MainLoop, NothingToDragOrFitWithoutMoves)
     EXPECT_TRUE(canaryIntact());
     EXPECT_EQ(viewState.scale, 2.5);
     EXPECT_FALSE(viewState.autoFit);
-
 }
 
 TEST(MainLoop, BedCheckRefitsOnlyWhileFitted)
@@ -452,7 +454,8 @@ TEST(MainLoop, F5ReloadsTheShownFileAndAFailedReloadKeepsTheDrawing)
             writeFile(job, "");
         reload();
         EXPECT_EQ(toolpath.moveCount, 1);
-        EXPECT_EQ(controlText(StatusText).rfind(std::string("Could not reload job.gcode ") + reason, 0), 0u)
+        EXPECT_EQ(controlText(StatusText).rfind(std::string("Could not reload job.gcode ") + reason, 0),
+                  0u)
             << controlText(StatusText);
         EXPECT_EQ(windowTitle(mainWindow), "Tolvan G-code 1.01 - job.gcode");
     }

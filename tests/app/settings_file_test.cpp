@@ -56,20 +56,19 @@ int entriesIn(const fs::path& folder)
     return count;
 }
 
-constexpr const char* ExampleFile =
-    "\xEF\xBB\xBF\r\n"
-    "[Opciones]\r\n"
-    "Grises = 1\r\n"
-    "Vacios = 0\r\n"
-    "Mesa = 1\r\n"
-    "Invertir = 0\r\n"
-    "Pulgadas = 0\r\n"
-    "[Ventana]\r\n"
-    "X = 192\r\n"
-    "Y = 108\r\n"
-    "Ancho = 1536\r\n"
-    "Alto = 864\r\n"
-    "Maximizada = 0\r\n";
+constexpr const char* ExampleFile = "\xEF\xBB\xBF\r\n"
+                                    "[Opciones]\r\n"
+                                    "Grises = 1\r\n"
+                                    "Vacios = 0\r\n"
+                                    "Mesa = 1\r\n"
+                                    "Invertir = 0\r\n"
+                                    "Pulgadas = 0\r\n"
+                                    "[Ventana]\r\n"
+                                    "X = 192\r\n"
+                                    "Y = 108\r\n"
+                                    "Ancho = 1536\r\n"
+                                    "Alto = 864\r\n"
+                                    "Maximizada = 0\r\n";
 
 } // namespace
 
@@ -251,11 +250,12 @@ TEST(SettingsFile, SaveReplacesTheOldFileWhole)
     ASSERT_TRUE(saveSettingsTo(file.string(), false));
     const std::string written = readBytes(file);
     EXPECT_EQ(written.find('~'), std::string::npos);
-    EXPECT_EQ(written.size(), 3 + 2 + std::string("[Opciones]\r\nGrises = 1\r\nVacios = 0\r\nMesa = 1\r\n"
-                                                  "Invertir = 0\r\nPulgadas = 0\r\n[Ventana]\r\n"
-                                                  "X = -65535\r\nY = -65535\r\nAncho = 0\r\n"
-                                                  "Alto = 0\r\nMaximizada = 0\r\n")
-                                          .size());
+    EXPECT_EQ(written.size(), 3 + 2 +
+                                  std::string("[Opciones]\r\nGrises = 1\r\nVacios = 0\r\nMesa = 1\r\n"
+                                              "Invertir = 0\r\nPulgadas = 0\r\n[Ventana]\r\n"
+                                              "X = -65535\r\nY = -65535\r\nAncho = 0\r\n"
+                                              "Alto = 0\r\nMaximizada = 0\r\n")
+                                      .size());
     EXPECT_EQ(entriesIn(folder.path), 1);
 }
 
@@ -323,7 +323,8 @@ TEST(SettingsFile, PathIsInTheConfigurationFolder)
     };
     const Row rows[] = {
         {"XDG configuration folder", "/tmp/cfg", "/home/ana", "/tmp/cfg/TolvanGcode/TolvanGcode.prefs"},
-        {"no XDG folder: ~/.config", nullptr, "/home/ana", "/home/ana/.config/TolvanGcode/TolvanGcode.prefs"},
+        {"no XDG folder: ~/.config", nullptr, "/home/ana",
+         "/home/ana/.config/TolvanGcode/TolvanGcode.prefs"},
         {"no folder at all: relative to the current folder", nullptr, nullptr,
          "TolvanGcode/TolvanGcode.prefs"},
     };
@@ -335,6 +336,7 @@ TEST(SettingsFile, PathIsInTheConfigurationFolder)
         row.home ? setenv("HOME", row.home, 1) : unsetenv("HOME");
         EXPECT_EQ(settingsPath(), row.expected);
     }
-    savedConfig.empty() ? unsetenv("XDG_CONFIG_HOME") : setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+    savedConfig.empty() ? unsetenv("XDG_CONFIG_HOME")
+                        : setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
     savedHome.empty() ? unsetenv("HOME") : setenv("HOME", savedHome.c_str(), 1);
 }

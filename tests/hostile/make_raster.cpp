@@ -11,16 +11,16 @@
 
 namespace {
 
-constexpr int PixelsPerRow = 4000;       // 400 mm at 0.1 mm
-constexpr int RowPitchHundredths = 2;    // 0.02 mm between scan lines
-constexpr int OriginTenths = 100;        // the job starts at X 10 mm ...
-constexpr int OriginHundredths = 1000;   // ... Y 10 mm, so even its first travel moves
+constexpr int PixelsPerRow = 4000;     // 400 mm at 0.1 mm
+constexpr int RowPitchHundredths = 2;  // 0.02 mm between scan lines
+constexpr int OriginTenths = 100;      // the job starts at X 10 mm ...
+constexpr int OriginHundredths = 1000; // ... Y 10 mm, so even its first travel moves
 constexpr std::size_t BufferBytes = 1 << 22;
-constexpr std::size_t LongestLine = 64;  // no generated line is longer
+constexpr std::size_t LongestLine = 64; // no generated line is longer
 
 class Writer {
 public:
-    explicit Writer(std::FILE* file) : file_(file), buffer_(BufferBytes, '\0') {}
+    explicit Writer(std::FILE* file) : file_(file), buffer_(BufferBytes, '\0') { }
 
     bool room(std::size_t bytes) const { return written_ + used_ + bytes <= limit_; }
     void setLimit(std::uint64_t limit) { limit_ = limit; }

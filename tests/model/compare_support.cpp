@@ -6,7 +6,8 @@
 
 namespace {
 
-std::string boundsDifference(const char* which, const Bounds& got, const Bounds& want) {
+std::string boundsDifference(const char* which, const Bounds& got, const Bounds& want)
+{
     if (got.valid != want.valid)
         return std::string(which) + " validity differs";
     if (want.valid && (got.minX != want.minX || got.minY != want.minY || got.maxX != want.maxX ||
@@ -17,7 +18,8 @@ std::string boundsDifference(const char* which, const Bounds& got, const Bounds&
 
 } // namespace
 
-std::string differenceFromReference(const ReferenceResult& expected) {
+std::string differenceFromReference(const ReferenceResult& expected)
+{
     if (toolpath.moveCount != static_cast<std::int32_t>(expected.moves.size()))
         return "moveCount " + std::to_string(toolpath.moveCount) + ", expected " +
                std::to_string(expected.moves.size());
@@ -26,12 +28,15 @@ std::string differenceFromReference(const ReferenceResult& expected) {
             return "move " + std::to_string(i) + ": " + describe(toolpath.moves[i]) + ", expected " +
                    describe(expected.moves[i]);
     }
-    if (std::string d = boundsDifference("allBounds", toolpath.allBounds, expected.allBounds); !d.empty())
+    if (std::string d = boundsDifference("allBounds", toolpath.allBounds, expected.allBounds);
+        !d.empty())
         return d;
-    if (std::string d = boundsDifference("cutBounds", toolpath.cutBounds, expected.cutBounds); !d.empty())
+    if (std::string d = boundsDifference("cutBounds", toolpath.cutBounds, expected.cutBounds);
+        !d.empty())
         return d;
     if (toolpath.maxPower != expected.maxPower)
-        return "maxPower " + std::to_string(toolpath.maxPower) + ", expected " + std::to_string(expected.maxPower);
+        return "maxPower " + std::to_string(toolpath.maxPower) + ", expected " +
+               std::to_string(expected.maxPower);
     if (toolpath.estimatedSeconds != expected.estimatedSeconds)
         return "estimatedSeconds " + std::to_string(toolpath.estimatedSeconds) + ", expected " +
                std::to_string(expected.estimatedSeconds);

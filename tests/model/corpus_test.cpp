@@ -16,7 +16,8 @@
 
 namespace {
 
-std::vector<std::filesystem::path> corpusFiles() {
+std::vector<std::filesystem::path> corpusFiles()
+{
     std::vector<std::filesystem::path> files;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(TOLVAN_CORPUS_DIR, error))
@@ -27,12 +28,14 @@ std::vector<std::filesystem::path> corpusFiles() {
 }
 
 // A stored point lies inside the bounds once both are narrowed the same way.
-bool inside(float x, float y, const Bounds& b) {
+bool inside(float x, float y, const Bounds& b)
+{
     return static_cast<float>(b.minX) <= x && x <= static_cast<float>(b.maxX) &&
            static_cast<float>(b.minY) <= y && y <= static_cast<float>(b.maxY);
 }
 
-TEST(Corpus, EveryFileLoadsIntoAConsistentToolpath) {
+TEST(Corpus, EveryFileLoadsIntoAConsistentToolpath)
+{
     if (!std::filesystem::is_directory(TOLVAN_CORPUS_DIR))
         GTEST_SKIP() << "corpus folder " << TOLVAN_CORPUS_DIR << " is absent";
     const std::vector<std::filesystem::path> files = corpusFiles();
@@ -57,14 +60,18 @@ TEST(Corpus, EveryFileLoadsIntoAConsistentToolpath) {
                 ASSERT_EQ(m.x1, toolpath.moves[i - 1].x2) << "chain broken at move " << i;
                 ASSERT_EQ(m.y1, toolpath.moves[i - 1].y2) << "chain broken at move " << i;
             }
-            ASSERT_TRUE(inside(m.x1, m.y1, toolpath.allBounds) && inside(m.x2, m.y2, toolpath.allBounds)) << i;
+            ASSERT_TRUE(inside(m.x1, m.y1, toolpath.allBounds) &&
+                        inside(m.x2, m.y2, toolpath.allBounds))
+                << i;
             ASSERT_LE(m.travel, 1);
             ASSERT_EQ(m.unused, 0);
             ASSERT_GE(m.power, 0);
             if (m.travel == 0) {
                 ++cuts;
                 ASSERT_TRUE(toolpath.cutBounds.valid);
-                ASSERT_TRUE(inside(m.x1, m.y1, toolpath.cutBounds) && inside(m.x2, m.y2, toolpath.cutBounds)) << i;
+                ASSERT_TRUE(inside(m.x1, m.y1, toolpath.cutBounds) &&
+                            inside(m.x2, m.y2, toolpath.cutBounds))
+                    << i;
                 ASSERT_GT(m.power, 0) << "a cutting move needs S above 0 at move " << i;
             }
         }

@@ -12,14 +12,19 @@
 
 namespace {
 
-std::string examplePath(const char* name) { return std::string(TOLVAN_SOURCE_DIR) + "/examples/" + name; }
+std::string examplePath(const char* name)
+{
+    return std::string(TOLVAN_SOURCE_DIR) + "/examples/" + name;
+}
 
-std::string readText(const std::string& path) {
+std::string readText(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-TEST(Examples, LogoIsAVectorJobWithArcsAndSeveralPowers) {
+TEST(Examples, LogoIsAVectorJobWithArcsAndSeveralPowers)
+{
     ASSERT_TRUE(createToolpath());
     ASSERT_TRUE(loadGcodeFile(examplePath("tolvan-logo.gcode")));
     EXPECT_GT(toolpath.moveCount, 200);
@@ -37,7 +42,8 @@ TEST(Examples, LogoIsAVectorJobWithArcsAndSeveralPowers) {
     EXPECT_NE(text.find('('), std::string::npos);
 }
 
-TEST(Examples, RasterUsesCrLfAndLoadsAsIfTheyWereLineFeeds) {
+TEST(Examples, RasterUsesCrLfAndLoadsAsIfTheyWereLineFeeds)
+{
     const std::string path = examplePath("laser-raster-sphere.gcode");
     const std::string text = readText(path);
     ASSERT_NE(text.find("\r\n"), std::string::npos);
@@ -60,7 +66,8 @@ TEST(Examples, RasterUsesCrLfAndLoadsAsIfTheyWereLineFeeds) {
     EXPECT_LT(powers[0], powers[1]) << "S should vary across the raster";
 }
 
-TEST(Examples, InchJobIsConvertedToMillimetres) {
+TEST(Examples, InchJobIsConvertedToMillimetres)
+{
     ASSERT_TRUE(createToolpath());
     ASSERT_TRUE(loadGcodeFile(examplePath("inch-bracket.gcode")));
     ASSERT_TRUE(toolpath.cutBounds.valid);

@@ -21,7 +21,8 @@ struct RunResult {
 };
 
 // Runs gcode-info with `arguments` (already quoted for the shell); standard error is dropped.
-RunResult runGcodeInfo(const std::string& arguments) {
+RunResult runGcodeInfo(const std::string& arguments)
+{
     RunResult result;
     const std::string command = std::string("'") + GCODE_INFO_PATH + "' " + arguments + " 2>/dev/null";
     std::FILE* pipe = popen(command.c_str(), "r");
@@ -36,7 +37,8 @@ RunResult runGcodeInfo(const std::string& arguments) {
     return result;
 }
 
-std::string withoutBlanks(const std::string& text) {
+std::string withoutBlanks(const std::string& text)
+{
     std::string compact;
     for (char c : text)
         if (c != ' ' && c != '\n')
@@ -44,7 +46,8 @@ std::string withoutBlanks(const std::string& text) {
     return compact;
 }
 
-TEST(GcodeInfo, ReportsTheSevenLineExample) {
+TEST(GcodeInfo, ReportsTheSevenLineExample)
+{
     TempFolder folder;
     const std::string path = folder.write(
         "seven.gcode", "G21 G90\nM3 S1000\nG0 X10 Y10\nG1 X20 F600\nG1 Y20 S500\nM5\nG0 X0 Y0\n");
@@ -67,10 +70,12 @@ TEST(GcodeInfo, ReportsTheSevenLineExample) {
               "{\"x1\":10,\"y1\":10,\"x2\":20,\"y2\":10,\"power\":1000,\"travel\":false}]}");
 }
 
-TEST(GcodeInfo, NumbersReadBackExactly) {
+TEST(GcodeInfo, NumbersReadBackExactly)
+{
     TempFolder folder;
     // 0.1 mm is no float and no short double once multiplied: 0.1 x 25.4.
-    const std::string path = folder.write("inch.gcode", "G20 G1 X0.1 S" + std::string(400, '9') + " F7\n");
+    const std::string path =
+        folder.write("inch.gcode", "G20 G1 X0.1 S" + std::string(400, '9') + " F7\n");
     const RunResult run = runGcodeInfo("'" + path + "' --moves 1");
     EXPECT_EQ(run.status, 0);
     const std::string compact = withoutBlanks(run.output);
@@ -80,22 +85,27 @@ TEST(GcodeInfo, NumbersReadBackExactly) {
     EXPECT_NE(compact.find("\"estimatedSeconds\":21.771428571428572"), std::string::npos) << compact;
 }
 
-TEST(GcodeInfo, WritesRawLittleEndianRecords) {
+TEST(GcodeInfo, WritesRawLittleEndianRecords)
+{
     TempFolder folder;
     const std::string path = folder.write("two.gcode", "G1 X1.5 S300\nG0 Y-2\n");
     const std::string records = folder.path + "/moves.bin";
     const RunResult run = runGcodeInfo("'" + path + "' --moves-out '" + records + "'");
     EXPECT_EQ(run.status, 0);
     std::ifstream in(records, std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                           std::istreambuf_iterator<char>());
     const std::vector<unsigned char> expected = {
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0x3F, 0, 0, 0, 0, 0x2C, 0x01, 0, 0,           // (0,0)-(1.5,0) S300 cut
-        0, 0, 0xC0, 0x3F, 0, 0, 0, 0, 0, 0, 0xC0, 0x3F, 0, 0, 0, 0xC0, 0x2C, 0x01, 1, 0, // (1.5,0)-(1.5,-2) travel
+        0,    0,    0,    0,    0, 0,    0,    0,    0, 0,
+        0xC0, 0x3F, 0,    0,    0, 0,    0x2C, 0x01, 0, 0, // (0,0)-(1.5,0) S300 cut
+        0,    0,    0xC0, 0x3F, 0, 0,    0,    0,    0, 0,
+        0xC0, 0x3F, 0,    0,    0, 0xC0, 0x2C, 0x01, 1, 0, // (1.5,0)-(1.5,-2) travel
     };
     EXPECT_EQ(bytes, expected);
 }
 
-TEST(GcodeInfo, ExitCodes) {
+TEST(GcodeInfo, ExitCodes)
+{
     TempFolder folder;
     const std::string empty = folder.write("empty.gcode", "");
     struct Case {
@@ -114,7 +124,8 @@ TEST(GcodeInfo, ExitCodes) {
         {"count not a number", "'" + empty + "' --moves ten", 2},
         {"negative count", "'" + empty + "' --moves -1", 2},
         {"path missing", "'" + empty + "' --moves-out", 2},
-        {"unwritable records", "'" + empty + "' --moves-out '" + folder.path + "/no/such/folder/x.bin'", 1},
+        {"unwritable records", "'" + empty + "' --moves-out '" + folder.path + "/no/such/folder/x.bin'",
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,7 +135,8 @@ TEST(GcodeInfo, ExitCodes) {
 
 } // namespace
 
-TEST(GcodeInfo, StatusTextsAreEmptyWithoutMoves) {
+TEST(GcodeInfo, StatusTextsAreEmptyWithoutMoves)
+{
     TempFolder folder;
     const std::string path = folder.write("comments.gcode", "; only a comment\n(and another)\n");
     const RunResult run = runGcodeInfo("'" + path + "'");

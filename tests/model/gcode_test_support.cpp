@@ -9,7 +9,8 @@
 
 #include "model/interpreter.h"
 
-void interpretText(std::string_view text) {
+void interpretText(std::string_view text)
+{
     if (!createToolpath())
         std::abort();
     std::vector<unsigned char> buffer(text.size() + 2, 0);
@@ -17,11 +18,13 @@ void interpretText(std::string_view text) {
     interpretGcodeBuffer(buffer.data(), text.size(), "test.gcode");
 }
 
-std::vector<Move> storedMoves() {
+std::vector<Move> storedMoves()
+{
     return std::vector<Move>(toolpath.moves, toolpath.moves + toolpath.moveCount);
 }
 
-Move expectedMove(double x1, double y1, double x2, double y2, int power, bool travel) {
+Move expectedMove(double x1, double y1, double x2, double y2, int power, bool travel)
+{
     Move move{};
     move.x1 = static_cast<float>(x1);
     move.y1 = static_cast<float>(y1);
@@ -32,16 +35,21 @@ Move expectedMove(double x1, double y1, double x2, double y2, int power, bool tr
     return move;
 }
 
-bool sameMove(const Move& a, const Move& b) { return std::memcmp(&a, &b, sizeof(Move)) == 0; }
+bool sameMove(const Move& a, const Move& b)
+{
+    return std::memcmp(&a, &b, sizeof(Move)) == 0;
+}
 
-std::string describe(const Move& move) {
+std::string describe(const Move& move)
+{
     char text[160];
     std::snprintf(text, sizeof text, "(%.9g, %.9g) -> (%.9g, %.9g) power %d travel %d unused %d",
                   move.x1, move.y1, move.x2, move.y2, move.power, move.travel, move.unused);
     return text;
 }
 
-ToolpathSnapshot snapshotToolpath() {
+ToolpathSnapshot snapshotToolpath()
+{
     ToolpathSnapshot snapshot;
     snapshot.capacity = toolpath.capacity;
     snapshot.moveCount = toolpath.moveCount;
@@ -54,13 +62,15 @@ ToolpathSnapshot snapshotToolpath() {
 }
 
 namespace {
-bool sameBounds(const Bounds& a, const Bounds& b) {
+bool sameBounds(const Bounds& a, const Bounds& b)
+{
     return a.valid == b.valid && a.minX == b.minX && a.minY == b.minY && a.maxX == b.maxX &&
            a.maxY == b.maxY;
 }
 } // namespace
 
-bool sameSnapshot(const ToolpathSnapshot& a, const ToolpathSnapshot& b) {
+bool sameSnapshot(const ToolpathSnapshot& a, const ToolpathSnapshot& b)
+{
     if (a.capacity != b.capacity || a.moveCount != b.moveCount || a.maxPower != b.maxPower ||
         a.estimatedSeconds != b.estimatedSeconds || !sameBounds(a.allBounds, b.allBounds) ||
         !sameBounds(a.cutBounds, b.cutBounds) || a.moves.size() != b.moves.size())
@@ -71,19 +81,22 @@ bool sameSnapshot(const ToolpathSnapshot& a, const ToolpathSnapshot& b) {
     return true;
 }
 
-TempFolder::TempFolder() {
+TempFolder::TempFolder()
+{
     std::string pattern = (std::filesystem::temp_directory_path() / "tolvan-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
         std::abort();
     path = pattern;
 }
 
-TempFolder::~TempFolder() {
+TempFolder::~TempFolder()
+{
     std::error_code ignored;
     std::filesystem::remove_all(path, ignored);
 }
 
-std::string TempFolder::write(const std::string& name, std::string_view contents) const {
+std::string TempFolder::write(const std::string& name, std::string_view contents) const
+{
     const std::string full = path + "/" + name;
     std::ofstream out(full, std::ios::binary);
     out.write(contents.data(), static_cast<std::streamsize>(contents.size()));

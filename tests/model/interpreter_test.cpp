@@ -23,20 +23,22 @@ struct MovesCase {
     std::vector<Move> moves;
 };
 
-void expectMoves(const std::vector<MovesCase>& cases) {
+void expectMoves(const std::vector<MovesCase>& cases)
+{
     for (const MovesCase& c : cases) {
         SCOPED_TRACE(c.name);
         interpretText(c.gcode);
         const std::vector<Move> got = storedMoves();
         ASSERT_EQ(got.size(), c.moves.size());
         for (std::size_t i = 0; i < got.size(); ++i)
-            EXPECT_TRUE(sameMove(got[i], c.moves[i]))
-                << "move " << i << ": got " << describe(got[i]) << ", expected " << describe(c.moves[i]);
+            EXPECT_TRUE(sameMove(got[i], c.moves[i])) << "move " << i << ": got " << describe(got[i])
+                                                      << ", expected " << describe(c.moves[i]);
     }
 }
 
 // d / 10^k added digit by digit, as the reader must do it (not strtod's correct rounding).
-double digitByDigit(double whole, std::initializer_list<int> fraction) {
+double digitByDigit(double whole, std::initializer_list<int> fraction)
+{
     double value = whole, denominator = 1.0;
     for (int d : fraction) {
         denominator *= 10.0;
@@ -45,7 +47,8 @@ double digitByDigit(double whole, std::initializer_list<int> fraction) {
     return value;
 }
 
-TEST(ReadWordNumber, ReadsTheNumberAfterALetterAndStopsWhereItEnds) {
+TEST(ReadWordNumber, ReadsTheNumberAfterALetterAndStopsWhereItEnds)
+{
     const double inf = std::numeric_limits<double>::infinity();
     struct Case {
         const char* name;
@@ -90,7 +93,8 @@ TEST(ReadWordNumber, ReadsTheNumberAfterALetterAndStopsWhereItEnds) {
 // Long fractions, through the standalone reader and through a load, against the digit-by-digit
 // sum: the first two dozen digits take a faster route than the rest, and both must give
 // the same bits as the plain sum at every length.
-TEST(ReadWordNumber, LongFractionsGiveTheDigitByDigitSum) {
+TEST(ReadWordNumber, LongFractionsGiveTheDigitByDigitSum)
+{
     std::uint32_t state = 12345;
     const auto nextDigit = [&] {
         state = state * 1664525u + 1013904223u;
@@ -128,108 +132,152 @@ TEST(ReadWordNumber, LongFractionsGiveTheDigitByDigitSum) {
     }
 }
 
-TEST(Interpreter, WordsAndNumbers) {
+TEST(Interpreter, WordsAndNumbers)
+{
     expectMoves({
         {"lower case letters", "g1 x5 s100", {expectedMove(0, 0, 5, 0, 100, Cut)}},
         {"leading zero in code", "G01 X-1.5 S1", {expectedMove(0, 0, -1.5, 0, 1, Cut)}},
         {"blank after letter", "G1 X 7", {expectedMove(0, 0, 7, 0, 0, Travel)}},
-        {"blank after sign reads negative zero", "G1 X5\nX- 7",
+        {"blank after sign reads negative zero",
+         "G1 X5\nX- 7",
          {expectedMove(0, 0, 5, 0, 0, Travel), expectedMove(5, 0, -0.0, 0, 0, Travel)}},
         {"second point", "G1 X1.2.3 S9", {expectedMove(0, 0, 1.2, 0, 9, Cut)}},
         {"leading and trailing point", "G1 X.5 Y5.", {expectedMove(0, 0, 0.5, 5, 0, Travel)}},
         {"exponent is an E word", "G1 X1e3 Y2", {expectedMove(0, 0, 1, 2, 0, Travel)}},
-        {"lone G is G0", "G1 X5 S10\nG X7",
+        {"lone G is G0",
+         "G1 X5 S10\nG X7",
          {expectedMove(0, 0, 5, 0, 10, Cut), expectedMove(5, 0, 7, 0, 10, Travel)}},
-        {"lone X is X0", "G1 X5 Y3\nX",
+        {"lone X is X0",
+         "G1 X5 Y3\nX",
          {expectedMove(0, 0, 5, 3, 0, Travel), expectedMove(5, 3, 0, 3, 0, Travel)}},
-        {"other letters read past", "N10 G1 X3 Z-2 I5 J6 E7 P1 T2 Y4",
+        {"other letters read past",
+         "N10 G1 X3 Z-2 I5 J6 E7 P1 T2 Y4",
          {expectedMove(0, 0, 3, 4, 0, Travel)}},
         {"bytes above 127 are noise", "G1 X3 \xC3\xA9Y4 \xFF", {expectedMove(0, 0, 3, 4, 0, Travel)}},
         {"zero bytes are noise", std::string("G1 X3\0Y4", 8), {expectedMove(0, 0, 3, 4, 0, Travel)}},
-        {"no final line feed", "G1 X1\nY2",
+        {"no final line feed",
+         "G1 X1\nY2",
          {expectedMove(0, 0, 1, 0, 0, Travel), expectedMove(1, 0, 1, 2, 0, Travel)}},
-        {"huge G code has no effect", "G1 X1\nG" + std::string(400, '9') + " X2",
+        {"huge G code has no effect",
+         "G1 X1\nG" + std::string(400, '9') + " X2",
          {expectedMove(0, 0, 1, 0, 0, Travel), expectedMove(1, 0, 2, 0, 0, Travel)}},
-        {"huge M code has no effect", "M5\nM" + std::string(30, '9') + " G1 X2 S5",
+        {"huge M code has no effect",
+         "M5\nM" + std::string(30, '9') + " G1 X2 S5",
          {expectedMove(0, 0, 2, 0, 5, Travel)}},
-        {"huge negative G code has no effect", "G1 X1\nG-" + std::string(20, '9') + " X2",
+        {"huge negative G code has no effect",
+         "G1 X1\nG-" + std::string(20, '9') + " X2",
          {expectedMove(0, 0, 1, 0, 0, Travel), expectedMove(1, 0, 2, 0, 0, Travel)}},
-        {"infinite coordinate", "G1 X" + std::string(400, '9'),
+        {"infinite coordinate",
+         "G1 X" + std::string(400, '9'),
          {expectedMove(0, 0, std::numeric_limits<double>::infinity(), 0, 0, Travel)}},
     });
 }
 
-TEST(Interpreter, Comments) {
+TEST(Interpreter, Comments)
+{
     expectMoves({
         {"parenthesis hides words", "G1 X5 (X9) Y2", {expectedMove(0, 0, 5, 2, 0, Travel)}},
-        {"unclosed parenthesis ends at the line end", "G1 X5 (X9 Y2\nY3",
+        {"unclosed parenthesis ends at the line end",
+         "G1 X5 (X9 Y2\nY3",
          {expectedMove(0, 0, 5, 0, 0, Travel), expectedMove(5, 0, 5, 3, 0, Travel)}},
-        {"semicolon to line end", "G1 X5 ; Y2\nY6",
+        {"semicolon to line end",
+         "G1 X5 ; Y2\nY6",
          {expectedMove(0, 0, 5, 0, 0, Travel), expectedMove(5, 0, 5, 6, 0, Travel)}},
         {"parentheses do not nest", "G1 (a (b) X7) Y1", {expectedMove(0, 0, 7, 1, 0, Travel)}},
         {"stray closing parenthesis", "G1 X5 ) Y2", {expectedMove(0, 0, 5, 2, 0, Travel)}},
         {"semicolon inside parentheses", "G1 (;) X4", {expectedMove(0, 0, 4, 0, 0, Travel)}},
-        {"parenthesis inside semicolon comment", "G1 X1 ; (\nX2",
+        {"parenthesis inside semicolon comment",
+         "G1 X1 ; (\nX2",
          {expectedMove(0, 0, 1, 0, 0, Travel), expectedMove(1, 0, 2, 0, 0, Travel)}},
-        {"comment on the last line without line feed", "G1 X1 (end", {expectedMove(0, 0, 1, 0, 0, Travel)}},
-        {"CR LF line ends", "G1 X1\r\nX2\r\n",
+        {"comment on the last line without line feed",
+         "G1 X1 (end",
+         {expectedMove(0, 0, 1, 0, 0, Travel)}},
+        {"CR LF line ends",
+         "G1 X1\r\nX2\r\n",
          {expectedMove(0, 0, 1, 0, 0, Travel), expectedMove(1, 0, 2, 0, 0, Travel)}},
-        {"CR alone is one line, last words win", "G1 X1\rX2\rY3", {expectedMove(0, 0, 2, 3, 0, Travel)}},
+        {"CR alone is one line, last words win",
+         "G1 X1\rX2\rY3",
+         {expectedMove(0, 0, 2, 3, 0, Travel)}},
     });
 }
 
-TEST(Interpreter, UnitsAndModes) {
+TEST(Interpreter, UnitsAndModes)
+{
     expectMoves({
         {"inches", "G20 G1 X1", {expectedMove(0, 0, 25.4, 0, 0, Travel)}},
         {"inches after the coordinate", "G1 X1 G20", {expectedMove(0, 0, 25.4, 0, 0, Travel)}},
         {"last unit of the line wins", "G20 X1 G21 G1", {expectedMove(0, 0, 1, 0, 0, Travel)}},
-        {"inches persist, millimetres return", "G20\nG1 X1\nG21 X1",
+        {"inches persist, millimetres return",
+         "G20\nG1 X1\nG21 X1",
          {expectedMove(0, 0, 25.4, 0, 0, Travel), expectedMove(25.4, 0, 1, 0, 0, Travel)}},
-        {"relative", "G91\nG1 X5\nX5",
+        {"relative",
+         "G91\nG1 X5\nX5",
          {expectedMove(0, 0, 5, 0, 0, Travel), expectedMove(5, 0, 10, 0, 0, Travel)}},
-        {"relative inches", "G20 G91\nG1 X1 Y-0.5\nX1",
-         {expectedMove(0, 0, 25.4, -12.7, 0, Travel), expectedMove(25.4, -12.7, 50.8, -12.7, 0, Travel)}},
-        {"absolute after relative on the same line", "G1 X4\nG91 X1 G90",
+        {"relative inches",
+         "G20 G91\nG1 X1 Y-0.5\nX1",
+         {expectedMove(0, 0, 25.4, -12.7, 0, Travel),
+          expectedMove(25.4, -12.7, 50.8, -12.7, 0, Travel)}},
+        {"absolute after relative on the same line",
+         "G1 X4\nG91 X1 G90",
          {expectedMove(0, 0, 4, 0, 0, Travel), expectedMove(4, 0, 1, 0, 0, Travel)}},
-        {"G91.1 is G91", "G1 X2\nG91.1\nX2",
+        {"G91.1 is G91",
+         "G1 X2\nG91.1\nX2",
          {expectedMove(0, 0, 2, 0, 0, Travel), expectedMove(2, 0, 4, 0, 0, Travel)}},
         {"no motion mode: coordinates ignored", "X10 Y10", {}},
-        {"coordinates before the first motion word", "X10 Y10\nG1 X20", {expectedMove(0, 0, 20, 0, 0, Travel)}},
-        {"relative before the first motion word", "G91\nX10\nG1 Y3", {expectedMove(0, 0, 0, 3, 0, Travel)}},
+        {"coordinates before the first motion word",
+         "X10 Y10\nG1 X20",
+         {expectedMove(0, 0, 20, 0, 0, Travel)}},
+        {"relative before the first motion word",
+         "G91\nX10\nG1 Y3",
+         {expectedMove(0, 0, 0, 3, 0, Travel)}},
         {"same end point emits nothing", "G1 X10\nX10", {expectedMove(0, 0, 10, 0, 0, Travel)}},
         {"zero relative step emits nothing", "G91 G1 X0 Y0", {}},
         {"last motion word wins", "S5\nG0 G1 X5", {expectedMove(0, 0, 5, 0, 5, Cut)}},
         {"motion word alone sets the mode", "S5\nG1\nX3", {expectedMove(0, 0, 3, 0, 5, Cut)}},
-        {"arc is its chord", "S5\nG2 X10 Y0 I5 J0\nG3 X0 Y0 R5",
+        {"arc is its chord",
+         "S5\nG2 X10 Y0 I5 J0\nG3 X0 Y0 R5",
          {expectedMove(0, 0, 10, 0, 5, Cut), expectedMove(10, 0, 0, 0, 5, Cut)}},
         {"Z alone is no move", "G1 Z-1", {}},
-        {"G-0.5 is G0", "S5\nG1 X1\nG-0.5 X3", {expectedMove(0, 0, 1, 0, 5, Cut), expectedMove(1, 0, 3, 0, 5, Travel)}},
+        {"G-0.5 is G0",
+         "S5\nG1 X1\nG-0.5 X3",
+         {expectedMove(0, 0, 1, 0, 5, Cut), expectedMove(1, 0, 3, 0, 5, Travel)}},
         {"G1.5 is G1", "S5\nG1.5 X4", {expectedMove(0, 0, 4, 0, 5, Cut)}},
         {"unknown G code is no motion", "G4 P1 X3", {}},
-        {"Y only keeps X", "G1 X7\nY2", {expectedMove(0, 0, 7, 0, 0, Travel), expectedMove(7, 0, 7, 2, 0, Travel)}},
+        {"Y only keeps X",
+         "G1 X7\nY2",
+         {expectedMove(0, 0, 7, 0, 0, Travel), expectedMove(7, 0, 7, 2, 0, Travel)}},
     });
 }
 
-TEST(Interpreter, MotionAndPower) {
+TEST(Interpreter, MotionAndPower)
+{
     expectMoves({
         {"S0 is travel", "G1 X10 S0", {expectedMove(0, 0, 10, 0, 0, Travel)}},
         {"M5 switches off", "M5\nG1 X10 S500", {expectedMove(0, 0, 10, 0, 500, Travel)}},
         {"power starts on", "G1 X10 S500", {expectedMove(0, 0, 10, 0, 500, Cut)}},
         {"G0 never cuts", "G0 X10 S500", {expectedMove(0, 0, 10, 0, 500, Travel)}},
-        {"M3 and M4 switch on again", "M5\nG1 X1 S5\nM3 X2\nM5\nM4 X3",
-         {expectedMove(0, 0, 1, 0, 5, Travel), expectedMove(1, 0, 2, 0, 5, Cut), expectedMove(2, 0, 3, 0, 5, Cut)}},
+        {"M3 and M4 switch on again",
+         "M5\nG1 X1 S5\nM3 X2\nM5\nM4 X3",
+         {expectedMove(0, 0, 1, 0, 5, Travel), expectedMove(1, 0, 2, 0, 5, Cut),
+          expectedMove(2, 0, 3, 0, 5, Cut)}},
         {"M5.9 is M5", "M5.9 G1 X1 S5", {expectedMove(0, 0, 1, 0, 5, Travel)}},
         {"negative S is travel and stores 0", "G1 X1 S-3", {expectedMove(0, 0, 1, 0, 0, Travel)}},
-        {"S persists", "G1 X1 S7\nX2", {expectedMove(0, 0, 1, 0, 7, Cut), expectedMove(1, 0, 2, 0, 7, Cut)}},
+        {"S persists",
+         "G1 X1 S7\nX2",
+         {expectedMove(0, 0, 1, 0, 7, Cut), expectedMove(1, 0, 2, 0, 7, Cut)}},
         {"S is stored clamped", "G1 X1 S50000", {expectedMove(0, 0, 1, 0, 32767, Cut)}},
-        {"S rounded half to even", "G1 X1 S2.5\nX2 S3.5",
+        {"S rounded half to even",
+         "G1 X1 S2.5\nX2 S3.5",
          {expectedMove(0, 0, 1, 0, 2, Cut), expectedMove(1, 0, 2, 0, 4, Cut)}},
-        {"infinite S is clamped", "G1 X1 S" + std::string(400, '9'), {expectedMove(0, 0, 1, 0, 32767, Cut)}},
+        {"infinite S is clamped",
+         "G1 X1 S" + std::string(400, '9'),
+         {expectedMove(0, 0, 1, 0, 32767, Cut)}},
         {"S after the coordinate on the line counts", "G1 X1 S8", {expectedMove(0, 0, 1, 0, 8, Cut)}},
     });
 }
 
-TEST(Interpreter, SevenLineExample) {
+TEST(Interpreter, SevenLineExample)
+{
     interpretText("G21 G90\nM3 S1000\nG0 X10 Y10\nG1 X20 F600\nG1 Y20 S500\nM5\nG0 X0 Y0\n");
     const std::vector<Move> expected = {
         expectedMove(0, 0, 10, 10, 1000, Travel),
@@ -239,7 +287,8 @@ TEST(Interpreter, SevenLineExample) {
     };
     ASSERT_EQ(toolpath.moveCount, 4);
     for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_TRUE(sameMove(toolpath.moves[i], expected[i])) << i << ": " << describe(toolpath.moves[i]);
+        EXPECT_TRUE(sameMove(toolpath.moves[i], expected[i]))
+            << i << ": " << describe(toolpath.moves[i]);
     EXPECT_EQ(toolpath.maxPower, 1000.0);
     EXPECT_EQ(toolpath.estimatedSeconds, 2.0);
     EXPECT_TRUE(toolpath.allBounds.valid);
@@ -254,7 +303,8 @@ TEST(Interpreter, SevenLineExample) {
     EXPECT_EQ(toolpath.cutBounds.maxY, 20.0);
 }
 
-TEST(Interpreter, NothingCarriesOverBetweenLoads) {
+TEST(Interpreter, NothingCarriesOverBetweenLoads)
+{
     interpretText("G20 G91 M5 S9 F100\nG1 X1\n");
     interpretText("X1\n");
     EXPECT_EQ(toolpath.moveCount, 0); // no motion mode in the new load
@@ -264,7 +314,8 @@ TEST(Interpreter, NothingCarriesOverBetweenLoads) {
     EXPECT_EQ(toolpath.estimatedSeconds, 0.0);
 }
 
-TEST(Interpreter, EmptyInputLoadsNothing) {
+TEST(Interpreter, EmptyInputLoadsNothing)
+{
     for (const char* text : {"", "\n", "%\n(only a comment)\n; another\n"}) {
         SCOPED_TRACE(text);
         interpretText(text);

@@ -12,7 +12,8 @@
 
 namespace {
 
-TEST(JobStats, TimeAddsChordLengthOverFeed) {
+TEST(JobStats, TimeAddsChordLengthOverFeed)
+{
     struct Case {
         const char* name;
         std::string gcode;
@@ -42,7 +43,8 @@ TEST(JobStats, TimeAddsChordLengthOverFeed) {
     }
 }
 
-TEST(JobStats, TimeIsSummedExactlyInFileOrder) {
+TEST(JobStats, TimeIsSummedExactlyInFileOrder)
+{
     // Every step in double precision, in file order, with no fused multiply-add: the total
     // must match the same sum done here bit for bit.
     std::string gcode = "G1 F733\n";
@@ -64,7 +66,8 @@ TEST(JobStats, TimeIsSummedExactlyInFileOrder) {
     EXPECT_EQ(toolpath.estimatedSeconds, expected);
 }
 
-TEST(JobStats, MaxPowerComesFromCuttingMovesOnly) {
+TEST(JobStats, MaxPowerComesFromCuttingMovesOnly)
+{
     struct Case {
         const char* name;
         std::string gcode;

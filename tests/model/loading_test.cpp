@@ -19,14 +19,16 @@
 namespace {
 
 // A store holding a recognisable earlier load, to show that a refused file leaves it be.
-ToolpathSnapshot loadSomethingFirst(const TempFolder& folder) {
+ToolpathSnapshot loadSomethingFirst(const TempFolder& folder)
+{
     EXPECT_TRUE(createToolpath());
     EXPECT_TRUE(loadGcodeFile(folder.write("first.gcode", "G1 F60 S7 X3 Y-2\nG0 X-1\n")));
     EXPECT_EQ(toolpath.moveCount, 2);
     return snapshotToolpath();
 }
 
-TEST(LoadGcodeFile, RefusedFilesLeaveTheToolpathUntouched) {
+TEST(LoadGcodeFile, RefusedFilesLeaveTheToolpathUntouched)
+{
     TempFolder folder;
     const std::string fifo = folder.path + "/pipe.gcode";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -57,7 +59,8 @@ TEST(LoadGcodeFile, RefusedFilesLeaveTheToolpathUntouched) {
     }
 }
 
-TEST(LoadGcodeFile, UnreadableFileIsRefused) {
+TEST(LoadGcodeFile, UnreadableFileIsRefused)
+{
     if (geteuid() == 0)
         GTEST_SKIP() << "running as root: every file is readable";
     TempFolder folder;
@@ -68,7 +71,8 @@ TEST(LoadGcodeFile, UnreadableFileIsRefused) {
     EXPECT_TRUE(sameSnapshot(before, snapshotToolpath()));
 }
 
-TEST(LoadGcodeFile, ReadableFilesLoadWhateverTheyHold) {
+TEST(LoadGcodeFile, ReadableFilesLoadWhateverTheyHold)
+{
     struct Case {
         const char* name;
         std::string contents;
@@ -97,7 +101,8 @@ TEST(LoadGcodeFile, ReadableFilesLoadWhateverTheyHold) {
 
 // A reload replaces the store only with a file read whole; anything else leaves the last
 // good toolpath in place, and says why.
-TEST(ReloadGcodeFile, KeepsTheToolpathUnlessTheFileIsWhole) {
+TEST(ReloadGcodeFile, KeepsTheToolpathUnlessTheFileIsWhole)
+{
     TempFolder folder;
     struct Case {
         const char* name;
@@ -121,7 +126,8 @@ TEST(ReloadGcodeFile, KeepsTheToolpathUnlessTheFileIsWhole) {
     EXPECT_EQ(toolpath.moveCount, 3);
 }
 
-TEST(LoadGcodeFile, GivesTheSameToolpathAsTheBufferPath) {
+TEST(LoadGcodeFile, GivesTheSameToolpathAsTheBufferPath)
+{
     TempFolder folder;
     const std::string text = "G20 G91\nM3 S300 G1 F50 X1 Y0.5\nX-0.25 (back)\nG90 G0 X0 Y0 ; home\n";
     ASSERT_TRUE(createToolpath());
@@ -134,17 +140,22 @@ TEST(LoadGcodeFile, GivesTheSameToolpathAsTheBufferPath) {
 
 // Records every progress report of a load.
 std::vector<std::pair<std::string, int>> progressReports;
-void recordProgress(const std::string& name, int percent) { progressReports.emplace_back(name, percent); }
+void recordProgress(const std::string& name, int percent)
+{
+    progressReports.emplace_back(name, percent);
+}
 
 struct ProgressHookGuard {
-    ProgressHookGuard() {
+    ProgressHookGuard()
+    {
         progressReports.clear();
         loadingProgressHook = recordProgress;
     }
     ~ProgressHookGuard() { loadingProgressHook = nullptr; }
 };
 
-std::string repeatedLines(const std::string& line, int count) {
+std::string repeatedLines(const std::string& line, int count)
+{
     std::string text;
     text.reserve(line.size() * count);
     for (int i = 0; i < count; ++i)
@@ -152,7 +163,8 @@ std::string repeatedLines(const std::string& line, int count) {
     return text;
 }
 
-TEST(LoadingProgress, ReportedAtStartThenEvery20000thLineWhenThePercentageChanges) {
+TEST(LoadingProgress, ReportedAtStartThenEvery20000thLineWhenThePercentageChanges)
+{
     using Reports = std::vector<std::pair<std::string, int>>;
     struct Case {
         const char* name;
@@ -163,13 +175,21 @@ TEST(LoadingProgress, ReportedAtStartThenEvery20000thLineWhenThePercentageChange
         {"empty file", "", {{"job.nc", 0}}},
         {"19999 lines", repeatedLines("G1 X1\n", 19998) + "G1 X2", {{"job.nc", 0}}},
         // 6-byte lines: line n starts at 6 (n - 1) of 600000 bytes.
-        {"100000 lines", repeatedLines("G1 X1\n", 100000),
-         {{"job.nc", 0}, {"job.nc", 19}, {"job.nc", 39}, {"job.nc", 59}, {"job.nc", 79}, {"job.nc", 99}}},
+        {"100000 lines",
+         repeatedLines("G1 X1\n", 100000),
+         {{"job.nc", 0},
+          {"job.nc", 19},
+          {"job.nc", 39},
+          {"job.nc", 59},
+          {"job.nc", 79},
+          {"job.nc", 99}}},
         // The first check always reports (the start leaves no percentage); later ones only
         // when the percentage moves: line 40000 is still at 0 percent of this file.
-        {"same percentage twice", repeatedLines("\n", 40000) + std::string(10'000'000, ' '),
+        {"same percentage twice",
+         repeatedLines("\n", 40000) + std::string(10'000'000, ' '),
          {{"job.nc", 0}, {"job.nc", 0}}},
-        {"check on the empty line after the last line feed", repeatedLines("\n", 19999),
+        {"check on the empty line after the last line feed",
+         repeatedLines("\n", 19999),
          {{"job.nc", 0}, {"job.nc", 100}}},
     };
     TempFolder folder;
@@ -183,7 +203,8 @@ TEST(LoadingProgress, ReportedAtStartThenEvery20000thLineWhenThePercentageChange
     }
 }
 
-TEST(LoadingProgress, NoHookNoReport) {
+TEST(LoadingProgress, NoHookNoReport)
+{
     ASSERT_EQ(loadingProgressHook, nullptr);
     interpretText(repeatedLines("G1 X1\n", 20000)); // must not call through a null hook
     EXPECT_EQ(toolpath.moveCount, 1);

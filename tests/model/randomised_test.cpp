@@ -14,9 +14,10 @@ namespace {
 
 class FragmentMaker {
 public:
-    explicit FragmentMaker(unsigned seed) : random_(seed) {}
+    explicit FragmentMaker(unsigned seed) : random_(seed) { }
 
-    std::string fragment() {
+    std::string fragment()
+    {
         std::string text;
         const int lines = pick(1, 12);
         for (int i = 0; i < lines; ++i) {
@@ -31,19 +32,22 @@ public:
 private:
     int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
 
-    std::string oneOf(std::initializer_list<const char*> choices) {
+    std::string oneOf(std::initializer_list<const char*> choices)
+    {
         const int index = pick(0, static_cast<int>(choices.size()) - 1);
         return *(choices.begin() + index);
     }
 
-    std::string digits(int count) {
+    std::string digits(int count)
+    {
         std::string text;
         for (int i = 0; i < count; ++i)
             text += static_cast<char>('0' + pick(0, 9));
         return text;
     }
 
-    std::string number() {
+    std::string number()
+    {
         std::string text = oneOf({"", "", "", "-", "+", " ", "\t", "- ", " -"});
         text += digits(pick(0, 4));
         if (pick(0, 2) > 0)
@@ -52,36 +56,36 @@ private:
         return text;
     }
 
-    std::string piece() {
+    std::string piece()
+    {
         switch (pick(0, 14)) {
-        case 0: case 1:
-            return oneOf({"G", "g"}) + oneOf({"0", "1", "2", "3", "01", "20", "21", "90", "91", "91.1",
-                                             "-0.5", "1.5", "4", "", "17", "92"}) + " ";
-        case 2:
-            return oneOf({"M", "m"}) + oneOf({"3", "4", "5", "5.9", "2", "05", "-3"}) + " ";
-        case 3: case 4: case 5:
-            return oneOf({"X", "x"}) + number() + oneOf({" ", "", ""});
-        case 6: case 7: case 8:
-            return oneOf({"Y", "y"}) + number() + oneOf({" ", "", ""});
-        case 9:
-            return oneOf({"S", "s"}) + number() + " ";
-        case 10:
-            return oneOf({"F", "f"}) + number() + " ";
-        case 11:
-            return oneOf({"Z", "I", "J", "N", "E", "R", "P", "T"}) + number() + " ";
-        case 12:
-            return oneOf({"(X9)", "(Y1 ", "; X3", ")", "(a (b) X7)", "(;)"});
-        case 13:
-            return oneOf({"%", "/", "*", "\xC3\xA9", "\x80", "\xFF", " ", "\t"});
-        default:
-            return std::string(1, '\0');
+        case 0:
+        case 1:
+            return oneOf({"G", "g"}) +
+                   oneOf({"0", "1", "2", "3", "01", "20", "21", "90", "91", "91.1", "-0.5", "1.5", "4",
+                          "", "17", "92"}) +
+                   " ";
+        case 2: return oneOf({"M", "m"}) + oneOf({"3", "4", "5", "5.9", "2", "05", "-3"}) + " ";
+        case 3:
+        case 4:
+        case 5: return oneOf({"X", "x"}) + number() + oneOf({" ", "", ""});
+        case 6:
+        case 7:
+        case 8: return oneOf({"Y", "y"}) + number() + oneOf({" ", "", ""});
+        case 9: return oneOf({"S", "s"}) + number() + " ";
+        case 10: return oneOf({"F", "f"}) + number() + " ";
+        case 11: return oneOf({"Z", "I", "J", "N", "E", "R", "P", "T"}) + number() + " ";
+        case 12: return oneOf({"(X9)", "(Y1 ", "; X3", ")", "(a (b) X7)", "(;)"});
+        case 13: return oneOf({"%", "/", "*", "\xC3\xA9", "\x80", "\xFF", " ", "\t"});
+        default: return std::string(1, '\0');
         }
     }
 
     std::mt19937 random_;
 };
 
-TEST(RandomisedComparison, InterpreterAgreesWithTheObviousReading) {
+TEST(RandomisedComparison, InterpreterAgreesWithTheObviousReading)
+{
     FragmentMaker maker(20260101);
     int compared = 0, withMoves = 0;
     for (int round = 0; round < 20000; ++round) {

@@ -7,11 +7,18 @@
 
 namespace {
 
-bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAsciiLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool isDecimalDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Reads the number at `i` in `line` (after a word letter) and returns it; `i` ends after it.
-double numberAt(const std::string& line, std::size_t& i) {
+double numberAt(const std::string& line, std::size_t& i)
+{
     while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
         i++;
     bool minus = false;
@@ -38,7 +45,8 @@ double numberAt(const std::string& line, std::size_t& i) {
     return minus ? -value : value;
 }
 
-void grow(Bounds& b, double x1, double y1, double x2, double y2) {
+void grow(Bounds& b, double x1, double y1, double x2, double y2)
+{
     if (!b.valid) {
         b = Bounds{x1, y1, x1, y1, true};
     }
@@ -50,7 +58,8 @@ void grow(Bounds& b, double x1, double y1, double x2, double y2) {
 
 } // namespace
 
-ReferenceResult referenceInterpret(const std::string& text) {
+ReferenceResult referenceInterpret(const std::string& text)
+{
     ReferenceResult result;
     double x = 0, y = 0, factor = 1, s = 0, f = 0, lastX = 0, lastY = 0;
     bool relative = false, on = true;
@@ -85,7 +94,8 @@ ReferenceResult referenceInterpret(const std::string& text) {
             const double v = numberAt(line, i);
             const double code = std::trunc(v);
             switch (c) {
-            case 'G': case 'g':
+            case 'G':
+            case 'g':
                 if (code == 0 || code == 1 || code == 2 || code == 3)
                     lineMode = static_cast<int>(code);
                 else if (code == 20)
@@ -97,16 +107,27 @@ ReferenceResult referenceInterpret(const std::string& text) {
                 else if (code == 91)
                     relative = true;
                 break;
-            case 'M': case 'm':
+            case 'M':
+            case 'm':
                 if (code == 3 || code == 4)
                     on = true;
                 else if (code == 5)
                     on = false;
                 break;
-            case 'X': case 'x': sawX = true; lastX = v; break;
-            case 'Y': case 'y': sawY = true; lastY = v; break;
-            case 'S': case 's': s = v; break;
-            case 'F': case 'f': f = v; break;
+            case 'X':
+            case 'x':
+                sawX = true;
+                lastX = v;
+                break;
+            case 'Y':
+            case 'y':
+                sawY = true;
+                lastY = v;
+                break;
+            case 'S':
+            case 's': s = v; break;
+            case 'F':
+            case 'f': f = v; break;
             default: break;
             }
         }

@@ -16,7 +16,8 @@
 
 namespace {
 
-TEST(Toolpath, StartsEmptyWithZeroFilledStorage) {
+TEST(Toolpath, StartsEmptyWithZeroFilledStorage)
+{
     ASSERT_TRUE(createToolpath());
     EXPECT_EQ(toolpath.capacity, InitialMoveCapacity);
     EXPECT_EQ(toolpath.moveCount, 0);
@@ -30,7 +31,8 @@ TEST(Toolpath, StartsEmptyWithZeroFilledStorage) {
     EXPECT_TRUE(sameMove(toolpath.moves[toolpath.capacity - 1], zero));
 }
 
-TEST(Toolpath, StoresPowerClampedAndRoundedHalfToEven) {
+TEST(Toolpath, StoresPowerClampedAndRoundedHalfToEven)
+{
     const double inf = std::numeric_limits<double>::infinity();
     struct Case {
         const char* name;
@@ -60,7 +62,8 @@ TEST(Toolpath, StoresPowerClampedAndRoundedHalfToEven) {
     }
 }
 
-TEST(Toolpath, RecordsAndBounds) {
+TEST(Toolpath, RecordsAndBounds)
+{
     ASSERT_TRUE(createToolpath());
     clearToolpath();
     // Lopsided: an F shape off the origin, so a swapped axis or bound cannot pass.
@@ -89,19 +92,26 @@ TEST(Toolpath, RecordsAndBounds) {
     EXPECT_EQ(cut.maxY, 9.0);
 }
 
-TEST(Toolpath, BoundsCases) {
+TEST(Toolpath, BoundsCases)
+{
     struct Case {
         const char* name;
         std::vector<Move> moves; // as doubles they are the same values
         Bounds all, cut;
     };
     const std::vector<Case> cases = {
-        {"single move down and right", {expectedMove(0, 0, 10, -5, 9, false)},
-         {0, -5, 10, 0, true}, {0, -5, 10, 0, true}},
-        {"travel only", {expectedMove(0, 0, 4, 3, 9, true), expectedMove(4, 3, -1, 2, 9, true)},
-         {-1, 0, 4, 3, true}, {0, 0, 0, 0, false}},
-        {"cut starts where travel ended", {expectedMove(0, 0, 4, 3, 0, true), expectedMove(4, 3, 6, 1, 9, false)},
-         {0, 0, 6, 3, true}, {4, 1, 6, 3, true}},
+        {"single move down and right",
+         {expectedMove(0, 0, 10, -5, 9, false)},
+         {0, -5, 10, 0, true},
+         {0, -5, 10, 0, true}},
+        {"travel only",
+         {expectedMove(0, 0, 4, 3, 9, true), expectedMove(4, 3, -1, 2, 9, true)},
+         {-1, 0, 4, 3, true},
+         {0, 0, 0, 0, false}},
+        {"cut starts where travel ended",
+         {expectedMove(0, 0, 4, 3, 0, true), expectedMove(4, 3, 6, 1, 9, false)},
+         {0, 0, 6, 3, true},
+         {4, 1, 6, 3, true}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -109,7 +119,8 @@ TEST(Toolpath, BoundsCases) {
         clearToolpath();
         for (const Move& m : c.moves)
             ASSERT_TRUE(appendMove(m.x1, m.y1, m.x2, m.y2, m.power, m.travel != 0));
-        for (const auto& [got, want] : {std::pair{toolpath.allBounds, c.all}, std::pair{toolpath.cutBounds, c.cut}}) {
+        for (const auto& [got, want] :
+             {std::pair{toolpath.allBounds, c.all}, std::pair{toolpath.cutBounds, c.cut}}) {
             EXPECT_EQ(got.valid, want.valid);
             if (want.valid) {
                 EXPECT_EQ(got.minX, want.minX);
@@ -121,7 +132,8 @@ TEST(Toolpath, BoundsCases) {
     }
 }
 
-TEST(Toolpath, BoundsUseTheDoublesBeforeNarrowing) {
+TEST(Toolpath, BoundsUseTheDoublesBeforeNarrowing)
+{
     ASSERT_TRUE(createToolpath());
     clearToolpath();
     const double x = 0.1; // not a float
@@ -132,7 +144,8 @@ TEST(Toolpath, BoundsUseTheDoublesBeforeNarrowing) {
     EXPECT_EQ(toolpath.moves[0].y2, 0.0f);
 }
 
-TEST(Toolpath, GrowsAtTheMoveAfterCapacityKeepingRecords) {
+TEST(Toolpath, GrowsAtTheMoveAfterCapacityKeepingRecords)
+{
     ASSERT_TRUE(createToolpath());
     clearToolpath();
     for (int i = 0; i < InitialMoveCapacity; ++i)
@@ -152,7 +165,8 @@ TEST(Toolpath, GrowsAtTheMoveAfterCapacityKeepingRecords) {
     EXPECT_TRUE(sameMove(toolpath.moves[toolpath.capacity - 1], zero));
 }
 
-TEST(Toolpath, SmallerLoadKeepsTheLargerStorage) {
+TEST(Toolpath, SmallerLoadKeepsTheLargerStorage)
+{
     ASSERT_TRUE(createToolpath());
     std::string big = "G1 S1\n";
     for (int i = 1; i <= InitialMoveCapacity + 10; ++i)
@@ -173,7 +187,8 @@ TEST(Toolpath, SmallerLoadKeepsTheLargerStorage) {
     EXPECT_EQ(toolpath.allBounds.maxY, 6.0);
 }
 
-TEST(Toolpath, GrowthBeyondA32BitCountFails) {
+TEST(Toolpath, GrowthBeyondA32BitCountFails)
+{
     // A store at a capacity whose double would not fit the 32-bit count: growth must fail
     // before anything is written (the storage behind it is far smaller than the count says).
     ASSERT_TRUE(createToolpath());
@@ -196,7 +211,8 @@ TEST(Toolpath, GrowthBeyondA32BitCountFails) {
 #if !defined(__SANITIZE_ADDRESS__)
 // In a child with little address space: growing fails, the load stops with the moves
 // stored so far and reports success, and nothing is written past the storage.
-void loadWhileMemoryRunsOut() {
+void loadWhileMemoryRunsOut()
+{
     if (!createToolpath())
         std::_Exit(10);
     std::string text = "G1 S1\n";
@@ -225,7 +241,8 @@ void loadWhileMemoryRunsOut() {
     std::_Exit(0);
 }
 
-TEST(ToolpathDeathTest, FailedGrowthStopsTheLoadKeepingTheMoves) {
+TEST(ToolpathDeathTest, FailedGrowthStopsTheLoadKeepingTheMoves)
+{
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(loadWhileMemoryRunsOut(), testing::ExitedWithCode(0), "");
 }

@@ -33,7 +33,8 @@ QWidget* canvas()
 
 void mouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held)
 {
-    QMouseEvent e(type, at, w->mapTo(w->window(), at), w->mapToGlobal(at), button, held, Qt::NoModifier);
+    QMouseEvent e(type, at, w->mapTo(w->window(), at), w->mapToGlobal(at), button, held,
+                  Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 
@@ -113,8 +114,8 @@ TEST(CanvasEvents, CaptureKeepsMovesOutsideAndClickNeedsInsideRelease)
     mouse(c, QEvent::MouseButtonRelease, QPointF(31, 30), Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(controlTypes(takeEvents(), CanvasNumber),
               (std::vector<int>{MouseEnter, RightButtonDown, RightButtonUp, RightClick, LeftButtonDown,
-                                LeftButtonUp, LeftClick, LeftButtonDown, LeftDoubleClick,
-                                LeftButtonUp, LeftClick}));
+                                LeftButtonUp, LeftClick, LeftButtonDown, LeftDoubleClick, LeftButtonUp,
+                                LeftClick}));
 }
 
 TEST(CanvasEvents, WheelSumsToWholeNotchesWithTheRemaindersSign)
@@ -132,7 +133,10 @@ TEST(CanvasEvents, WheelSumsToWholeNotchesWithTheRemaindersSign)
         {"three notches at once", {360}, {3}, 0},
         {"direction change", {100, -150, -90}, {-1}, -20},
         {"large with remainder", {250}, {2}, 10},
-        {"sums beyond the int range do not overflow", {2147483600, 2147483600}, {17895696, 17895697}, 40},
+        {"sums beyond the int range do not overflow",
+         {2147483600, 2147483600},
+         {17895696, 17895697},
+         40},
     };
     for (const Row& row : rows) {
         toolkit.wheelSum = 0;

@@ -184,7 +184,8 @@ std::string runDialog(const std::string& initialPath, int index,
         }
         act(dialog);
     });
-    return openFileDialog("Open", initialPath, "All (*.*)|*.*|G-code (*.gc, *.gcode)|*.gc;*.gcode", index);
+    return openFileDialog("Open", initialPath, "All (*.*)|*.*|G-code (*.gc, *.gcode)|*.gc;*.gcode",
+                          index);
 }
 
 TEST(Desktop, OpenFileDialogSetUpAndResult)
@@ -267,7 +268,8 @@ TEST(Desktop, OpenFileDialogSpeaksTheInterfaceLanguage)
             for (const char* label : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
                 texts << d->findChild<QLabel*>(label)->text();
             auto* box = d->findChild<QDialogButtonBox*>("buttonBox");
-            texts << box->button(QDialogButtonBox::Open)->text() << box->button(QDialogButtonBox::Cancel)->text();
+            texts << box->button(QDialogButtonBox::Open)->text()
+                  << box->button(QDialogButtonBox::Cancel)->text();
             d->reject();
         });
         EXPECT_EQ(texts.join(" | ").toStdString(), row.texts);

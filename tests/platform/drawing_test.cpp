@@ -38,7 +38,10 @@ std::string mismatches(int slot, const std::function<ColourValue(int, int)>& exp
     return count == 0 ? std::string() : std::to_string(count) + " wrong: " + report;
 }
 
-int grey(int x, int y) { return static_cast<int>(redOf(imagePixel(Slot, x, y))); }
+int grey(int x, int y)
+{
+    return static_cast<int>(redOf(imagePixel(Slot, x, y)));
+}
 
 TEST(Colour, Packing)
 {
@@ -181,9 +184,18 @@ TEST(Vector, StraightAlphaSourceOver)
     };
     const std::vector<Row> rows = {
         {"black at alpha 60 filled", makeRgba(0, 0, 0, 60),
-         [] { pathAddBox(2, 2, 16, 16); fillCurrentPath(); }, 195},
+         [] {
+             pathAddBox(2, 2, 16, 16);
+             fillCurrentPath();
+         },
+         195},
         {"black at alpha 60 wide stroke", makeRgba(0, 0, 0, 60),
-         [] { pathMoveTo(0, 10.5); pathLineTo(20, 10.5); strokeSolid(8); }, 195},
+         [] {
+             pathMoveTo(0, 10.5);
+             pathLineTo(20, 10.5);
+             strokeSolid(8);
+         },
+         195},
         {"paintAll blends", makeRgba(0, 0, 0, 128), [] { paintAll(); }, 127},
         {"opaque red", makeRgba(200, 0, 0, 255), [] { paintAll(); }, 200},
         {"alpha 0 leaves white", makeRgba(0, 0, 0, 0), [] { paintAll(); }, 255},
@@ -293,7 +305,8 @@ TEST(Vector, ThinPatternsKeepTheirPhaseAndOneStrokeBlendsOnce)
         EXPECT_NEAR(grey(8 + i, 5), dotRow[static_cast<size_t>(i)], 2) << "x " << 8 + i;
     for (int y : {9, 10})
         for (int x : {19, 20})
-            EXPECT_NEAR(grey(x, y), 191, 2) << "first vertical dot, a quarter of each pixel " << x << "," << y;
+            EXPECT_NEAR(grey(x, y), 191, 2)
+                << "first vertical dot, a quarter of each pixel " << x << "," << y;
     EXPECT_NEAR(grey(20, 11), 255, 1);
 
     // Dashes of 3 from x = 2.5: [2.5, 5.5) on, [5.5, 8.5) off.
@@ -429,7 +442,7 @@ TEST(Vector, TextMeasureMatchesWhatIsDrawn)
 
     pathMoveTo(10, 10);
     drawTextAtCursor("Hg 10");
-    drawTextAtCursor(""); // draws nothing and keeps the cursor
+    drawTextAtCursor("");   // draws nothing and keeps the cursor
     pathLineTo(10 + w, 55); // the new figure starts at the moved cursor
     strokeSolid(1);
     endVector();

@@ -19,7 +19,8 @@ namespace {
 const double Inf = std::numeric_limits<double>::infinity();
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 
-TEST(FormatInteger, WholeRange) {
+TEST(FormatInteger, WholeRange)
+{
     struct Case {
         const char* name;
         std::int64_t value;
@@ -39,7 +40,8 @@ TEST(FormatInteger, WholeRange) {
     }
 }
 
-TEST(FormatFixed, RoundsTheExactBinaryValueTiesToEven) {
+TEST(FormatFixed, RoundsTheExactBinaryValueTiesToEven)
+{
     struct Case {
         const char* name;
         double value;
@@ -75,7 +77,8 @@ TEST(FormatFixed, RoundsTheExactBinaryValueTiesToEven) {
     }
 }
 
-TEST(FormatFixed, ExtremeValuesAndDecimalCounts) {
+TEST(FormatFixed, ExtremeValuesAndDecimalCounts)
+{
     const std::string largest = formatFixed(std::numeric_limits<double>::max(), 512);
     EXPECT_EQ(largest.size(), 309u + 1u + 512u);
     EXPECT_EQ(largest.substr(0, 6), "179769");
@@ -97,7 +100,8 @@ TEST(FormatFixed, ExtremeValuesAndDecimalCounts) {
     EXPECT_EQ(formatFixed(std::ldexp(1.0, -20), 20), "0.00000095367431640625");
 }
 
-TEST(ParseNumber, BehavesLikeStrtodInTheCLocale) {
+TEST(ParseNumber, BehavesLikeStrtodInTheCLocale)
+{
     struct Case {
         const char* name;
         std::string text;
@@ -120,7 +124,11 @@ TEST(ParseNumber, BehavesLikeStrtodInTheCLocale) {
         {"negative infinity word, any case", "-INFINITY", -Inf},
         {"strtod's own infinity spelling", "inf", Inf},
         {"list field", "50,100", 50.0},
-        {"text cut before a later number", std::string("5\0" "7", 3), 5.0},
+        {"text cut before a later number",
+         std::string("5\0"
+                     "7",
+                     3),
+         5.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -135,7 +143,8 @@ TEST(ParseNumber, BehavesLikeStrtodInTheCLocale) {
     EXPECT_EQ(parseNumber(std::string_view(longer).substr(0, 2)), 12.0);
 }
 
-bool canMakeLocale(const char* name) {
+bool canMakeLocale(const char* name)
+{
     const locale_t locale = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0));
     if (locale == static_cast<locale_t>(0))
         return false;
@@ -146,7 +155,8 @@ bool canMakeLocale(const char* name) {
 // A locale whose decimal point is a comma: an installed one, or one built with localedef
 // into a temporary folder (removed at the end) when none is installed.
 struct CommaLocale {
-    CommaLocale() {
+    CommaLocale()
+    {
         for (const char* candidate : {"de_DE.UTF-8", "fr_FR.UTF-8", "es_ES.UTF-8"}) {
             if (canMakeLocale(candidate)) {
                 name = candidate;
@@ -157,14 +167,16 @@ struct CommaLocale {
         if (mkdtemp(pattern) == nullptr)
             return;
         folder = pattern;
-        const std::string command = "localedef -i de_DE -f UTF-8 " + folder + "/de_DE.UTF-8 >/dev/null 2>&1";
+        const std::string command =
+            "localedef -i de_DE -f UTF-8 " + folder + "/de_DE.UTF-8 >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
             return;
         setenv("LOCPATH", folder.c_str(), 1);
         if (canMakeLocale("de_DE.UTF-8"))
             name = "de_DE.UTF-8";
     }
-    ~CommaLocale() {
+    ~CommaLocale()
+    {
         if (!folder.empty()) {
             unsetenv("LOCPATH");
             std::error_code ignored;
@@ -175,7 +187,8 @@ struct CommaLocale {
     std::string folder;
 };
 
-TEST(NumberText, IgnoresAProcessLocaleWithADecimalComma) {
+TEST(NumberText, IgnoresAProcessLocaleWithADecimalComma)
+{
     const CommaLocale commaLocale;
     const char* name = commaLocale.name;
     if (name == nullptr)
@@ -203,7 +216,8 @@ TEST(NumberText, IgnoresAProcessLocaleWithADecimalComma) {
     std::setlocale(LC_ALL, saved.c_str());
 }
 
-TEST(TextOperations, CountCharactersNotBytes) {
+TEST(TextOperations, CountCharactersNotBytes)
+{
     // "ñ" and "é" are two bytes each, "€" three.
     EXPECT_EQ(padLeft("7", 2, "0"), "07");
     EXPECT_EQ(padLeft("42", 2, "0"), "42");
@@ -237,7 +251,8 @@ TEST(TextOperations, CountCharactersNotBytes) {
     EXPECT_EQ(countOccurrences("ñ·ñ·ñ", "·"), 2);
 }
 
-TEST(TextOperations, FieldAt) {
+TEST(TextOperations, FieldAt)
+{
     struct Case {
         const char* name;
         const char* text;
@@ -265,7 +280,8 @@ TEST(TextOperations, FieldAt) {
     }
 }
 
-TEST(Rounding, RoundingAndTruncation) {
+TEST(Rounding, RoundingAndTruncation)
+{
     struct Case {
         const char* name;
         double x, down, up, nearest;
@@ -280,8 +296,8 @@ TEST(Rounding, RoundingAndTruncation) {
         // x + 0.5 rounds before the floor here; the nearest whole number must not.
         {"largest below one half", 0.49999999999999994, 0, 1, 0},
         {"negative largest below one half", -0.49999999999999994, -1, -0.0, -0.0},
-        {"odd whole number above 2^52", 4503599627370497.0, 4503599627370497.0,
-         4503599627370497.0, 4503599627370497.0},
+        {"odd whole number above 2^52", 4503599627370497.0, 4503599627370497.0, 4503599627370497.0,
+         4503599627370497.0},
         {"negative odd whole number above 2^52", -4553244143717069.0, -4553244143717069.0,
          -4553244143717069.0, -4553244143717069.0},
         {"half above 2^51", 2251799813685248.5, 2251799813685248.0, 2251799813685249.0,

@@ -11,7 +11,8 @@
 
 namespace {
 
-TEST(Paths, FolderAndFileParts) {
+TEST(Paths, FolderAndFileParts)
+{
     struct Case {
         const char* name;
         const char* path;
@@ -39,20 +40,23 @@ TEST(Paths, FolderAndFileParts) {
 }
 
 struct Scratch {
-    Scratch() {
+    Scratch()
+    {
         std::string pattern = (std::filesystem::temp_directory_path() / "tolvan-paths-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr)
             std::abort();
         path = pattern;
     }
-    ~Scratch() {
+    ~Scratch()
+    {
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
     std::string path;
 };
 
-TEST(Paths, FileSize) {
+TEST(Paths, FileSize)
+{
     Scratch scratch;
     const std::string empty = scratch.path + "/empty.gcode";
     const std::string five = scratch.path + "/five.gcode";
@@ -67,7 +71,8 @@ TEST(Paths, FileSize) {
     EXPECT_EQ(fileSize(""), -1);
 }
 
-TEST(Paths, CreateFolder) {
+TEST(Paths, CreateFolder)
+{
     Scratch scratch;
     struct Case {
         const char* name;

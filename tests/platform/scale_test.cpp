@@ -18,8 +18,8 @@
 
 // Qt's own entry for window-system mouse input, as its test library uses it (layout units).
 Q_GUI_EXPORT void qt_handleMouseEvent(QWindow* window, const QPointF& local, const QPointF& global,
-                                      Qt::MouseButtons state, Qt::MouseButton button,
-                                      QEvent::Type type, Qt::KeyboardModifiers mods, int timestamp);
+                                      Qt::MouseButtons state, Qt::MouseButton button, QEvent::Type type,
+                                      Qt::KeyboardModifiers mods, int timestamp);
 
 namespace {
 
@@ -60,9 +60,8 @@ TEST(DisplayScale, ControlsInLayoutUnitsCanvasInDevicePixels)
 
     QWidget* canvas = controlWidgetForTest(2);
     for (QPointF at : {QPointF(10, 10), QPointF(10, 20)}) {
-        QMouseEvent move(QEvent::MouseMove, at, canvas->mapTo(canvas->window(), at), canvas->mapToGlobal(at),
-                         Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, canvas->mapTo(canvas->window(), at),
+                         canvas->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(canvas, &move);
     }
     const std::vector<QueuedEvent> events = takeEvents();

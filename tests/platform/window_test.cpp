@@ -249,7 +249,7 @@ QMimeData* fileList(const std::vector<std::string>& paths)
     QList<QUrl> urls;
     for (const std::string& p : paths)
         urls << (p.find("://") != std::string::npos ? QUrl(QString::fromStdString(p))
-                                                     : QUrl::fromLocalFile(QString::fromStdString(p)));
+                                                    : QUrl::fromLocalFile(QString::fromStdString(p)));
     data->setUrls(urls);
     return data;
 }

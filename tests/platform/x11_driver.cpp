@@ -12,7 +12,7 @@ namespace {
 constexpr int ButtonNumber = 1;
 constexpr int CheckNumber = 2;
 constexpr int CanvasNumber = 3;
-constexpr int DeadlineTimer = 99;     // ends the run if the script never says "q"
+constexpr int DeadlineTimer = 99; // ends the run if the script never says "q"
 constexpr int DeadlineMs = 40000;
 constexpr int KeypadPlusCommand = 7;
 constexpr int CtrlPlusCommand = 8;

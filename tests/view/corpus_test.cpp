@@ -36,7 +36,8 @@ TEST(Corpus, EveryFileFitsInsideTheCanvasAndDrawsSanely)
 
         // The chosen bounds map inside the available area: 66..980 across, 20..658 down.
         const Bounds& b = toolpath.cutBounds.valid ? toolpath.cutBounds : toolpath.allBounds;
-        if (std::isfinite(b.minX) && std::isfinite(b.maxX) && std::isfinite(b.minY) && std::isfinite(b.maxY)) {
+        if (std::isfinite(b.minX) && std::isfinite(b.maxX) && std::isfinite(b.minY) &&
+            std::isfinite(b.maxY)) {
             double left, top, right, bottom;
             machineToCanvas(b.minX, b.maxY, left, top);
             machineToCanvas(b.maxX, b.minY, right, bottom);

@@ -28,8 +28,8 @@ namespace {
 // but Qt rounds ends to 1/64 pixel and steps in 16.16 fixed point, which moves a pixel's
 // share by up to 4 levels each for the position across the line and along it, and blends
 // with a rounding of its own.
-constexpr int Tolerance = 8;         // levels of 255
-constexpr double EndReach = 1.5;     // pixels around a segment end where Qt's end rules rule
+constexpr int Tolerance = 8;     // levels of 255
+constexpr double EndReach = 1.5; // pixels around a segment end where Qt's end rules rule
 
 std::vector<std::uint32_t> frameCopy()
 {
@@ -55,7 +55,8 @@ int channelDifference(std::uint32_t a, std::uint32_t b)
 {
     int most = 0;
     for (int shift = 0; shift < 24; shift += 8)
-        most = std::max(most, std::abs(static_cast<int>((a >> shift) & 255) - static_cast<int>((b >> shift) & 255)));
+        most = std::max(most, std::abs(static_cast<int>((a >> shift) & 255) -
+                                       static_cast<int>((b >> shift) & 255)));
     return most;
 }
 
@@ -89,7 +90,9 @@ MoveMap mapMoves(int width, int height)
             const int cy = static_cast<int>(std::floor(y1 + (y2 - y1) * t));
             for (int y = std::max(cy - 1, 0); y <= std::min(cy + 1, height - 1); ++y)
                 for (int x = std::max(cx - 1, 0); x <= std::min(cx + 1, width - 1); ++x) {
-                    const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+                    const std::size_t at =
+                        static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                        static_cast<std::size_t>(x);
                     if (stamp[at] != i) {
                         stamp[at] = i;
                         ++map.passes[at];
@@ -134,7 +137,8 @@ void compareDrawings(Comparison& total)
         const double py = static_cast<double>(i / static_cast<std::size_t>(w)) + 0.5;
         bool atEnd = false;
         for (std::size_t e = 0; e < map.ends.size() && !atEnd; e += 2)
-            atEnd = std::fabs(map.ends[e] - px) <= EndReach && std::fabs(map.ends[e + 1] - py) <= EndReach;
+            atEnd =
+                std::fabs(map.ends[e] - px) <= EndReach && std::fabs(map.ends[e + 1] - py) <= EndReach;
         if (atEnd) {
             ++total.atEnds;
         } else if (d <= map.passes[i] * Tolerance) {
@@ -160,7 +164,8 @@ void print(const char* what, const Comparison& c)
 {
     std::printf("%s: %lld pixels, %lld differ by more than %d levels: %lld at ends, %lld overdrawn, "
                 "%lld unexplained (worst %d levels)\n",
-                what, c.pixels, c.beyond, Tolerance, c.atEnds, c.overdrawn, c.unexplained, c.worstUnexplained);
+                what, c.pixels, c.beyond, Tolerance, c.atEnds, c.overdrawn, c.unexplained,
+                c.worstUnexplained);
 }
 
 void startWorld(int width, int height)
@@ -264,7 +269,8 @@ TEST(Equivalence, OneTwoAndSevenBandsGiveTheSamePicture)
         for (int i = 0; variant < 2 && i < 300; ++i)
             randomToolpath(random, width, height);
         for (int row = 0; row < height - 10; row += 7) // lines along and near the band boundaries
-            ASSERT_TRUE(appendMove(0, height - row - 0.5 * (row % 3), width, height - row, row * 5, false));
+            ASSERT_TRUE(
+                appendMove(0, height - row - 0.5 * (row % 3), width, height - row, row * 5, false));
         for (int i = 0; i < 40; ++i)
             ASSERT_TRUE(appendMove(i * 7, 20, width - i * 5, 180 + i % 3, i * 20, false));
         viewState.scale = 1.0;

@@ -35,7 +35,8 @@ std::pair<int, int> pngSize(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     unsigned char header[24] = {};
-    if (!in.read(reinterpret_cast<char*>(header), sizeof header) || header[1] != 'P' || header[2] != 'N')
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header) || header[1] != 'P' ||
+        header[2] != 'N')
         return {0, 0};
     auto big = [&](int at) {
         return (header[at] << 24) | (header[at + 1] << 16) | (header[at + 2] << 8) | header[at + 3];
@@ -52,14 +53,16 @@ std::string writeFile(const std::string& name, const std::string& text)
 
 TEST(GcodeRender, RendersAtTheAskedSizeAndPrintsTheStatusLine)
 {
-    const std::string input = writeFile("render_in.gcode", "G21 G90\nG0 X2 Y1\nM3 S500\nG1 X10 Y5 F600\n");
+    const std::string input =
+        writeFile("render_in.gcode", "G21 G90\nG0 X2 Y1\nM3 S500\nG1 X10 Y5 F600\n");
     struct Row {
         const char* name;
         std::string options;
         int width, height;
         const char* bounds;
     } rows[] = {
-        {"defaults", "", 800, 600, "Bounds:  X 2.00 \u2192 10.00   Y 1.00 \u2192 5.00        Size: 8.00 \u00d7 4.00 mm\n"},
+        {"defaults", "", 800, 600,
+         "Bounds:  X 2.00 \u2192 10.00   Y 1.00 \u2192 5.00        Size: 8.00 \u00d7 4.00 mm\n"},
         {"thumbnail size, inches, dark", "--size 128x128 --inches --invert --travel", 128, 128,
          "Bounds:  X 0.079 \u2192 0.394   Y 0.039 \u2192 0.197        Size: 0.315 \u00d7 0.157 in\n"},
         {"scaled display", "--size 900x600 --scale 1.5 --no-bed --no-grey", 900, 600,

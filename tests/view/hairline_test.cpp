@@ -17,7 +17,10 @@ struct Grid {
     int height = 10;
     std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(120, White);
 
-    PixelBand band(int top, int bottom) { return PixelBand{pixels.data(), width, width, height, top, bottom}; }
+    PixelBand band(int top, int bottom)
+    {
+        return PixelBand{pixels.data(), width, width, height, top, bottom};
+    }
     // Grey level of a pixel drawn in black over white: 255 - coverage.
     unsigned grey(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)] & 255u; }
 };
@@ -32,7 +35,8 @@ TEST(Hairline, BlendRoundsEveryChannelToNearest)
                 const std::uint32_t out = blendCoverage(dst, src, a);
                 for (int shift = 0; shift < 24; shift += 8) {
                     const unsigned sc = (src >> shift) & 255, dc = (dst >> shift) & 255;
-                    const unsigned expected = static_cast<unsigned>(std::lround((sc * a + dc * (255.0 - a)) / 255.0));
+                    const unsigned expected =
+                        static_cast<unsigned>(std::lround((sc * a + dc * (255.0 - a)) / 255.0));
                     ASSERT_EQ((out >> shift) & 255, expected) << a << " " << sc << " " << dc;
                 }
                 ASSERT_EQ(out >> 24, 255u);
@@ -44,8 +48,8 @@ TEST(Hairline, CoverageOfCentredLinesEndsAndEdges)
     struct Row {
         const char* name;
         double x1, y1, x2, y2;
-        int px, py;       // pixel checked
-        unsigned grey;    // expected grey there
+        int px, py;    // pixel checked
+        unsigned grey; // expected grey there
     } rows[] = {
         {"centred horizontal line covers its row", 2, 4.5, 9, 4.5, 5, 4, 0},
         {"... and nothing above", 2, 4.5, 9, 4.5, 5, 3, 255},
@@ -75,7 +79,8 @@ TEST(Hairline, CoverageOfCentredLinesEndsAndEdges)
 
 TEST(Hairline, BandsDrawTheirRowsOnlyAndTogetherTheWhole)
 {
-    const double segments[][4] = {{0.3, 0.2, 11.7, 9.6}, {11, 0.5, 1, 8.9}, {0, 6.2, 12, 3.1}, {6.2, -4, 5.1, 14}};
+    const double segments[][4] = {
+        {0.3, 0.2, 11.7, 9.6}, {11, 0.5, 1, 8.9}, {0, 6.2, 12, 3.1}, {6.2, -4, 5.1, 14}};
     Grid whole, banded;
     for (const auto& s : segments)
         drawHairline(whole.band(0, whole.height), s[0], s[1], s[2], s[3], 0xff336699u);

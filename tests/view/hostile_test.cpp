@@ -42,12 +42,14 @@ TEST(HostileFiles, FitZoomPanAndDrawStayDefined)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     struct Row {
         const char* name;
-        std::string gcode;                // interpreted when not empty
+        std::string gcode;                      // interpreted when not empty
         std::vector<std::vector<double>> moves; // else appended directly: x1 y1 x2 y2 travel
     } rows[] = {
         {"X beyond a float", "G1 X1000000000000000000000000000000000000000 S500\nG1 Y20\n", {}},
         {"X beyond a double", "G1 X" + Huge + " S500\nG1 Y20\n", {}},
-        {"both bounds infinite", "G1 X-" + Huge + " Y-" + Huge + "\nG1 X" + Huge + " Y" + Huge + "\n", {}},
+        {"both bounds infinite",
+         "G1 X-" + Huge + " Y-" + Huge + "\nG1 X" + Huge + " Y" + Huge + "\n",
+         {}},
         {"infinite travel, finite cut", "G0 X" + Huge + "\nG1 X10 Y10 S100\n", {}},
         {"infinite cut appended", "", {{0, 0, inf, 5, 0}, {inf, 5, 10, 10, 0}}},
         {"from minus to plus infinity", "", {{-inf, -inf, inf, inf, 0}, {inf, inf, 1, 1, 1}}},

@@ -36,7 +36,8 @@ bool close(QRgb a, QRgb b, int tolerance)
 
 int misplacedPixels(const std::string& actualPng, const std::string& referencePng, int tolerance)
 {
-    const QImage actual = QImage(QString::fromStdString(actualPng)).convertToFormat(QImage::Format_RGB32);
+    const QImage actual =
+        QImage(QString::fromStdString(actualPng)).convertToFormat(QImage::Format_RGB32);
     const QImage reference =
         QImage(QString::fromStdString(referencePng)).convertToFormat(QImage::Format_RGB32);
     if (actual.isNull() || reference.isNull() || actual.size() != reference.size())

@@ -73,7 +73,8 @@ ColourValue framePixel(int x, int y)
 
 std::string rgb(ColourValue c)
 {
-    return std::to_string(redOf(c)) + "," + std::to_string(greenOf(c)) + "," + std::to_string(blueOf(c));
+    return std::to_string(redOf(c)) + "," + std::to_string(greenOf(c)) + "," +
+           std::to_string(blueOf(c));
 }
 
 TEST(Pixels, GreysByPowerOnBothSchemes)
@@ -195,10 +196,10 @@ TEST(Pixels, RulerBandsTicksAndLabels)
 void buildFigureF()
 {
     const double p[][5] = {
-        {0, 0, 20, 10, 1},      // travel to the foot of the F
-        {20, 10, 20, 90, 0},    // stem
-        {20, 90, 70, 90, 0},    // top bar
-        {20, 55, 55, 55, 0},    // middle bar
+        {0, 0, 20, 10, 1},   // travel to the foot of the F
+        {20, 10, 20, 90, 0}, // stem
+        {20, 90, 70, 90, 0}, // top bar
+        {20, 55, 55, 55, 0}, // middle bar
     };
     const double powers[] = {0, 1000, 600, 250};
     for (int i = 0; i < 4; ++i)
@@ -251,7 +252,8 @@ TEST(Pixels, WholeFramesMatchTheReferences)
         }
         const std::string actual = ::testing::TempDir() + row.name + ".png";
         ASSERT_TRUE(saveImagePng(FrameImageSlot, actual));
-        EXPECT_LE(misplacedPixels(actual, reference, 40), 8) << "compare " << actual << " with " << reference;
+        EXPECT_LE(misplacedPixels(actual, reference, 40), 8)
+            << "compare " << actual << " with " << reference;
         EXPECT_GE(misplacedPixels(actual, reference, 40), 0) << "reference missing or of another size";
     }
 }

@@ -74,7 +74,10 @@ void deleteImage(int slot)
     surface.imageWidth = surface.imageHeight = 0;
 }
 
-bool imageExists(int) { return surface.imagePresent; }
+bool imageExists(int)
+{
+    return surface.imagePresent;
+}
 
 std::uint32_t* imagePixelRows(int, int& width, int& height, int& bytesPerLine)
 {
@@ -119,8 +122,14 @@ void endRaster()
     rasterTarget = Target::None;
 }
 
-int rasterWidth() { return rasterTarget == Target::Canvas ? surface.canvasWidth : surface.imageWidth; }
-int rasterHeight() { return rasterTarget == Target::Canvas ? surface.canvasHeight : surface.imageHeight; }
+int rasterWidth()
+{
+    return rasterTarget == Target::Canvas ? surface.canvasWidth : surface.imageWidth;
+}
+int rasterHeight()
+{
+    return rasterTarget == Target::Canvas ? surface.canvasHeight : surface.imageHeight;
+}
 
 void rasterMode(int mode)
 {
@@ -139,10 +148,19 @@ void rasterText(int x, int y, const std::string& text, ColourValue colour)
     record(Op::RasterText, x, y, 0, 0, colour, text);
 }
 
-int rasterTextWidth(const std::string& text) { return static_cast<int>(characters(text) * surface.glyphWidth); }
-int rasterTextHeight(const std::string&) { return static_cast<int>(surface.glyphHeight); }
+int rasterTextWidth(const std::string& text)
+{
+    return static_cast<int>(characters(text) * surface.glyphWidth);
+}
+int rasterTextHeight(const std::string&)
+{
+    return static_cast<int>(surface.glyphHeight);
+}
 
-void rasterDrawImage(int slot, int x, int y) { record(Op::RasterDrawImage, slot, x, y); }
+void rasterDrawImage(int slot, int x, int y)
+{
+    record(Op::RasterDrawImage, slot, x, y);
+}
 
 // ---- vector ----
 
@@ -154,24 +172,69 @@ bool beginVector(int)
     return true;
 }
 
-void endVector() { record(Op::EndVector); }
-void setPaintColour(ColourValue colour) { record(Op::SetPaintColour, 0, 0, 0, 0, colour); }
-void paintAll() { record(Op::PaintAll); }
-void pathMoveTo(double x, double y) { record(Op::MoveTo, x, y); }
-void pathLineTo(double x, double y) { record(Op::LineTo, x, y); }
-void pathAddBox(double x, double y, double width, double height) { record(Op::AddBox, x, y, width, height); }
-void strokeSolid(double width) { record(Op::StrokeSolid, width); }
-void strokeDashed(double width, double dash) { record(Op::StrokeDashed, width, dash); }
-void strokeDotted(double width, double spacing) { record(Op::StrokeDotted, width, spacing); }
-void fillCurrentPath() { record(Op::Fill); }
-void setTextFont(int slot, double size) { record(Op::SetTextFont, slot, size); }
-void drawTextAtCursor(const std::string& text) { record(Op::DrawText, 0, 0, 0, 0, 0, text); }
-double measureTextWidth(const std::string& text) { return characters(text) * surface.glyphWidth; }
-double measureTextHeight(const std::string&) { return surface.glyphHeight; }
+void endVector()
+{
+    record(Op::EndVector);
+}
+void setPaintColour(ColourValue colour)
+{
+    record(Op::SetPaintColour, 0, 0, 0, 0, colour);
+}
+void paintAll()
+{
+    record(Op::PaintAll);
+}
+void pathMoveTo(double x, double y)
+{
+    record(Op::MoveTo, x, y);
+}
+void pathLineTo(double x, double y)
+{
+    record(Op::LineTo, x, y);
+}
+void pathAddBox(double x, double y, double width, double height)
+{
+    record(Op::AddBox, x, y, width, height);
+}
+void strokeSolid(double width)
+{
+    record(Op::StrokeSolid, width);
+}
+void strokeDashed(double width, double dash)
+{
+    record(Op::StrokeDashed, width, dash);
+}
+void strokeDotted(double width, double spacing)
+{
+    record(Op::StrokeDotted, width, spacing);
+}
+void fillCurrentPath()
+{
+    record(Op::Fill);
+}
+void setTextFont(int slot, double size)
+{
+    record(Op::SetTextFont, slot, size);
+}
+void drawTextAtCursor(const std::string& text)
+{
+    record(Op::DrawText, 0, 0, 0, 0, 0, text);
+}
+double measureTextWidth(const std::string& text)
+{
+    return characters(text) * surface.glyphWidth;
+}
+double measureTextHeight(const std::string&)
+{
+    return surface.glyphHeight;
+}
 
 // ---- window operations the view uses ----
 
-int controlWidth(int number) { return number == Canvas ? surface.canvasLayoutWidth : 0; }
+int controlWidth(int number)
+{
+    return number == Canvas ? surface.canvasLayoutWidth : 0;
+}
 
 void setControlText(int number, const std::string& text)
 {

@@ -10,10 +10,28 @@
 #include <vector>
 
 enum class Op {
-    NewImage, DeleteImage,
-    BeginCanvasRaster, BeginImageRaster, EndRaster, RasterMode, RasterBox, RasterText, RasterDrawImage,
-    BeginVector, EndVector, SetPaintColour, PaintAll, MoveTo, LineTo, AddBox,
-    StrokeSolid, StrokeDashed, StrokeDotted, Fill, SetTextFont, DrawText,
+    NewImage,
+    DeleteImage,
+    BeginCanvasRaster,
+    BeginImageRaster,
+    EndRaster,
+    RasterMode,
+    RasterBox,
+    RasterText,
+    RasterDrawImage,
+    BeginVector,
+    EndVector,
+    SetPaintColour,
+    PaintAll,
+    MoveTo,
+    LineTo,
+    AddBox,
+    StrokeSolid,
+    StrokeDashed,
+    StrokeDotted,
+    Fill,
+    SetTextFont,
+    DrawText,
 };
 
 // One recorded call: up to four numbers, a colour and a text, by operation.
@@ -26,20 +44,20 @@ struct Call {
 
 struct RecordingSurface {
     std::vector<Call> calls;
-    int canvasWidth = 800;        // device pixels of the canvas backing image; 0: none
+    int canvasWidth = 800; // device pixels of the canvas backing image; 0: none
     int canvasHeight = 600;
-    int canvasLayoutWidth = 800;  // what controlWidth(Canvas) answers
-    bool imagePresent = false;    // the frame image slot
+    int canvasLayoutWidth = 800; // what controlWidth(Canvas) answers
+    bool imagePresent = false;   // the frame image slot
     int imageWidth = 0;
     int imageHeight = 0;
     std::vector<std::uint32_t> pixels; // the frame image's pixels, 0xffRRGGBB, for direct drawing
-    int pendingEvents = 0;        // pollEvent answers non-zero this many times
+    int pendingEvents = 0;             // pollEvent answers non-zero this many times
     int pollCalls = 0;
     int rasterMode = 0;
     std::string statusText;
-    std::string pointerText;      // the text line at the right end of the status area
-    double glyphWidth = 6.0;      // pixels per character of every measured text
-    double glyphHeight = 13.0;    // pixels, every measured text
+    std::string pointerText;   // the text line at the right end of the status area
+    double glyphWidth = 6.0;   // pixels per character of every measured text
+    double glyphHeight = 13.0; // pixels, every measured text
 };
 
 extern RecordingSurface surface;

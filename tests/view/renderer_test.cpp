@@ -100,8 +100,16 @@ TEST(Renderer, MergesSegmentsOnTheSameHalfPixels)
         std::size_t lines, figures, colours;
     } rows[] = {
         {"identical moves", {{10, 10, 100, 20, 1000}, {10, 10, 100, 20, 1000}}, 1, 1, 1},
-        {"less than half a pixel apart", {{10.1, 10.1, 100.1, 20.1, 1000}, {10.3, 10.3, 100.4, 20.3, 1000}}, 1, 1, 1},
-        {"a colour change invalidates the key", {{10, 10, 100, 20, 1000}, {10, 10, 100, 20, 500}}, 2, 2, 2},
+        {"less than half a pixel apart",
+         {{10.1, 10.1, 100.1, 20.1, 1000}, {10.3, 10.3, 100.4, 20.3, 1000}},
+         1,
+         1,
+         1},
+        {"a colour change invalidates the key",
+         {{10, 10, 100, 20, 1000}, {10, 10, 100, 20, 500}},
+         2,
+         2,
+         2},
         {"touching moves chain", {{10, 10, 100, 20, 1000}, {100, 20, 200, 300, 1000}}, 2, 1, 1},
         {"a gap starts a figure", {{10, 10, 100, 20, 1000}, {100.5, 20, 200, 300, 1000}}, 2, 2, 1},
     };
@@ -132,7 +140,8 @@ TEST(Renderer, GreysByPowerComputedOnlyWhenThePowerChanges)
     for (const Call& call : passCalls())
         if (call.op == Op::SetPaintColour)
             colours.push_back(call.colour);
-    EXPECT_EQ(colours, (std::vector<ColourValue>{makeRgba(189, 189, 189, 255), makeRgba(105, 105, 105, 255)}));
+    EXPECT_EQ(colours,
+              (std::vector<ColourValue>{makeRgba(189, 189, 189, 255), makeRgba(105, 105, 105, 255)}));
 }
 
 TEST(Renderer, PowerToColourOnBothSchemes)
@@ -262,10 +271,17 @@ TEST(Renderer, PassesInOrder)
             colours.push_back(call.colour);
     const ColourScheme& c = colourScheme;
     const std::vector<ColourValue> expected = {
-        makeRgba(255, 255, 255, 255),                                     // background
-        c.gridDot, c.gridLine, c.jobOutline,                              // grid layer
-        c.travelMove, makeRgba(0, 0, 0, 255),                             // travel, then cutting
-        c.originMark, c.rulerBack, c.gridLine, c.gridLine, c.rulerText,   // ruler layer
+        makeRgba(255, 255, 255, 255), // background
+        c.gridDot,
+        c.gridLine,
+        c.jobOutline, // grid layer
+        c.travelMove,
+        makeRgba(0, 0, 0, 255), // travel, then cutting
+        c.originMark,
+        c.rulerBack,
+        c.gridLine,
+        c.gridLine,
+        c.rulerText, // ruler layer
     };
     EXPECT_EQ(colours, expected);
 }
@@ -332,8 +348,9 @@ TEST(Renderer, HintWhenTheOptionsDrawNoMove)
     addMove(0, 0, 1, 1, 0, true);
     settings.showTravel = 0;
     redraw();
-    EXPECT_EQ(callsOf(Op::RasterText).at(0).text,
-              "Este fichero solo tiene movimientos en vac\u00edo (movimientos sin potencia): 1 movimiento.");
+    EXPECT_EQ(
+        callsOf(Op::RasterText).at(0).text,
+        "Este fichero solo tiene movimientos en vac\u00edo (movimientos sin potencia): 1 movimiento.");
 }
 
 TEST(Renderer, FrameImageRecreatedOnlyWhenTheSizeChanges)

@@ -12,18 +12,20 @@ TEST(StatusLine, WholeTextInBothUnitsAndLanguages)
     resetWorld();
     addMove(0, 0, 100, 50);
     toolpath.estimatedSeconds = 665.0;
-    EXPECT_EQ(composeStatusLine(false, false),
-              "Estimated time: 12 min (0:11:05)        Bounds:  X 0.00 \u2192 100.00   Y 0.00 \u2192 50.00"
-              "        Size: 100.00 \u00d7 50.00 mm");
-    EXPECT_EQ(composeStatusLine(false, true),
-              "Estimated time: 12 min (0:11:05)        Bounds:  X 0.000 \u2192 3.937   Y 0.000 \u2192 1.969"
-              "        Size: 3.937 \u00d7 1.969 in");
-    EXPECT_EQ(composeStatusLine(true, false),
-              "Tiempo estimado: 12 min (0:11:05)        L\u00edmites:  X 0.00 \u2192 100.00   Y 0.00 \u2192 50.00"
-              "        Tama\u00f1o: 100.00 \u00d7 50.00 mm");
-    EXPECT_EQ(composeStatusLine(true, true),
-              "Tiempo estimado: 12 min (0:11:05)        L\u00edmites:  X 0.000 \u2192 3.937   Y 0.000 \u2192 1.969"
-              "        Tama\u00f1o: 3.937 \u00d7 1.969 in");
+    EXPECT_EQ(
+        composeStatusLine(false, false),
+        "Estimated time: 12 min (0:11:05)        Bounds:  X 0.00 \u2192 100.00   Y 0.00 \u2192 50.00"
+        "        Size: 100.00 \u00d7 50.00 mm");
+    EXPECT_EQ(
+        composeStatusLine(false, true),
+        "Estimated time: 12 min (0:11:05)        Bounds:  X 0.000 \u2192 3.937   Y 0.000 \u2192 1.969"
+        "        Size: 3.937 \u00d7 1.969 in");
+    EXPECT_EQ(composeStatusLine(true, false), "Tiempo estimado: 12 min (0:11:05)        L\u00edmites:  "
+                                              "X 0.00 \u2192 100.00   Y 0.00 \u2192 50.00"
+                                              "        Tama\u00f1o: 100.00 \u00d7 50.00 mm");
+    EXPECT_EQ(composeStatusLine(true, true), "Tiempo estimado: 12 min (0:11:05)        L\u00edmites:  "
+                                             "X 0.000 \u2192 3.937   Y 0.000 \u2192 1.969"
+                                             "        Tama\u00f1o: 3.937 \u00d7 1.969 in");
 }
 
 TEST(StatusLine, TimePart)
@@ -67,16 +69,26 @@ TEST(StatusLine, BoundsPart)
         bool inches;
         const char* expected; // from "Bounds:" on
     } rows[] = {
-        {"negative minimum, mm", {{-12.5, 0, 10, 5, false}}, false,
+        {"negative minimum, mm",
+         {{-12.5, 0, 10, 5, false}},
+         false,
          "Bounds:  X -12.50 \u2192 10.00   Y 0.00 \u2192 5.00        Size: 22.50 \u00d7 5.00 mm"},
-        {"negative minimum, inches", {{-12.5, 0, 10, 5, false}}, true,
+        {"negative minimum, inches",
+         {{-12.5, 0, 10, 5, false}},
+         true,
          "Bounds:  X -0.492 \u2192 0.394   Y 0.000 \u2192 0.197        Size: 0.886 \u00d7 0.197 in"},
-        {"a thousandth below zero keeps its sign", {{-0.001, -0.001, 5, 5, false}}, false,
+        {"a thousandth below zero keeps its sign",
+         {{-0.001, -0.001, 5, 5, false}},
+         false,
          "Bounds:  X -0.00 \u2192 5.00   Y -0.00 \u2192 5.00        Size: 5.00 \u00d7 5.00 mm"},
-        {"travel only uses all moves", {{0, 0, 40, 20, true}}, false,
+        {"travel only uses all moves",
+         {{0, 0, 40, 20, true}},
+         false,
          "Bounds:  X 0.00 \u2192 40.00   Y 0.00 \u2192 20.00        Size: 40.00 \u00d7 20.00 mm"},
-        {"cutting moves win over farther travel", {{0, 0, 100, 100, true}, {100, 100, 110, 105, false}},
-         false, "Bounds:  X 100.00 \u2192 110.00   Y 100.00 \u2192 105.00        Size: 10.00 \u00d7 5.00 mm"},
+        {"cutting moves win over farther travel",
+         {{0, 0, 100, 100, true}, {100, 100, 110, 105, false}},
+         false,
+         "Bounds:  X 100.00 \u2192 110.00   Y 100.00 \u2192 105.00        Size: 10.00 \u00d7 5.00 mm"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -120,7 +132,8 @@ TEST(PointerText, MachinePointUnderThePointerInBothUnits)
         const char* inches;
     } rows[] = {
         {"right of and above the centre", 20.0, 25.0, "X 20.00   Y 25.00 mm", "X 0.787   Y 0.984 in"},
-        {"left of and below the origin", -12.5, -0.5, "X -12.50   Y -0.50 mm", "X -0.492   Y -0.020 in"},
+        {"left of and below the origin", -12.5, -0.5, "X -12.50   Y -0.50 mm",
+         "X -0.492   Y -0.020 in"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -28,7 +28,8 @@ inline void resetWorld(int canvasWidth = 800, int canvasHeight = 600)
 }
 
 // A cutting move (travel = false) or travel move, in millimetres.
-inline void addMove(double x1, double y1, double x2, double y2, double power = 1000.0, bool travel = false)
+inline void addMove(double x1, double y1, double x2, double y2, double power = 1000.0,
+                    bool travel = false)
 {
     ASSERT_TRUE(appendMove(x1, y1, x2, y2, power, travel));
 }

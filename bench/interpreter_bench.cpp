@@ -167,17 +167,6 @@ void measureThroughput(const char* label, const std::string& text, int rounds)
                 megabytes / cctypeLoop, cctypeLoop * 1e3, interpret / cctypeLoop);
 }
 
-// Peak resident memory of this process so far, in bytes (VmHWM); -1 when unknown.
-double peakResidentBytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::strtod(line.c_str() + 6, nullptr) * 1024.0;
-    return -1;
-}
-
 // Loads `path` in a fresh process (a new program image, so nothing of this one counts)
 // and returns that process's peak resident memory in bytes; -1 on failure.
 double peakMemoryOfLoad(const char* self, const std::string& path)

@@ -59,17 +59,6 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// Peak resident memory of this process so far, in bytes (VmHWM); -1 when unknown.
-double peakResidentBytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::strtod(line.c_str() + 6, nullptr) * 1024.0;
-    return -1;
-}
-
 // What one load in a fresh process cost.
 struct LoadRun {
     bool loaded = false;
@@ -218,6 +207,17 @@ bool readAndCount(const std::string& path, std::size_t& lines)
 }
 
 } // namespace
+
+// Peak resident memory of this process so far, in bytes (VmHWM); -1 when unknown.
+double peakResidentBytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtod(line.c_str() + 6, nullptr) * 1024.0;
+    return -1;
+}
 
 void printLoadFigures(const std::string& path)
 {

@@ -9,3 +9,6 @@
 // buffer already in memory, all measured in this run, with the ratios. Prints one line
 // saying why when the file cannot be read or loaded.
 void printLoadFigures(const std::string& path);
+
+// Peak resident memory of this process so far, in bytes (VmHWM); -1 when unknown.
+double peakResidentBytes();

@@ -19,5 +19,5 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # sanitizers it would only measure the sanitizers, so it runs in the plain build alone.
 (cd "$root/build-asan" && ctest --output-on-failure --timeout 900 -j2 -E 'hostile_huge')
 
-echo "== fuzzing, 45 seconds per harness"
-"$root/fuzz/run.sh" 45
+echo "== fuzzing, 30 seconds per harness"
+"$root/fuzz/run.sh" 30

@@ -8,88 +8,11 @@
 #include <cmath>
 #include <utility>
 
+using namespace hairline_detail;
+
 namespace {
 
-// Positions across the major axis in 32.32 fixed point: steps stay exact to 2^-32 pixel
-// over any canvas, and the whole part (an arithmetic shift) is the floor.
-using Fixed = std::int64_t;
-constexpr int FixedShift = 32;
-constexpr Fixed FixedOne = Fixed{1} << FixedShift;
-constexpr Fixed FractionMask = FixedOne - 1;
-constexpr unsigned FullCoverage = 255;                // a pixel wholly covered
-constexpr int ShortWalk = 8;                          // pixels; shorter walks skip the band search
-constexpr std::uint64_t LaneMask = 0x00ff00ff00ffULL; // blue, green, red in 16-bit lanes
-constexpr std::uint64_t LaneHalf = 0x008000800080ULL; // 128 in every lane
-
-// std::floor and std::ceil are library calls on the baseline x86-64 instruction set; these
-// are exact for the magnitudes the rasteriser accepts.
-inline int floorToInt(double v)
-{
-    const int i = static_cast<int>(v);
-    return i - (v < i);
-}
-
-inline int ceilToInt(double v)
-{
-    const int i = static_cast<int>(v);
-    return i + (v > i);
-}
-
-inline Fixed toFixed(double v)
-{
-    assert(std::fabs(v) < 1.0e9); // |v| * 2^32 stays far inside the int64 range
-    const double scaled = v * static_cast<double>(FixedOne) + 0.5;
-    const Fixed f = static_cast<Fixed>(scaled);
-    return f - (scaled < static_cast<double>(f)); // the floor: rounded to nearest
-}
-
-inline int wholePart(Fixed f)
-{
-    return static_cast<int>(f >> FixedShift);
-}
-
-// The fraction of `f` in 255ths, rounded to nearest: the share of the next pixel.
-inline unsigned fractionCoverage(Fixed f)
-{
-    return static_cast<unsigned>(((f & FractionMask) * FullCoverage + FixedOne / 2) >> FixedShift);
-}
-
-// x / 255 rounded to nearest, exact for 0 <= x <= 255 * 255.
-inline unsigned divide255(unsigned x)
-{
-    const unsigned t = x + 128;
-    return (t + (t >> 8)) >> 8;
-}
-
-// Coverage of a length (pixels, along the major axis) inside one pixel, in 255ths.
-inline unsigned spanCoverage(double length)
-{
-    const double c = std::clamp(length, 0.0, 1.0) * FullCoverage + 0.5;
-    return static_cast<unsigned>(c);
-}
-
-inline std::uint64_t spreadChannels(std::uint32_t p)
-{
-    return (p & 0xffu) | (static_cast<std::uint64_t>(p & 0xff00u) << 8) |
-           (static_cast<std::uint64_t>(p & 0xff0000u) << 16);
-}
-
-inline std::uint32_t gatherChannels(std::uint64_t v)
-{
-    return static_cast<std::uint32_t>((v & 0xffu) | ((v >> 8) & 0xff00u) | ((v >> 16) & 0xff0000u));
-}
-
-// dst blended towards src by coverage / 255. All three channels at once, each in a 16-bit
-// lane: src * a + dst * (255 - a) is at most 255 * 255 per lane, and the rounded division
-// by 255 never carries into the next lane.
-[[gnu::always_inline]] inline std::uint32_t blendLanes(std::uint32_t dst, std::uint32_t src,
-                                                       unsigned coverage)
-{
-    std::uint64_t t = spreadChannels(src) * coverage + spreadChannels(dst) * (FullCoverage - coverage);
-    t += LaneHalf;
-    t = ((t + ((t >> 8) & LaneMask)) >> 8) & LaneMask;
-    return 0xff000000u | gatherChannels(t);
-}
+constexpr int ShortWalk = 8; // pixels; shorter walks skip the band search
 
 // The pixels one segment may write, and its colour: the small blit interface of the walk.
 struct Blit {

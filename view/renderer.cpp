@@ -19,6 +19,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -51,16 +52,42 @@ constexpr unsigned Opaque = 255;             // alpha
 constexpr int MovesPerExtraThread = 50000;   // below this a redraw runs on one thread
 constexpr int MaxBands = 64;                 // threads of one redraw, at most
 
-// What one pass keeps from move to move whatever it draws with: the colour in force, the
-// power whose colour was computed last, and the half-pixel key of the last segment.
+// What the walks of one redraw count.
 struct PassWalk {
-    ColourValue colour = NoColour;
-    double lastPower = -1.0;
-    ColourValue cachedColour = 0;
-    int key[4] = {NoKey, 0, 0, 0};
     std::uint64_t greys = 0;    // powerToColour calls
     std::uint64_t segments = 0; // segments handed to the sink
 };
+
+// The colour of each stored power, computed the first time a redraw meets that power: on a
+// photo engraving the power changes at nearly every move, over a few hundred values.
+struct PowerColours {
+    std::vector<ColourValue> table = std::vector<ColourValue>(std::size_t{1} << 16, 0); // 0: not yet
+    std::int16_t lastPower = 0;
+    ColourValue lastColour = 0;
+
+    ColourValue of(std::int16_t power, std::uint64_t& greys)
+    {
+        if (power == lastPower && lastColour != 0)
+            return lastColour;
+        ColourValue& entry = table[static_cast<std::uint16_t>(power)];
+        if (entry == 0) { // no colour is 0: each is opaque
+            entry = powerToColour(power);
+            ++greys;
+        }
+        lastPower = power;
+        lastColour = entry;
+        return entry;
+    }
+};
+
+// The rows one walk draws for. Moves wholly above or below them draw nothing there and
+// skip the rest of the walk; NoBandRows keeps every move.
+struct BandRows {
+    double top = -std::numeric_limits<double>::infinity();
+    double bottom = std::numeric_limits<double>::infinity();
+};
+constexpr BandRows NoBandRows{};
+constexpr double BandSkipMargin = 4.0; // pixels beyond the band a skipped move lies at least
 
 inline bool allFinite(double a, double b, double c, double d)
 {
@@ -70,7 +97,16 @@ inline bool allFinite(double a, double b, double c, double d)
 // Walks every move of one kind (travel or cutting) in file order and hands each segment
 // that can show, with its colour, to `sink`: changeColour(c) before the first segment of
 // each new colour, segment(x1, y1, x2, y2) in canvas pixels, finish() at the end.
-template <typename Sink> void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk)
+//
+// A walk for a band of rows skips the moves that lie wholly beyond BandSkipMargin above or
+// below it, after the canvas cull and before the colour and key, and forgets its key there:
+// the next segment is then drawn. That is what the walk over every move does for every
+// segment that can reach the band: a segment whose ends share the skipped move's half
+// pixels lies too far away to touch the band, so the comparison it skips could only have
+// failed. The band's pixels are therefore the same as from a walk over every move.
+template <typename Sink>
+void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, PowerColours& colours,
+              BandRows rows)
 {
     const double cx = width / 2.0;
     const double cy = height / 2.0;
@@ -82,10 +118,17 @@ template <typename Sink> void walkPass(int kind, int width, int height, Sink& si
     const double clipTop = -ClipMargin;
     const double clipRight = width + ClipMargin;
     const double clipBottom = height + ClipMargin;
+    const double skipAbove = rows.top - BandSkipMargin;
+    const double skipBelow = rows.bottom + BandSkipMargin;
 
-    walk.colour = NoColour;
-    walk.lastPower = -1.0;
-    walk.key[0] = NoKey;
+    // Kept in locals, not in `walk`, so that they stay in registers across the sink.
+    ColourValue current = NoColour;
+    int key0 = NoKey;
+    int key1 = 0;
+    int key2 = 0;
+    int key3 = 0;
+    std::uint64_t greys = 0;
+    std::uint64_t segments = 0;
     const Move* move = toolpath.moves;
     const Move* const end = toolpath.moves + toolpath.moveCount;
     for (; move != end; ++move) {
@@ -100,21 +143,16 @@ template <typename Sink> void walkPass(int kind, int width, int height, Sink& si
         if ((sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) || (sx1 >= width && sx2 >= width) ||
             (sy1 >= height && sy2 >= height))
             continue;
-
-        ColourValue colour = travelColour;
-        if (kind == CuttingKind) {
-            const double power = move->power;
-            if (power != walk.lastPower) {
-                walk.cachedColour = powerToColour(power);
-                walk.lastPower = power;
-                ++walk.greys;
-            }
-            colour = walk.cachedColour;
+        if ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow)) {
+            key0 = NoKey;
+            continue;
         }
-        if (colour != walk.colour) {
+
+        const ColourValue colour = kind == CuttingKind ? colours.of(move->power, greys) : travelColour;
+        if (colour != current) {
             sink.changeColour(colour);
-            walk.colour = colour;
-            walk.key[0] = NoKey;
+            current = colour;
+            key0 = NoKey;
         }
 
         // The rare far-away segment is clipped so that neither the single-precision path
@@ -143,17 +181,19 @@ template <typename Sink> void walkPass(int kind, int width, int height, Sink& si
         const int k1 = static_cast<int>(2.0 * sy1);
         const int k2 = static_cast<int>(2.0 * sx2);
         const int k3 = static_cast<int>(2.0 * sy2);
-        if (k0 == walk.key[0] && k1 == walk.key[1] && k2 == walk.key[2] && k3 == walk.key[3])
+        if (k0 == key0 && k1 == key1 && k2 == key2 && k3 == key3)
             continue;
-        walk.key[0] = k0;
-        walk.key[1] = k1;
-        walk.key[2] = k2;
-        walk.key[3] = k3;
+        key0 = k0;
+        key1 = k1;
+        key2 = k2;
+        key3 = k3;
 
-        ++walk.segments;
+        ++segments;
         sink.segment(sx1, sy1, sx2, sy2);
     }
     sink.finish();
+    walk.greys += greys;
+    walk.segments += segments;
 }
 
 // Hands the segments to the vector context: touching segments chained into one figure,
@@ -202,8 +242,7 @@ struct BandSink {
     void changeColour(ColourValue colour) { pixel = framePixelOf(colour); }
     void segment(double x1, double y1, double x2, double y2)
     {
-        if (!hairlineMissesBand(band, y1, y2)) // most segments of other bands stop here
-            drawHairline(band, x1, y1, x2, y2, pixel);
+        drawHairlineInline(band, x1, y1, x2, y2, pixel);
     }
     void finish() { }
 };
@@ -216,11 +255,13 @@ struct NoSink {
 };
 
 // Both passes in their order, into one sink; the walk's counts added to `total`.
-template <typename Sink> void walkPasses(int width, int height, Sink& sink, PassWalk& total)
+template <typename Sink>
+void walkPasses(int width, int height, Sink& sink, PassWalk& total, BandRows rows = NoBandRows)
 {
+    PowerColours colours;
     if (settings.showTravel)
-        walkPass(TravelKind, width, height, sink, total);
-    walkPass(CuttingKind, width, height, sink, total);
+        walkPass(TravelKind, width, height, sink, total, colours, rows);
+    walkPass(CuttingKind, width, height, sink, total, colours, rows);
 }
 
 int bandCount(int height)
@@ -279,7 +320,8 @@ void drawMovesIntoFrame(int width, int height)
         // The walk's state lives on this thread's stack: written at every move, it would
         // bounce between the cores' caches if neighbouring bands' records shared a line.
         PassWalk walk;
-        walkPasses(width, height, sink, walk);
+        walkPasses(width, height, sink, walk,
+                   bands == 1 ? NoBandRows : BandRows{static_cast<double>(top), static_cast<double>(bottom)});
         walks[static_cast<std::size_t>(index)] = walk;
     };
     std::vector<std::thread> helpers;

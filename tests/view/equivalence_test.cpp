@@ -273,6 +273,15 @@ TEST(Equivalence, OneTwoAndSevenBandsGiveTheSamePicture)
                 appendMove(0, height - row - 0.5 * (row % 3), width, height - row, row * 5, false));
         for (int i = 0; i < 40; ++i)
             ASSERT_TRUE(appendMove(i * 7, 20, width - i * 5, 180 + i % 3, i * 20, false));
+        // A segment; a move beyond the canvas, or on it far from the segment's band; and the
+        // segment again a twentieth of a pixel along, on the same half pixels: skipped after
+        // the move beyond the canvas, drawn after the other, whichever band walks it.
+        for (int i = 0; i < 20; ++i) {
+            const double x = 10.1 + i * 13, y = 15.1 + i * 9, far = i % 2 ? -50.0 : height - 3.0;
+            ASSERT_TRUE(appendMove(x, y, x + 0.2, y + 0.1, 300, false));
+            ASSERT_TRUE(appendMove(x, far, x + 1, far + 1, 300, false));
+            ASSERT_TRUE(appendMove(x + 0.05, y, x + 0.25, y + 0.1, 300, false));
+        }
         viewState.scale = 1.0;
         viewState.centerX = width / 2.0;
         viewState.centerY = height / 2.0;

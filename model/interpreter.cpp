@@ -102,6 +102,7 @@ constexpr bool UpToLineFeed = false;
 // defines (the power of ten multiplied up, then one division), so a lookup gives the very
 // bits the division would without paying for a division per digit.
 constexpr int TabledFractionDigits = 24;
+constexpr int ExactWholeDigits = 15; // 10^15 - 1 < 2^53: every whole-part step is exact
 
 struct FractionTerms {
     double term[TabledFractionDigits + 1][10];
@@ -138,6 +139,17 @@ inline double readNumber(const unsigned char*& cursor, const unsigned char* end)
     } else if (more() && *cursor == '+') {
         ++cursor;
     }
+    // The whole part is value * 10 + d per digit in doubles. Up to 15 digits every step is
+    // exact (below 2^53), so an integer gives the same bits without a floating-point
+    // multiply and add in series per digit; longer runs go on in doubles from there.
+    std::uint64_t whole = 0;
+    int wholeDigits = 0;
+    while (more() && isDigit(*cursor) && wholeDigits < ExactWholeDigits) {
+        whole = whole * 10 + static_cast<unsigned>(*cursor - '0');
+        ++wholeDigits;
+        ++cursor;
+    }
+    value = static_cast<double>(whole);
     while (more() && isDigit(*cursor)) {
         value = value * 10.0 + (*cursor - '0');
         ++cursor;

@@ -136,30 +136,50 @@ inline std::uint32_t gatherChannels(std::uint64_t v)
 }
 
 
-// *p blended by coverage a and *q by b (each 0..255) towards the opaque `pixel`.
-[[gnu::always_inline]] inline void blendTwo(std::uint32_t* p, std::uint32_t* q, std::uint32_t pixel,
-                                            unsigned a, unsigned b)
+// Four distinct pixels blended towards the opaque `pixel`: p and q share coverage a by the
+// fraction `next` of the position between them (p gets 255 - next of it, q gets next), and
+// r and s share b by `nextB`. The coverages are divide255 of those products.
+[[gnu::always_inline]] inline void blendFour(std::uint32_t* p, std::uint32_t* q, std::uint32_t* r,
+                                             std::uint32_t* s, std::uint32_t pixel, unsigned next,
+                                             unsigned a, unsigned nextB, unsigned b)
 {
 #if defined(__SSE2__)
-    // blendLanes for both pixels at once: eight 16-bit lanes, the same products and the
-    // same rounded division by 255 (the alpha lanes give 255 again).
+    // The four coverages in 16-bit lanes (255 - next, next, 255 - nextB, nextB) x (a, a, b, b),
+    // each divided by 255 as divide255 does; then each spread over one pixel's four lanes.
+    const __m128i shares = _mm_xor_si128(
+        _mm_shufflelo_epi16(_mm_cvtsi64_si128(static_cast<long long>(next | std::uint64_t{nextB} << 32)),
+                            _MM_SHUFFLE(2, 2, 0, 0)),
+        _mm_set_epi16(0, 0, 0, 0, 0, 255, 0, 255)); // 255 ^ n is 255 - n
+    const __m128i along = _mm_shufflelo_epi16(
+        _mm_cvtsi64_si128(static_cast<long long>(a | std::uint64_t{b} << 32)), _MM_SHUFFLE(2, 2, 0, 0));
+    __m128i cover = _mm_add_epi16(_mm_mullo_epi16(shares, along), _mm_set1_epi16(128));
+    cover = _mm_srli_epi16(_mm_add_epi16(cover, _mm_srli_epi16(cover, 8)), 8);
+    const __m128i doubled = _mm_unpacklo_epi16(cover, cover);
+    const __m128i coverPQ = _mm_unpacklo_epi32(doubled, doubled);
+    const __m128i coverRS = _mm_unpackhi_epi32(doubled, doubled);
+
     const __m128i zero = _mm_setzero_si128();
-    const __m128i dst = _mm_unpacklo_epi8(
-        _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(*p)), _mm_cvtsi32_si128(static_cast<int>(*q))),
-        zero);
+    const __m128i full = _mm_set1_epi16(static_cast<short>(FullCoverage));
+    const __m128i half = _mm_set1_epi16(128);
     const __m128i src = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(pixel)), zero);
-    const __m128i cover =
-        _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(a)), _mm_set1_epi16(static_cast<short>(b)));
-    const __m128i rest = _mm_sub_epi16(_mm_set1_epi16(static_cast<short>(FullCoverage)), cover);
-    __m128i t = _mm_add_epi16(_mm_mullo_epi16(src, cover), _mm_mullo_epi16(dst, rest));
-    t = _mm_add_epi16(t, _mm_set1_epi16(128));
-    t = _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
-    const __m128i packed = _mm_packus_epi16(t, zero);
+    auto blend = [&](std::uint32_t u, std::uint32_t v, __m128i c) {
+        const __m128i dst = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(u)), _mm_cvtsi32_si128(static_cast<int>(v))),
+            zero);
+        __m128i t = _mm_add_epi16(_mm_mullo_epi16(src, c), _mm_mullo_epi16(dst, _mm_xor_si128(c, full)));
+        t = _mm_add_epi16(t, half);
+        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    };
+    const __m128i packed = _mm_packus_epi16(blend(*p, *q, coverPQ), blend(*r, *s, coverRS));
     *p = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
-    *q = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_epi64(packed, 32)));
+    *q = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 1)));
+    *r = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 2)));
+    *s = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 3)));
 #else
-    *p = blendLanes(*p, pixel, a);
-    *q = blendLanes(*q, pixel, b);
+    *p = blendLanes(*p, pixel, divide255((FullCoverage - next) * a));
+    *q = blendLanes(*q, pixel, divide255(next * a));
+    *r = blendLanes(*r, pixel, divide255((FullCoverage - nextB) * b));
+    *s = blendLanes(*s, pixel, divide255(nextB * b));
 #endif
 }
 
@@ -213,12 +233,8 @@ template <bool Steep>
                               : band.rows + static_cast<std::ptrdiff_t>(m0) * band.stride + first;
     std::uint32_t* p1 = Steep ? band.rows + static_cast<std::ptrdiff_t>(first + 1) * band.stride + m1
                               : band.rows + static_cast<std::ptrdiff_t>(m1) * band.stride + first + 1;
-    const unsigned next0 = fractionCoverage(start);
-    const unsigned next1 = fractionCoverage(second);
-    blendTwo(p0, p0 + toNext, pixel, divide255((FullCoverage - next0) * firstAlong),
-             divide255(next0 * firstAlong));
-    blendTwo(p1, p1 + toNext, pixel, divide255((FullCoverage - next1) * lastAlong),
-             divide255(next1 * lastAlong));
+    blendFour(p0, p0 + toNext, p1, p1 + toNext, pixel, fractionCoverage(start), firstAlong,
+              fractionCoverage(second), lastAlong);
     return true;
 }
 

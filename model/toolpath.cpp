@@ -1,11 +1,15 @@
 // Keeps the moves of the last loaded file in one growing block, with their bounds.
 #include "model/toolpath.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 Toolpath toolpath;
+std::int32_t movesReady = 0;
 
 namespace {
 
@@ -40,6 +44,26 @@ bool growToolpath()
     return true;
 }
 
+bool readyMoreMoves()
+{
+    // A megabyte of records: few calls, and little memory made ahead of the moves.
+    constexpr std::int64_t ChunkMoves = (std::int64_t{1} << 20) / sizeof(Move);
+    if (toolpath.moveCount >= toolpath.capacity && !growToolpath())
+        return false;
+    const std::int64_t first = toolpath.moveCount;
+    const std::int64_t last = std::min<std::int64_t>(toolpath.capacity, first + ChunkMoves);
+    // From the page holding the first new record: madvise takes whole pages. A kernel
+    // without MADV_POPULATE_WRITE refuses it, and the pages come one fault at a time.
+    const std::uintptr_t pageSize = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto from = reinterpret_cast<std::uintptr_t>(toolpath.moves + first) & ~(pageSize - 1);
+    const auto to = reinterpret_cast<std::uintptr_t>(toolpath.moves + last);
+#ifdef MADV_POPULATE_WRITE
+    madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#endif
+    movesReady = static_cast<std::int32_t>(last);
+    return true;
+}
+
 bool createToolpath()
 {
     Move* storage = mapRecords(InitialMoveCapacity);
@@ -50,12 +74,14 @@ bool createToolpath()
     toolpath = Toolpath{};
     toolpath.moves = storage;
     toolpath.capacity = InitialMoveCapacity;
+    movesReady = 0;
     return true;
 }
 
 void clearToolpath()
 {
     toolpath.moveCount = 0;
+    movesReady = 0;
     toolpath.estimatedSeconds = 0.0;
     toolpath.maxPower = 0.0;
     toolpath.allBounds.valid = false;

@@ -52,6 +52,14 @@ void clearToolpath();
 // zero. false (and nothing changed) when the count or the bytes cannot be had.
 bool growToolpath();
 
+// Records below this index can be written at once. appendMove asks for more a chunk at a
+// time: the kernel then makes a chunk's pages in one go instead of one fault per page.
+extern std::int32_t movesReady;
+
+// Grows the storage when it is full and readies the next chunk of records; false when the
+// storage is full and cannot grow.
+bool readyMoreMoves();
+
 // The per-move steps below are inline: the interpreter's loop runs them for each of
 // millions of moves, and a call apiece keeps its values from staying in registers.
 namespace toolpath_steps {
@@ -96,7 +104,7 @@ inline void widen(Bounds& bounds, double x1, double y1, double x2, double y2)
 // full and cannot grow; the caller stops the load.
 inline bool appendMove(double x1, double y1, double x2, double y2, double power, bool travel)
 {
-    if (toolpath.moveCount >= toolpath.capacity && !growToolpath())
+    if (toolpath.moveCount >= movesReady && !readyMoreMoves())
         return false;
 
     assert(toolpath.moveCount < toolpath.capacity);

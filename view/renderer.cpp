@@ -339,7 +339,9 @@ void drawMovesIntoFrame(int width, int height)
     for (std::thread& helper : helpers)
         helper.join();
     greyEvaluations += walks[0].greys;
-    segmentsWalked = walks[0].segments;
+    segmentsWalked = 0;
+    for (const PassWalk& walk : walks)
+        segmentsWalked += walk.segments;
 }
 
 // The empty canvas: background and the centred message in the raster font.

@@ -11,11 +11,12 @@ constexpr int FrameImageSlot = 0; // image slot of frameImage
 // Text drawn on the empty canvas (drop hint or why the last file shows nothing).
 extern std::string canvasMessage;
 
-// Greys computed by the cutting passes since start: shading is recomputed only when the
-// power changes from one cutting move to the next, and this count shows how often that was.
+// Greys computed by the cutting passes since start: a redraw computes each power's shade
+// once (the first band's count when bands draw at once), and this shows how often that was.
 extern std::uint64_t greyEvaluations;
 
-// Segments the last redraw's passes handed on to be drawn (after culling and merging).
+// Segments the last redraw's passes handed on to be drawn (after culling and merging),
+// summed over the bands: a segment that reaches two bands counts in each.
 extern std::uint64_t segmentsWalked;
 
 // How redraw draws the travel and cutting moves: straight into the frame's pixels (what

@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <algorithm>
+#include <cassert>
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -309,6 +312,24 @@ unsigned char* mapBuffer(std::size_t bytes)
     return buffer == MAP_FAILED ? nullptr : static_cast<unsigned char*>(buffer);
 }
 
+// The buffer a first load reads into, a piece of the file at a time.
+struct Piece {
+    unsigned char* data = nullptr;
+    std::size_t size = 0;
+};
+
+// Makes the piece `bytes` long, keeping its contents; false, and the piece as it was, when
+// the memory cannot be had.
+bool growPiece(Piece& piece, std::size_t bytes)
+{
+    void* grown = std::realloc(piece.data, bytes);
+    if (grown == nullptr)
+        return false;
+    piece.data = static_cast<unsigned char*>(grown);
+    piece.size = bytes;
+    return true;
+}
+
 } // namespace
 
 double readWordNumber(const unsigned char*& cursor, const unsigned char* end)
@@ -316,34 +337,105 @@ double readWordNumber(const unsigned char*& cursor, const unsigned char* end)
     return readNumber<WithEndChecks>(cursor, end);
 }
 
+std::size_t loadPieceBytes = std::size_t{1} << 20;
+
+namespace {
+
+// What one load keeps from one piece of the file to the next.
+struct Load {
+    Modes modes;
+    Progress progress;
+    std::int64_t linesToCheck = ProgressLineStep;
+    bool stopped = false; // out of memory for moves: the moves stored so far stay
+};
+
+void beginLoad(Load& load, const std::string& name, std::int64_t size)
+{
+    clearToolpath();
+    load.progress = Progress{&name, size, -1};
+    showProgress(load.progress, 0);
+}
+
+// Interprets the lines of [begin, end): the byte before `end` is a line feed, and `offset`
+// is where `begin` lies in the file.
+void interpretLines(Load& load, const unsigned char* begin, const unsigned char* end, std::int64_t offset)
+{
+    assert(begin < end && end[-1] == LineFeed);
+    const unsigned char* cursor = begin;
+    while (cursor < end && !load.stopped) {
+        LineWords line;
+        if (--load.linesToCheck == 0) { // every 20000th line; drawing happens rarer still
+            load.linesToCheck = ProgressLineStep;
+            checkProgress(load.progress, offset + (cursor - begin));
+        }
+        scanLine(cursor, end, load.modes, line);
+        ++cursor; // past the line feed
+        if (!endLine(load.modes, line))
+            load.stopped = true;
+    }
+}
+
+} // namespace
+
 void interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::string& name)
 {
     buffer[size] = LineFeed; // the last line always ends
     buffer[size + 1] = 0;
-    const unsigned char* cursor = buffer;
-    const unsigned char* const end = buffer + size + 1;
-
-    clearToolpath();
-    Modes modes;
-    Progress progress{&name, static_cast<std::int64_t>(size), -1};
-    showProgress(progress, 0);
-
-    std::int64_t linesToCheck = ProgressLineStep;
-    while (cursor < end) {
-        LineWords line;
-        if (--linesToCheck == 0) { // every 20000th line; drawing happens rarer still
-            linesToCheck = ProgressLineStep;
-            checkProgress(progress, cursor - buffer);
-        }
-        scanLine(cursor, end, modes, line);
-        ++cursor; // past the line feed
-        if (!endLine(modes, line))
-            break; // out of memory for moves: keep those stored
-    }
+    Load load;
+    beginLoad(load, name, static_cast<std::int64_t>(size));
+    interpretLines(load, buffer, buffer + size + 1, 0);
     endOfLoadStep();
 }
 
 namespace {
+
+// A first load reads the file a piece at a time and interprets each piece's whole lines
+// while the next is read: the piece stays in the processor's cache, and no buffer the size
+// of the file is made. A file that shrinks while it is read ends where the reading ends,
+// as the zeros a whole-file buffer would hold there are skipped like noise.
+void streamAndInterpret(int fd, std::size_t size, const std::string& name, Piece& piece)
+{
+    Load load;
+    beginLoad(load, name, static_cast<std::int64_t>(size));
+    std::size_t pending = 0;   // bytes of an unfinished line at the start of the piece
+    std::size_t readSoFar = 0; // bytes of the file read
+    std::int64_t offset = 0;   // where the piece starts in the file
+    // The last piece: what is left, its last line ended by an added line feed.
+    const auto interpretRest = [&](std::size_t filled) {
+        piece.data[filled] = LineFeed;
+        piece.data[filled + 1] = 0;
+        interpretLines(load, piece.data, piece.data + filled + 1, offset);
+    };
+    while (!load.stopped) {
+        // Two bytes stay free for the added line feed and a zero.
+        const std::size_t room = std::min(piece.size - 2 - pending, size - readSoFar);
+        const std::size_t got = readAll(fd, piece.data + pending, room);
+        readSoFar += got;
+        const std::size_t filled = pending + got;
+        if (got < room || readSoFar == size) { // the end of what can be read
+            interpretRest(filled);
+            break;
+        }
+        const auto* lastFeed = static_cast<const unsigned char*>(memrchr(piece.data, LineFeed, filled));
+        if (lastFeed == nullptr) {
+            // One line longer than the piece: the piece grows until the line fits. Without
+            // the memory for that, what was read is the end of the file.
+            const std::size_t larger = std::min(2 * piece.size, size + 2);
+            if (larger > piece.size && growPiece(piece, larger)) {
+                pending = filled;
+                continue;
+            }
+            interpretRest(filled);
+            break;
+        }
+        const std::size_t lines = static_cast<std::size_t>(lastFeed - piece.data) + 1;
+        interpretLines(load, piece.data, piece.data + lines, offset);
+        offset += static_cast<std::int64_t>(lines);
+        pending = filled - lines;
+        std::memmove(piece.data, piece.data + lines, pending);
+    }
+    endOfLoadStep();
+}
 
 // One read of a file into memory, then the toolpath. A file that must be whole (a reload)
 // is refused before the toolpath is touched when it is empty or changed during the read.
@@ -365,6 +457,19 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
         return ReloadResult::CutShort;
     }
     const std::size_t size = static_cast<std::size_t>(status.st_size);
+    if (!mustBeWhole) {
+        Piece piece;
+        if (!growPiece(piece, std::min(std::max<std::size_t>(loadPieceBytes, 16), size + 2))) {
+            close(fd);
+            return ReloadResult::Unreadable;
+        }
+        streamAndInterpret(fd, size, name, piece);
+        std::free(piece.data);
+        close(fd);
+        return ReloadResult::Loaded;
+    }
+    // A reload reads the whole file before it touches the toolpath, so that a file still
+    // being written leaves the drawing as it was.
     const std::size_t bytes = size + 2;
     unsigned char* buffer = mapBuffer(bytes);
     if (buffer == nullptr) {

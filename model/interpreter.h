@@ -21,6 +21,10 @@ enum class ReloadResult {
 // read whole; on every result but Loaded the toolpath is untouched.
 ReloadResult reloadGcodeFile(const std::string& path);
 
+// Bytes a first load reads at a time (a line longer than that is read whole). Tests make it
+// small to put piece boundaries everywhere.
+extern std::size_t loadPieceBytes;
+
 // Interprets `size` bytes already in memory exactly as a file load does after reading.
 // `buffer` must hold size + 2 bytes, the last two free (they receive the added line feed
 // and a zero). `name` is shown by the loading progress.

@@ -80,6 +80,13 @@ TEST(Corpus, EveryFileLoadsIntoAConsistentToolpath)
         std::ifstream in(file, std::ios::binary);
         const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_EQ(differenceFromReference(referenceInterpret(text)), "");
+
+        // Again a few bytes at a time: lines split between pieces, lines longer than one.
+        const std::size_t pieceBytes = loadPieceBytes;
+        loadPieceBytes = 61;
+        ASSERT_TRUE(loadGcodeFile(file.string()));
+        loadPieceBytes = pieceBytes;
+        EXPECT_EQ(differenceFromReference(referenceInterpret(text)), "") << "read in pieces of 61 bytes";
     }
     EXPECT_GT(withMoves, 0);
 }

@@ -8,6 +8,7 @@
 
 #include "compare_support.h"
 #include "gcode_test_support.h"
+#include "model/interpreter.h"
 #include "reference_interpreter.h"
 
 namespace {
@@ -87,12 +88,21 @@ private:
 TEST(RandomisedComparison, InterpreterAgreesWithTheObviousReading)
 {
     FragmentMaker maker(20260101);
+    const TempFolder folder;
     int compared = 0, withMoves = 0;
     for (int round = 0; round < 20000; ++round) {
         const std::string text = maker.fragment();
         interpretText(text);
         const std::string difference = differenceFromReference(referenceInterpret(text));
         ASSERT_EQ(difference, "") << "fragment: " << ::testing::PrintToString(text);
+        if (round % 50 == 0) { // read from a file in pieces of 16 bytes: the same reading
+            const std::size_t pieceBytes = loadPieceBytes;
+            loadPieceBytes = 16;
+            ASSERT_TRUE(loadGcodeFile(folder.write("fragment.gcode", text)));
+            loadPieceBytes = pieceBytes;
+            ASSERT_EQ(differenceFromReference(referenceInterpret(text)), "")
+                << "in pieces: " << ::testing::PrintToString(text);
+        }
         ++compared;
         withMoves += toolpath.moveCount > 0 ? 1 : 0;
     }

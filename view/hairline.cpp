@@ -8,9 +8,265 @@
 #include <cmath>
 #include <utility>
 
-using namespace hairline_detail;
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
+
+// Positions across the major axis in 32.32 fixed point: steps stay exact to 2^-32 pixel
+// over any canvas, and the whole part (an arithmetic shift) is the floor.
+using Fixed = std::int64_t;
+constexpr int FixedShift = 32;
+constexpr Fixed FixedOne = Fixed{1} << FixedShift;
+constexpr Fixed FractionMask = FixedOne - 1;
+constexpr unsigned FullCoverage = 255;                // a pixel wholly covered
+constexpr std::uint64_t LaneMask = 0x00ff00ff00ffULL; // blue, green, red in 16-bit lanes
+constexpr std::uint64_t LaneHalf = 0x008000800080ULL; // 128 in every lane
+
+// std::floor and std::ceil are library calls on the baseline x86-64 instruction set; these
+// are exact for the magnitudes the rasteriser accepts.
+inline int floorToInt(double v)
+{
+    const int i = static_cast<int>(v);
+    return i - (v < i);
+}
+
+inline int ceilToInt(double v)
+{
+    const int i = static_cast<int>(v);
+    return i + (v > i);
+}
+
+inline Fixed toFixed(double v)
+{
+    assert(std::fabs(v) < 1.0e9); // |v| * 2^32 stays far inside the int64 range
+    const double scaled = v * static_cast<double>(FixedOne) + 0.5;
+    const Fixed f = static_cast<Fixed>(scaled);
+    return f - (scaled < static_cast<double>(f)); // the floor: rounded to nearest
+}
+
+inline int wholePart(Fixed f)
+{
+    return static_cast<int>(f >> FixedShift);
+}
+
+// The fraction of `f` in 255ths, rounded to nearest: the share of the next pixel.
+inline unsigned fractionCoverage(Fixed f)
+{
+    return static_cast<unsigned>(((f & FractionMask) * FullCoverage + FixedOne / 2) >> FixedShift);
+}
+
+// x / 255 rounded to nearest, exact for 0 <= x <= 255 * 255.
+inline unsigned divide255(unsigned x)
+{
+    const unsigned t = x + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+// Coverage of a length (pixels, along the major axis) inside one pixel, in 255ths.
+inline unsigned spanCoverage(double length)
+{
+    const double c = std::clamp(length, 0.0, 1.0) * FullCoverage + 0.5;
+    return static_cast<unsigned>(c);
+}
+
+inline std::uint64_t spreadChannels(std::uint32_t p)
+{
+    return (p & 0xffu) | (static_cast<std::uint64_t>(p & 0xff00u) << 8) |
+           (static_cast<std::uint64_t>(p & 0xff0000u) << 16);
+}
+
+inline std::uint32_t gatherChannels(std::uint64_t v)
+{
+    return static_cast<std::uint32_t>((v & 0xffu) | ((v >> 8) & 0xff00u) | ((v >> 16) & 0xff0000u));
+}
+
+// dst blended towards src by coverage / 255. All three channels at once, each in a 16-bit
+// lane: src * a + dst * (255 - a) is at most 255 * 255 per lane, and the rounded division
+// by 255 never carries into the next lane.
+[[gnu::always_inline]] inline std::uint32_t blendLanes(std::uint32_t dst, std::uint32_t src,
+                                                       unsigned coverage)
+{
+    std::uint64_t t = spreadChannels(src) * coverage + spreadChannels(dst) * (FullCoverage - coverage);
+    t += LaneHalf;
+    t = ((t + ((t >> 8) & LaneMask)) >> 8) & LaneMask;
+    return 0xff000000u | gatherChannels(t);
+}
+
+
+// Four distinct pixels blended towards the opaque `pixel`: p and q share coverage a by the
+// fraction `next` of the position between them (p gets 255 - next of it, q gets next), and
+// r and s share b by `nextB`. The coverages are divide255 of those products.
+[[gnu::always_inline]] inline void blendFour(std::uint32_t* p, std::uint32_t* q, std::uint32_t* r,
+                                             std::uint32_t* s, std::uint32_t pixel, unsigned next,
+                                             unsigned a, unsigned nextB, unsigned b)
+{
+#if defined(__SSE2__)
+    // The four coverages in 16-bit lanes (255 - next, next, 255 - nextB, nextB) x (a, a, b, b),
+    // each divided by 255 as divide255 does; then each spread over one pixel's four lanes.
+    const __m128i shares = _mm_xor_si128(
+        _mm_shufflelo_epi16(_mm_cvtsi64_si128(static_cast<long long>(next | std::uint64_t{nextB} << 32)),
+                            _MM_SHUFFLE(2, 2, 0, 0)),
+        _mm_set_epi16(0, 0, 0, 0, 0, 255, 0, 255)); // 255 ^ n is 255 - n
+    const __m128i along = _mm_shufflelo_epi16(
+        _mm_cvtsi64_si128(static_cast<long long>(a | std::uint64_t{b} << 32)), _MM_SHUFFLE(2, 2, 0, 0));
+    __m128i cover = _mm_add_epi16(_mm_mullo_epi16(shares, along), _mm_set1_epi16(128));
+    cover = _mm_srli_epi16(_mm_add_epi16(cover, _mm_srli_epi16(cover, 8)), 8);
+    const __m128i doubled = _mm_unpacklo_epi16(cover, cover);
+    const __m128i coverPQ = _mm_unpacklo_epi32(doubled, doubled);
+    const __m128i coverRS = _mm_unpackhi_epi32(doubled, doubled);
+
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi16(static_cast<short>(FullCoverage));
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i src = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(pixel)), zero);
+    auto blend = [&](std::uint32_t u, std::uint32_t v, __m128i c) {
+        const __m128i dst = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(u)), _mm_cvtsi32_si128(static_cast<int>(v))),
+            zero);
+        __m128i t = _mm_add_epi16(_mm_mullo_epi16(src, c), _mm_mullo_epi16(dst, _mm_xor_si128(c, full)));
+        t = _mm_add_epi16(t, half);
+        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    };
+    const __m128i packed = _mm_packus_epi16(blend(*p, *q, coverPQ), blend(*r, *s, coverRS));
+    *p = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
+    *q = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 1)));
+    *r = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 2)));
+    *s = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 3)));
+#else
+    *p = blendLanes(*p, pixel, divide255((FullCoverage - next) * a));
+    *q = blendLanes(*q, pixel, divide255(next * a));
+    *r = blendLanes(*r, pixel, divide255((FullCoverage - nextB) * b));
+    *s = blendLanes(*s, pixel, divide255(nextB * b));
+#endif
+}
+
+// The rows [rowLo, rowHi) of a band that lie on the frame.
+inline int bandRowLo(const PixelBand& band)
+{
+    return std::max(band.top, 0);
+}
+
+inline int bandRowHi(const PixelBand& band)
+{
+    return std::min(band.bottom, band.height);
+}
+
+// The four pixels of a short segment and what each gets, worked out before the blend.
+struct ShortSegment {
+    std::uint32_t* p0; // pixel (first, m0); p0 + toNext is its minor neighbour
+    std::uint32_t* p1; // pixel (first + 1, m1)
+    std::ptrdiff_t toNext;
+    unsigned next0, along0, next1, along1;
+};
+
+// A segment along its major axis a (x when Steep is false, y when true; b is the minor
+// axis, |slope| <= 1, a1 != a2) that crosses at most two major pixels: its plan, when all
+// four pixels it may touch lie on the band and the frame; false otherwise. The centre line
+// crosses each major pixel between the minor pixels floor(b - 0.5) and the next, shared by
+// the fraction of that position; the end pixels hold only the part of the pixel the segment
+// spans. A second major pixel the segment does not reach gets coverage 0, which leaves it
+// as it is, so the blend never branches on the segment's position. The values are those
+// of the general walk below, so a band that takes either way draws the same picture.
+template <bool Steep>
+[[gnu::always_inline]] inline bool planShortSegment(const PixelBand& band, double a1, double b1, double a2,
+                                                    double b2, ShortSegment& plan)
+{
+    if (a1 > a2) {
+        std::swap(a1, a2);
+        std::swap(b1, b2);
+    }
+    const int first = floorToInt(a1);
+    const int last = ceilToInt(a2) - 1;
+    const int majorLo = Steep ? bandRowLo(band) : 0;
+    const int majorHi = Steep ? bandRowHi(band) : band.width;
+    if (last - first > 1 || first < majorLo || first + 1 >= majorHi)
+        return false;
+    // Most segments of a raster engraving are level: no division for them.
+    const double slope = b2 == b1 ? 0.0 : (b2 - b1) / (a2 - a1);
+    const Fixed start = toFixed(b1 + (first + 0.5 - a1) * slope - 0.5);
+    const Fixed second = start + toFixed(slope);
+    const int m0 = wholePart(start);
+    const int m1 = wholePart(second);
+    const int minorLo = Steep ? 0 : bandRowLo(band);
+    const int minorHi = Steep ? band.width : bandRowHi(band);
+    if (std::min(m0, m1) < minorLo || std::max(m0, m1) + 1 >= minorHi)
+        return false;
+    const unsigned firstAlong = spanCoverage(std::min(a2, first + 1.0) - a1);
+    const unsigned lastAlong = spanCoverage(a2 - last) * static_cast<unsigned>(last != first);
+    plan.toNext = Steep ? 1 : band.stride;
+    plan.p0 = Steep ? band.rows + static_cast<std::ptrdiff_t>(first) * band.stride + m0
+                    : band.rows + static_cast<std::ptrdiff_t>(m0) * band.stride + first;
+    plan.p1 = Steep ? band.rows + static_cast<std::ptrdiff_t>(first + 1) * band.stride + m1
+                    : band.rows + static_cast<std::ptrdiff_t>(m1) * band.stride + first + 1;
+    plan.next0 = fractionCoverage(start);
+    plan.along0 = firstAlong;
+    plan.next1 = fractionCoverage(second);
+    plan.along1 = lastAlong;
+    return true;
+}
+
+// A level segment (y1 == y2) that crosses at most two pixel columns: the plan
+// planShortSegment makes for it, worked out with a level line's fewer steps (one row pair
+// and one share for both columns). p0 is pixel (first, m); next0 serves both columns.
+[[gnu::always_inline]] inline bool planLevelSegment(const PixelBand& band, double a1, double a2, double b,
+                                                    ShortSegment& plan)
+{
+    if (a1 > a2)
+        std::swap(a1, a2);
+    const int first = floorToInt(a1);
+    const int last = ceilToInt(a2) - 1;
+    const Fixed start = toFixed(b - 0.5);
+    const int m = wholePart(start);
+    if (last - first > 1 || first < 0 || first + 1 >= band.width || m < bandRowLo(band) ||
+        m + 1 >= bandRowHi(band))
+        return false;
+    plan.p0 = band.rows + static_cast<std::ptrdiff_t>(m) * band.stride + first;
+    plan.toNext = band.stride;
+    plan.next0 = fractionCoverage(start);
+    plan.along0 = spanCoverage(std::min(a2, first + 1.0) - a1);
+    plan.along1 = spanCoverage(a2 - last) * static_cast<unsigned>(last != first);
+    return true;
+}
+
+// The four pixels of a level plan: p[0] and p[1] on one row, the two below them on the next.
+[[gnu::always_inline]] inline void blendLevel(const ShortSegment& plan, std::uint32_t pixel)
+{
+    std::uint32_t* const p = plan.p0;
+    std::uint32_t* const q = plan.p0 + plan.toNext;
+#if defined(__SSE2__)
+    // As blendFour, with each row's two pixels read and written as one 64-bit word.
+    const unsigned n = plan.next0;
+    const __m128i shares = _mm_xor_si128(
+        _mm_set1_epi64x(static_cast<long long>(n * 0x0000000100000001ULL)), // n, 0, n, 0 in 16-bit lanes
+        _mm_set_epi16(0, 0, 0, 0, 0, 0, 255, 255)); // 255 - n for the upper row (lanes 0, 1)
+    const __m128i sharesLaid = _mm_shufflelo_epi16(shares, _MM_SHUFFLE(2, 2, 0, 0));
+    const __m128i along = _mm_shufflelo_epi16(
+        _mm_cvtsi64_si128(static_cast<long long>(plan.along0 | std::uint64_t{plan.along1} << 16)),
+        _MM_SHUFFLE(1, 0, 1, 0));
+    __m128i cover = _mm_add_epi16(_mm_mullo_epi16(sharesLaid, along), _mm_set1_epi16(128));
+    cover = _mm_srli_epi16(_mm_add_epi16(cover, _mm_srli_epi16(cover, 8)), 8);
+    const __m128i doubled = _mm_unpacklo_epi16(cover, cover);
+    const __m128i coverUpper = _mm_unpacklo_epi32(doubled, doubled);
+    const __m128i coverLower = _mm_unpackhi_epi32(doubled, doubled);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi16(static_cast<short>(FullCoverage));
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i src = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(pixel)), zero);
+    auto blend = [&](const std::uint32_t* row, __m128i c) {
+        const __m128i dst = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)), zero);
+        __m128i t = _mm_add_epi16(_mm_mullo_epi16(src, c), _mm_mullo_epi16(dst, _mm_xor_si128(c, full)));
+        t = _mm_add_epi16(t, half);
+        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    };
+    const __m128i packed = _mm_packus_epi16(blend(p, coverUpper), blend(q, coverLower));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packed);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(q), _mm_unpackhi_epi64(packed, packed));
+#else
+    blendFour(p, q, p + 1, q + 1, pixel, plan.next0, plan.along0, plan.next0, plan.along1);
+#endif
+}
 
 constexpr int ShortWalk = 8; // pixels; shorter walks skip the band search
 
@@ -203,5 +459,44 @@ void drawHairline(const PixelBand& band, double x1, double y1, double x2, double
             walkMajor<false>(blit, x1, y1, x2, y2);
     } else {
         walkMajor<true>(blit, y1, x1, y2, x2);
+    }
+}
+
+void drawHairlines(const PixelBand& band, const HairlineSegment* segments, int count)
+{
+    assert(count >= 0 && count <= HairlineBatch);
+    enum Kind : unsigned char { Missed, Level, Short, Other };
+    Kind kinds[HairlineBatch];
+    ShortSegment plans[HairlineBatch];
+    // First what every segment needs, with no pixel read: the segments do not wait on
+    // each other here.
+    for (int i = 0; i < count; ++i) {
+        const HairlineSegment& s = segments[i];
+        assert(std::fabs(s.x1) <= HairlineCoordinateLimit && std::fabs(s.y1) <= HairlineCoordinateLimit &&
+               std::fabs(s.x2) <= HairlineCoordinateLimit && std::fabs(s.y2) <= HairlineCoordinateLimit);
+        Kind kind = Missed;
+        if (!hairlineMissesBand(band, s.y1, s.y2)) {
+            const double dx = s.x2 - s.x1;
+            const double dy = s.y2 - s.y1;
+            if (dy == 0.0) // the usual move of a raster engraving
+                kind = dx != 0.0 && planLevelSegment(band, s.x1, s.x2, s.y1, plans[i]) ? Level : Other;
+            else if (std::fabs(dx) >= std::fabs(dy))
+                kind = planShortSegment<false>(band, s.x1, s.y1, s.x2, s.y2, plans[i]) ? Short : Other;
+            else
+                kind = planShortSegment<true>(band, s.y1, s.x1, s.y2, s.x2, plans[i]) ? Short : Other;
+        }
+        kinds[i] = kind;
+    }
+    // Then the pixels, in the segments' order.
+    for (int i = 0; i < count; ++i) {
+        const ShortSegment& plan = plans[i];
+        if (kinds[i] == Level)
+            blendLevel(plan, segments[i].pixel);
+        else if (kinds[i] == Short)
+            blendFour(plan.p0, plan.p0 + plan.toNext, plan.p1, plan.p1 + plan.toNext, segments[i].pixel,
+                      plan.next0, plan.along0, plan.next1, plan.along1);
+        else if (kinds[i] == Other)
+            drawHairline(band, segments[i].x1, segments[i].y1, segments[i].x2, segments[i].y2,
+                         segments[i].pixel);
     }
 }

@@ -234,17 +234,25 @@ struct StrokeSink {
     }
 };
 
-// Draws each segment straight into the rows of one band of the frame.
+// Draws the segments straight into the rows of one band of the frame, a batch at a time.
 struct BandSink {
     PixelBand band;
     std::uint32_t pixel = 0;
+    int count = 0;
+    HairlineSegment batch[HairlineBatch];
 
     void changeColour(ColourValue colour) { pixel = framePixelOf(colour); }
     void segment(double x1, double y1, double x2, double y2)
     {
-        drawHairlineInline(band, x1, y1, x2, y2, pixel);
+        batch[count++] = HairlineSegment{x1, y1, x2, y2, pixel};
+        if (count == HairlineBatch)
+            finish();
     }
-    void finish() { }
+    void finish()
+    {
+        drawHairlines(band, batch, count);
+        count = 0;
+    }
 };
 
 // Draws nothing: what is left is the cost of the walk itself.
@@ -316,7 +324,8 @@ void drawMovesIntoFrame(int width, int height)
         const int top = bandEdge(index);
         const int bottom = bandEdge(index + 1);
         assert(0 <= top && top <= bottom && bottom <= height); // a band inside the frame
-        BandSink sink{PixelBand{rows, stride, width, height, top, bottom}};
+        BandSink sink;
+        sink.band = PixelBand{rows, stride, width, height, top, bottom};
         // The walk's state lives on this thread's stack: written at every move, it would
         // bounce between the cores' caches if neighbouring bands' records shared a line.
         PassWalk walk;

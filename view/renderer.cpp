@@ -24,6 +24,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 std::string canvasMessage;
 std::uint64_t greyEvaluations = 0;
 std::uint64_t segmentsWalked = 0;
@@ -89,6 +93,14 @@ struct BandRows {
 constexpr BandRows NoBandRows{};
 constexpr double BandSkipMargin = 4.0; // pixels beyond the band a skipped move lies at least
 
+#if defined(__SSE2__)
+// Two consecutive floats of a move record (x then y) in the low lanes.
+inline __m128 loadTwoFloats(const float* first)
+{
+    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(first)));
+}
+#endif
+
 inline bool allFinite(double a, double b, double c, double d)
 {
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
@@ -129,11 +141,35 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     int key3 = 0;
     std::uint64_t greys = 0;
     std::uint64_t segments = 0;
+#if defined(__SSE2__)
+    const __m128d centre = _mm_set_pd(centerY, centerX); // lane 0 x, lane 1 y
+    const __m128d factor = _mm_set_pd(-scale, scale);
+    const __m128d offset = _mm_set_pd(cy, cx);
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d size = _mm_set_pd(height, width);
+#endif
     const Move* move = toolpath.moves;
     const Move* const end = toolpath.moves + toolpath.moveCount;
     for (; move != end; ++move) {
         if (move->travel != kind)
             continue;
+#if defined(__SSE2__)
+        // Each end's x and y in the two lanes of one register: cy + (y - centerY) * -scale
+        // is the very value of cy - (y - centerY) * scale, so these are the scalar bits.
+        const __m128d end1 = _mm_add_pd(
+            offset, _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(loadTwoFloats(&move->x1)), centre), factor));
+        const __m128d end2 = _mm_add_pd(
+            offset, _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(loadTwoFloats(&move->x2)), centre), factor));
+        // Wholly left, above, right or below: nothing of it can show (a NaN compares false).
+        const __m128d before = _mm_and_pd(_mm_cmplt_pd(end1, zero), _mm_cmplt_pd(end2, zero));
+        const __m128d beyond = _mm_and_pd(_mm_cmpge_pd(end1, size), _mm_cmpge_pd(end2, size));
+        if (_mm_movemask_pd(_mm_or_pd(before, beyond)) != 0)
+            continue;
+        double sx1 = _mm_cvtsd_f64(end1);
+        double sy1 = _mm_cvtsd_f64(_mm_unpackhi_pd(end1, end1));
+        double sx2 = _mm_cvtsd_f64(end2);
+        double sy2 = _mm_cvtsd_f64(_mm_unpackhi_pd(end2, end2));
+#else
         double sx1 = cx + (static_cast<double>(move->x1) - centerX) * scale;
         double sy1 = cy - (static_cast<double>(move->y1) - centerY) * scale;
         double sx2 = cx + (static_cast<double>(move->x2) - centerX) * scale;
@@ -143,6 +179,7 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
         if ((sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) || (sx1 >= width && sx2 >= width) ||
             (sy1 >= height && sy2 >= height))
             continue;
+#endif
         if ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow)) {
             key0 = NoKey;
             continue;

@@ -7,11 +7,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -34,29 +29,21 @@ constexpr int NoCode = -1;                           // a G or M value that matc
 
 // Everything that persists from line to line during one load.
 struct Modes {
-    double x = 0.0, y = 0.0; // current position, millimetres
-    double unitFactor = 1.0; // 25.4 after G20
-    bool relative = false;   // G91
-    int motionMode = NoMotion; // last G0..G3 in force
-    bool powerOn = true;     // M3/M4 on, M5 off
-    double power = 0.0;      // S as written
-    double feed = 0.0;       // F as written
+    double x = 0.0, y = 0.0;         // current position, millimetres
+    double unitFactor = 1.0;         // 25.4 after G20
+    bool relative = false;           // G91
+    int motionMode = NoMotion;       // last G0..G3 in force
+    bool powerOn = true;             // M3/M4 on, M5 off
+    double power = 0.0;              // S as written
+    double feed = 0.0;               // F as written
+    double lastX = 0.0, lastY = 0.0; // X and Y as written
 };
 
-// What one line says: the last value of each word that counts. A line is read into this
-// without the modes, so that pieces of a file can be read apart and applied in order.
+// Cleared at the start of every line.
 struct LineWords {
-    double x = 0.0, y = 0.0;     // X and Y as written
-    double power = 0.0;          // S
-    double feed = 0.0;           // F
-    std::int64_t offset = 0;     // where the line starts in the file, for the progress
-    std::uint8_t seen = 0;       // SeenX | SeenY | SeenS | SeenF
-    std::int8_t motionCode = NoMotion;
-    std::uint8_t units = 0;      // 0, or 20 / 21 (G20 / G21)
-    std::uint8_t distance = 0;   // 0, or 90 / 91 (G90 / G91)
-    std::uint8_t spindle = 0;    // 0, or 3 (M3 / M4) / 5 (M5)
+    bool xSeen = false, ySeen = false;
+    int motionCode = NoMotion;
 };
-constexpr std::uint8_t SeenX = 1, SeenY = 2, SeenS = 4, SeenF = 8;
 
 // Loading progress for one load.
 struct Progress {
@@ -192,7 +179,7 @@ inline double readNumber(const unsigned char*& cursor, const unsigned char* end)
     return negative ? -value : value;
 }
 
-inline void applyWord(unsigned char letter, double value, LineWords& line)
+inline void applyWord(unsigned char letter, double value, Modes& modes, LineWords& line)
 {
     switch (letter) {
     case 'G': {
@@ -201,11 +188,11 @@ inline void applyWord(unsigned char letter, double value, LineWords& line)
         case RapidMotion:
         case LinearMotion:
         case ClockwiseArc:
-        case CounterClockwiseArc: line.motionCode = static_cast<std::int8_t>(code); break;
-        case 20:
-        case 21: line.units = static_cast<std::uint8_t>(code); break;
-        case 90:
-        case 91: line.distance = static_cast<std::uint8_t>(code); break;
+        case CounterClockwiseArc: line.motionCode = code; break;
+        case 20: modes.unitFactor = MillimetresPerInch; break;
+        case 21: modes.unitFactor = 1.0; break;
+        case 90: modes.relative = false; break;
+        case 91: modes.relative = true; break;
         default: break;
         }
         break;
@@ -213,27 +200,21 @@ inline void applyWord(unsigned char letter, double value, LineWords& line)
     case 'M':
         switch (wordCode(value)) {
         case 3:
-        case 4: line.spindle = 3; break;
-        case 5: line.spindle = 5; break;
+        case 4: modes.powerOn = true; break;
+        case 5: modes.powerOn = false; break;
         default: break;
         }
         break;
     case 'X':
-        line.seen |= SeenX;
-        line.x = value;
+        line.xSeen = true;
+        modes.lastX = value;
         break;
     case 'Y':
-        line.seen |= SeenY;
-        line.y = value;
+        line.ySeen = true;
+        modes.lastY = value;
         break;
-    case 'S':
-        line.seen |= SeenS;
-        line.power = value;
-        break;
-    case 'F':
-        line.seen |= SeenF;
-        line.feed = value;
-        break;
+    case 'S': modes.power = value; break;
+    case 'F': modes.feed = value; break;
     default: break; // N, Z, I, J, K, R, P, T, E ...: read past
     }
 }
@@ -257,26 +238,16 @@ inline bool emitMove(const Modes& modes, double endX, double endY)
     return true;
 }
 
-// The line's words take effect here, once the whole line is read: each word's last value on
-// the line, so a line's words act in any order alike. false when the load must stop.
+// Units, distance mode and motion mode take effect here, once the whole line is read.
+// false when the load must stop.
 inline bool endLine(Modes& modes, const LineWords& line)
 {
-    if (line.units != 0)
-        modes.unitFactor = line.units == 20 ? MillimetresPerInch : 1.0;
-    if (line.distance != 0)
-        modes.relative = line.distance == 91;
-    if (line.spindle != 0)
-        modes.powerOn = line.spindle == 3;
-    if (line.seen & SeenS)
-        modes.power = line.power;
-    if (line.seen & SeenF)
-        modes.feed = line.feed;
     if (line.motionCode != NoMotion)
         modes.motionMode = line.motionCode;
-    if (!(line.seen & (SeenX | SeenY)) || modes.motionMode == NoMotion)
+    if (!(line.xSeen || line.ySeen) || modes.motionMode == NoMotion)
         return true;
-    const double endX = endCoordinate((line.seen & SeenX) != 0, line.x, modes.x, modes);
-    const double endY = endCoordinate((line.seen & SeenY) != 0, line.y, modes.y, modes);
+    const double endX = endCoordinate(line.xSeen, modes.lastX, modes.x, modes);
+    const double endY = endCoordinate(line.ySeen, modes.lastY, modes.y, modes);
     if (endX != modes.x || endY != modes.y) {
         if (!emitMove(modes, endX, endY))
             return false;
@@ -288,14 +259,15 @@ inline bool endLine(Modes& modes, const LineWords& line)
 
 // Reads the line at `cursor` and leaves the cursor on its line feed. The buffer always
 // ends in a line feed before `end`, so every skip below stops at a line feed at the latest.
-inline void scanLine(const unsigned char*& cursor, const unsigned char* end, LineWords& line)
+inline void scanLine(const unsigned char*& cursor, const unsigned char* end, Modes& modes,
+                     LineWords& line)
 {
     for (;;) {
         const unsigned char c = *cursor;
         if (isLetter(c)) {
             ++cursor;
             const double value = readNumber<UpToLineFeed>(cursor, end);
-            applyWord(upperCase(c), value, line);
+            applyWord(upperCase(c), value, modes, line);
         } else if (c == LineFeed) {
             return;
         } else if (c == ';') {
@@ -396,7 +368,7 @@ void interpretLines(Load& load, const unsigned char* begin, const unsigned char*
             load.linesToCheck = ProgressLineStep;
             checkProgress(load.progress, offset + (cursor - begin));
         }
-        scanLine(cursor, end, line);
+        scanLine(cursor, end, load.modes, line);
         ++cursor; // past the line feed
         if (!endLine(load.modes, line))
             load.stopped = true;
@@ -465,214 +437,6 @@ void streamAndInterpret(int fd, std::size_t size, const std::string& name, Piece
     endOfLoadStep();
 }
 
-// Reads `count` bytes at `offset` into `to`; the count read, less at the end of the file.
-std::size_t readAt(int fd, unsigned char* to, std::size_t count, std::int64_t offset)
-{
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = pread(fd, to + done, count - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
-}
-
-// A large first load has helper threads read its pieces, each piece's lines into records
-// (what a line says does not depend on the lines before it), while this thread applies
-// the records in file order: the modes, the moves and the progress stay on this thread.
-constexpr int LoadSlots = 4;         // pieces read ahead of the one being applied, at most
-constexpr int MostLoadReaders = 3;   // this thread applies about as fast as three read
-constexpr std::size_t ExtraBytes = 4096; // read at a time past a piece to end its last line
-
-struct PieceLines {
-    LineWords* lines = nullptr;
-    std::size_t count = 0;
-    std::size_t capacity = 0;
-    bool complete = true; // false: memory ran out in the middle of the piece
-};
-
-struct ParallelLoad {
-    int fd = -1;
-    std::int64_t size = 0;
-    std::int64_t pieceBytes = 0;
-    std::int64_t pieces = 0;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::int64_t nextPiece = 0; // the next piece a reader takes
-    std::int64_t applied = 0;   // pieces applied; piece k may fill its slot once k < applied + LoadSlots
-    bool stop = false;
-    bool ready[LoadSlots] = {};
-    PieceLines slots[LoadSlots];
-};
-
-// The record for one more line of the piece; null when the memory cannot be had.
-LineWords* newLine(PieceLines& piece)
-{
-    if (piece.count == piece.capacity) {
-        const std::size_t larger = piece.capacity < 1024 ? 1024 : 2 * piece.capacity;
-        void* grown = std::realloc(piece.lines, larger * sizeof(LineWords));
-        if (grown == nullptr)
-            return nullptr;
-        piece.lines = static_cast<LineWords*>(grown);
-        piece.capacity = larger;
-    }
-    LineWords* line = piece.lines + piece.count++;
-    *line = LineWords{};
-    return line;
-}
-
-// Reads the lines that start in piece k into `out`, with `bytes` as the reader's buffer.
-void readPieceLines(const ParallelLoad& load, std::int64_t k, Piece& bytes, PieceLines& out)
-{
-    out.count = 0;
-    out.complete = true;
-    const std::int64_t start = k * load.pieceBytes;
-    const std::int64_t end = std::min(load.size, start + load.pieceBytes);
-    // From the byte before the piece: a line starts at the piece's first byte when that
-    // byte is a line feed. Lines that start in the piece are its own, to their line feed.
-    const std::int64_t from = k == 0 ? 0 : start - 1;
-    const std::size_t wanted = static_cast<std::size_t>(end - from);
-    if (bytes.size < wanted + 2 && !growPiece(bytes, wanted + 2)) {
-        out.complete = false;
-        return;
-    }
-    std::size_t filled = readAt(load.fd, bytes.data, wanted, from);
-    const bool cutShort = filled < wanted; // the file shrank: what was read is all there is
-    std::size_t first = 0;
-    if (k > 0) {
-        const void* feed = std::memchr(bytes.data, LineFeed, filled);
-        if (feed == nullptr)
-            return; // inside a line that started in an earlier piece
-        first = static_cast<std::size_t>(static_cast<const unsigned char*>(feed) - bytes.data) + 1;
-    }
-    const std::size_t owned = filled; // lines starting before this index are this piece's
-    if (first >= owned)
-        return;
-    // The last line runs on past the piece to its line feed, or to the end of the file.
-    bool atEnd = cutShort || end == load.size;
-    while (!atEnd && bytes.data[filled - 1] != LineFeed) {
-        if (bytes.size < filled + ExtraBytes + 2 &&
-            !growPiece(bytes, std::max(2 * bytes.size, filled + ExtraBytes + 2))) {
-            out.complete = false;
-            return;
-        }
-        const std::size_t got = readAt(load.fd, bytes.data + filled, ExtraBytes,
-                                       from + static_cast<std::int64_t>(filled));
-        const void* feed = std::memchr(bytes.data + filled, LineFeed, got);
-        filled = feed == nullptr ? filled + got
-                                 : static_cast<std::size_t>(static_cast<const unsigned char*>(feed) - bytes.data) + 1;
-        atEnd = got < ExtraBytes && feed == nullptr;
-    }
-    if (bytes.data[filled - 1] != LineFeed)
-        bytes.data[filled++] = LineFeed; // the last line always ends
-    bytes.data[filled] = 0;
-    const unsigned char* cursor = bytes.data + first;
-    const unsigned char* const stop = bytes.data + filled;
-    while (cursor < bytes.data + owned && cursor < stop) {
-        LineWords* line = newLine(out);
-        if (line == nullptr) {
-            out.complete = false;
-            return;
-        }
-        line->offset = from + (cursor - bytes.data);
-        scanLine(cursor, stop, *line);
-        ++cursor; // past the line feed
-    }
-}
-
-// One helper thread: takes the next piece, waits for its slot to be free, reads it.
-void readPieces(ParallelLoad* load)
-{
-    Piece bytes;
-    for (;;) {
-        std::int64_t k = 0;
-        {
-            std::unique_lock<std::mutex> lock(load->mutex);
-            if (load->stop || load->nextPiece >= load->pieces)
-                break;
-            k = load->nextPiece++;
-            load->changed.wait(lock, [&] { return load->stop || k < load->applied + LoadSlots; });
-            if (load->stop)
-                break;
-        }
-        readPieceLines(*load, k, bytes, load->slots[k % LoadSlots]);
-        {
-            const std::lock_guard<std::mutex> lock(load->mutex);
-            load->ready[k % LoadSlots] = true;
-        }
-        load->changed.notify_all();
-    }
-    std::free(bytes.data);
-}
-
-// Loads the file with helper threads reading ahead. false, with the toolpath untouched,
-// when no helper thread can start.
-bool interpretInParallel(int fd, std::size_t size, const std::string& name)
-{
-    ParallelLoad load;
-    load.fd = fd;
-    load.size = static_cast<std::int64_t>(size);
-    load.pieceBytes = static_cast<std::int64_t>(std::max<std::size_t>(loadPieceBytes, 16));
-    load.pieces = (load.size + load.pieceBytes - 1) / load.pieceBytes;
-    const int readers =
-        std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, MostLoadReaders);
-    std::vector<std::thread> helpers;
-    helpers.reserve(static_cast<std::size_t>(readers));
-    for (int i = 0; i < readers; ++i) {
-        // The standard library reports a thread it cannot start only by throwing; fewer
-        // readers then do the work, and with none the caller reads on this thread.
-        try {
-            helpers.emplace_back(readPieces, &load);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    if (helpers.empty())
-        return false;
-
-    Load state;
-    beginLoad(state, name, load.size);
-    for (std::int64_t k = 0; k < load.pieces && !state.stopped; ++k) {
-        const int slot = static_cast<int>(k % LoadSlots);
-        {
-            std::unique_lock<std::mutex> lock(load.mutex);
-            load.changed.wait(lock, [&] { return load.ready[slot]; });
-        }
-        const PieceLines& piece = load.slots[slot];
-        for (std::size_t i = 0; i < piece.count && !state.stopped; ++i) {
-            const LineWords& line = piece.lines[i];
-            if (--state.linesToCheck == 0) { // every 20000th line, as a single reader does
-                state.linesToCheck = ProgressLineStep;
-                checkProgress(state.progress, line.offset);
-            }
-            if (!endLine(state.modes, line))
-                state.stopped = true; // out of memory for moves: keep those stored
-        }
-        if (!piece.complete)
-            state.stopped = true; // out of memory for the records: the file ends here
-        {
-            const std::lock_guard<std::mutex> lock(load.mutex);
-            load.ready[slot] = false;
-            load.applied = k + 1;
-        }
-        load.changed.notify_all();
-    }
-    {
-        const std::lock_guard<std::mutex> lock(load.mutex);
-        load.stop = true;
-    }
-    load.changed.notify_all();
-    for (std::thread& helper : helpers)
-        helper.join();
-    for (PieceLines& piece : load.slots)
-        std::free(piece.lines);
-    endOfLoadStep();
-    return true;
-}
-
 // One read of a file into memory, then the toolpath. A file that must be whole (a reload)
 // is refused before the toolpath is touched when it is empty or changed during the read.
 ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
@@ -694,11 +458,6 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
     }
     const std::size_t size = static_cast<std::size_t>(status.st_size);
     if (!mustBeWhole) {
-        // A file of three pieces or more is read on helper threads as well.
-        if (size > 2 * std::max<std::size_t>(loadPieceBytes, 16) && interpretInParallel(fd, size, name)) {
-            close(fd);
-            return ReloadResult::Loaded;
-        }
         Piece piece;
         if (!growPiece(piece, std::min(std::max<std::size_t>(loadPieceBytes, 16), size + 2))) {
             close(fd);

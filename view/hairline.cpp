@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -210,21 +211,34 @@ template <bool Steep>
 // A level segment (y1 == y2) that crosses at most two pixel columns: the plan
 // planShortSegment makes for it, worked out with a level line's fewer steps (one row pair
 // and one share for both columns). p0 is pixel (first, m); next0 serves both columns.
+// The row pair of the last level segment planned: consecutive moves of a raster line lie
+// on the same y, so its rows and share are worked out once per line.
+struct LevelRow {
+    double y = std::numeric_limits<double>::quiet_NaN(); // equal to no y
+    std::uint32_t* upper = nullptr; // row m at x = 0; null when rows m, m + 1 are not the band's
+    unsigned next = 0;
+};
+
 [[gnu::always_inline]] inline bool planLevelSegment(const PixelBand& band, double a1, double a2, double b,
-                                                    ShortSegment& plan)
+                                                    ShortSegment& plan, LevelRow& row)
 {
+    if (b != row.y) {
+        const Fixed start = toFixed(b - 0.5);
+        const int m = wholePart(start);
+        const bool onBand = m >= bandRowLo(band) && m + 1 < bandRowHi(band);
+        row.y = b;
+        row.upper = onBand ? band.rows + static_cast<std::ptrdiff_t>(m) * band.stride : nullptr;
+        row.next = fractionCoverage(start);
+    }
     if (a1 > a2)
         std::swap(a1, a2);
     const int first = floorToInt(a1);
     const int last = ceilToInt(a2) - 1;
-    const Fixed start = toFixed(b - 0.5);
-    const int m = wholePart(start);
-    if (last - first > 1 || first < 0 || first + 1 >= band.width || m < bandRowLo(band) ||
-        m + 1 >= bandRowHi(band))
+    if (row.upper == nullptr || last - first > 1 || first < 0 || first + 1 >= band.width)
         return false;
-    plan.p0 = band.rows + static_cast<std::ptrdiff_t>(m) * band.stride + first;
+    plan.p0 = row.upper + first;
     plan.toNext = band.stride;
-    plan.next0 = fractionCoverage(start);
+    plan.next0 = row.next;
     plan.along0 = spanCoverage(std::min(a2, first + 1.0) - a1);
     plan.along1 = spanCoverage(a2 - last) * static_cast<unsigned>(last != first);
     return true;
@@ -466,6 +480,7 @@ void drawHairlines(const PixelBand& band, const HairlineSegment* segments, int c
 {
     assert(count >= 0 && count <= HairlineBatch);
     enum Kind : unsigned char { Missed, Level, Short, Other };
+    LevelRow row;
     Kind kinds[HairlineBatch];
     ShortSegment plans[HairlineBatch];
     // First what every segment needs, with no pixel read: the segments do not wait on
@@ -479,7 +494,7 @@ void drawHairlines(const PixelBand& band, const HairlineSegment* segments, int c
             const double dx = s.x2 - s.x1;
             const double dy = s.y2 - s.y1;
             if (dy == 0.0) // the usual move of a raster engraving
-                kind = dx != 0.0 && planLevelSegment(band, s.x1, s.x2, s.y1, plans[i]) ? Level : Other;
+                kind = dx != 0.0 && planLevelSegment(band, s.x1, s.x2, s.y1, plans[i], row) ? Level : Other;
             else if (std::fabs(dx) >= std::fabs(dy))
                 kind = planShortSegment<false>(band, s.x1, s.y1, s.x2, s.y2, plans[i]) ? Short : Other;
             else

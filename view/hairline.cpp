@@ -96,6 +96,39 @@ inline std::uint32_t gatherChannels(std::uint64_t v)
 }
 
 
+#if defined(__SSE2__)
+// x / 255 rounded to nearest in each 16-bit lane, as divide255 (each x at most 255 * 255).
+inline __m128i divide255Lanes(__m128i x)
+{
+    const __m128i t = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+}
+
+// An opaque pixel's four channels in 16-bit lanes, twice.
+inline __m128i pixelLanes(std::uint32_t pixel)
+{
+    return _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(pixel)), _mm_setzero_si128());
+}
+
+// The coverages c0..c3 of the low four 16-bit lanes, each spread over the four lanes of one
+// pixel: (c0, c1) for one pair of pixels, (c2, c3) for the other.
+inline void spreadCoverages(__m128i cover, __m128i& first, __m128i& second)
+{
+    const __m128i doubled = _mm_unpacklo_epi16(cover, cover);
+    first = _mm_unpacklo_epi32(doubled, doubled);
+    second = _mm_unpackhi_epi32(doubled, doubled);
+}
+
+// The two pixels in the low 64 bits of `pixels` blended towards `src` by `cover`, in 16-bit
+// lanes: the lane blend of blendLanes, whose alpha lanes give 255 again.
+inline __m128i blendTwoLanes(__m128i pixels, __m128i src, __m128i cover)
+{
+    const __m128i dst = _mm_unpacklo_epi8(pixels, _mm_setzero_si128());
+    const __m128i rest = _mm_xor_si128(cover, _mm_set1_epi16(static_cast<short>(FullCoverage))); // 255 - c
+    return divide255Lanes(_mm_add_epi16(_mm_mullo_epi16(src, cover), _mm_mullo_epi16(dst, rest)));
+}
+#endif
+
 // Four distinct pixels blended towards the opaque `pixel`: p and q share coverage a by the
 // fraction `next` of the position between them (p gets 255 - next of it, q gets next), and
 // r and s share b by `nextB`. The coverages are divide255 of those products.
@@ -104,33 +137,21 @@ inline std::uint32_t gatherChannels(std::uint64_t v)
                                              unsigned a, unsigned nextB, unsigned b)
 {
 #if defined(__SSE2__)
-    // The four coverages in 16-bit lanes (255 - next, next, 255 - nextB, nextB) x (a, a, b, b),
-    // each divided by 255 as divide255 does; then each spread over one pixel's four lanes.
+    // The four coverages in 16-bit lanes: (255 - next, next, 255 - nextB, nextB) x (a, a, b, b).
     const __m128i shares = _mm_xor_si128(
         _mm_shufflelo_epi16(_mm_cvtsi64_si128(static_cast<long long>(next | std::uint64_t{nextB} << 32)),
                             _MM_SHUFFLE(2, 2, 0, 0)),
         _mm_set_epi16(0, 0, 0, 0, 0, 255, 0, 255)); // 255 ^ n is 255 - n
     const __m128i along = _mm_shufflelo_epi16(
         _mm_cvtsi64_si128(static_cast<long long>(a | std::uint64_t{b} << 32)), _MM_SHUFFLE(2, 2, 0, 0));
-    __m128i cover = _mm_add_epi16(_mm_mullo_epi16(shares, along), _mm_set1_epi16(128));
-    cover = _mm_srli_epi16(_mm_add_epi16(cover, _mm_srli_epi16(cover, 8)), 8);
-    const __m128i doubled = _mm_unpacklo_epi16(cover, cover);
-    const __m128i coverPQ = _mm_unpacklo_epi32(doubled, doubled);
-    const __m128i coverRS = _mm_unpackhi_epi32(doubled, doubled);
-
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i full = _mm_set1_epi16(static_cast<short>(FullCoverage));
-    const __m128i half = _mm_set1_epi16(128);
-    const __m128i src = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(pixel)), zero);
-    auto blend = [&](std::uint32_t u, std::uint32_t v, __m128i c) {
-        const __m128i dst = _mm_unpacklo_epi8(
-            _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(u)), _mm_cvtsi32_si128(static_cast<int>(v))),
-            zero);
-        __m128i t = _mm_add_epi16(_mm_mullo_epi16(src, c), _mm_mullo_epi16(dst, _mm_xor_si128(c, full)));
-        t = _mm_add_epi16(t, half);
-        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    __m128i coverPQ, coverRS;
+    spreadCoverages(divide255Lanes(_mm_mullo_epi16(shares, along)), coverPQ, coverRS);
+    const __m128i src = pixelLanes(pixel);
+    const auto two = [](std::uint32_t u, std::uint32_t v) {
+        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(u)), _mm_cvtsi32_si128(static_cast<int>(v)));
     };
-    const __m128i packed = _mm_packus_epi16(blend(*p, *q, coverPQ), blend(*r, *s, coverRS));
+    const __m128i packed =
+        _mm_packus_epi16(blendTwoLanes(two(*p, *q), src, coverPQ), blendTwoLanes(two(*r, *s), src, coverRS));
     *p = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
     *q = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 1)));
     *r = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 2)));
@@ -252,29 +273,19 @@ struct LevelRow {
 #if defined(__SSE2__)
     // As blendFour, with each row's two pixels read and written as one 64-bit word.
     const unsigned n = plan.next0;
-    const __m128i shares = _mm_xor_si128(
-        _mm_set1_epi64x(static_cast<long long>(n * 0x0000000100000001ULL)), // n, 0, n, 0 in 16-bit lanes
-        _mm_set_epi16(0, 0, 0, 0, 0, 0, 255, 255)); // 255 - n for the upper row (lanes 0, 1)
-    const __m128i sharesLaid = _mm_shufflelo_epi16(shares, _MM_SHUFFLE(2, 2, 0, 0));
+    const __m128i shares = _mm_shufflelo_epi16(
+        _mm_xor_si128(_mm_set1_epi64x(static_cast<long long>(n * 0x0000000100000001ULL)),
+                      _mm_set_epi16(0, 0, 0, 0, 0, 0, 0, 255)), // lanes 255 - n, 0, n, 0
+        _MM_SHUFFLE(2, 2, 0, 0));                               // 255 - n, 255 - n, n, n
     const __m128i along = _mm_shufflelo_epi16(
         _mm_cvtsi64_si128(static_cast<long long>(plan.along0 | std::uint64_t{plan.along1} << 16)),
-        _MM_SHUFFLE(1, 0, 1, 0));
-    __m128i cover = _mm_add_epi16(_mm_mullo_epi16(sharesLaid, along), _mm_set1_epi16(128));
-    cover = _mm_srli_epi16(_mm_add_epi16(cover, _mm_srli_epi16(cover, 8)), 8);
-    const __m128i doubled = _mm_unpacklo_epi16(cover, cover);
-    const __m128i coverUpper = _mm_unpacklo_epi32(doubled, doubled);
-    const __m128i coverLower = _mm_unpackhi_epi32(doubled, doubled);
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i full = _mm_set1_epi16(static_cast<short>(FullCoverage));
-    const __m128i half = _mm_set1_epi16(128);
-    const __m128i src = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(pixel)), zero);
-    auto blend = [&](const std::uint32_t* row, __m128i c) {
-        const __m128i dst = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)), zero);
-        __m128i t = _mm_add_epi16(_mm_mullo_epi16(src, c), _mm_mullo_epi16(dst, _mm_xor_si128(c, full)));
-        t = _mm_add_epi16(t, half);
-        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
-    };
-    const __m128i packed = _mm_packus_epi16(blend(p, coverUpper), blend(q, coverLower));
+        _MM_SHUFFLE(1, 0, 1, 0)); // along0, along1, along0, along1
+    __m128i coverUpper, coverLower;
+    spreadCoverages(divide255Lanes(_mm_mullo_epi16(shares, along)), coverUpper, coverLower);
+    const __m128i src = pixelLanes(pixel);
+    const __m128i packed =
+        _mm_packus_epi16(blendTwoLanes(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), src, coverUpper),
+                         blendTwoLanes(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), src, coverLower));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packed);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(q), _mm_unpackhi_epi64(packed, packed));
 #else

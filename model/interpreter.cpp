@@ -389,9 +389,9 @@ void interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::st
 
 namespace {
 
-// A first load reads the file a piece at a time and interprets each piece's whole lines
-// while the next is read: the piece stays in the processor's cache, and no buffer the size
-// of the file is made. A file that shrinks while it is read ends where the reading ends,
+// A first load reads the file a piece at a time and interprets each piece's complete lines
+// before it reads the next: the piece stays in the processor's cache, and no buffer the
+// size of the file is made. A file that shrinks while it is read ends where the reading ends,
 // as the zeros a whole-file buffer would hold there are skipped like noise.
 void streamAndInterpret(int fd, std::size_t size, const std::string& name, Piece& piece)
 {
@@ -437,8 +437,9 @@ void streamAndInterpret(int fd, std::size_t size, const std::string& name, Piece
     endOfLoadStep();
 }
 
-// One read of a file into memory, then the toolpath. A file that must be whole (a reload)
-// is refused before the toolpath is touched when it is empty or changed during the read.
+// Reads the file into the toolpath: a first load piece by piece, a reload whole into memory
+// first. A file that must be whole (a reload) is refused before the toolpath is touched
+// when it is empty or changed during the read.
 ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
 {
     const std::string name = filePart(path);

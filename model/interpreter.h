@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-// Reads and interprets the file. true when it was read into memory, whatever it holds
+// Reads and interprets the file. true when it was read, whatever it holds
 // (even no moves); false when it cannot be opened, is a folder, is 2147483646 bytes or
 // larger, or no buffer can be had. On false the toolpath is untouched.
 bool loadGcodeFile(const std::string& path);

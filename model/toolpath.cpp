@@ -46,12 +46,15 @@ bool growToolpath()
 
 bool readyMoreMoves()
 {
-    // A megabyte of records: few calls, and little memory made ahead of the moves.
-    constexpr std::int64_t ChunkMoves = (std::int64_t{1} << 20) / sizeof(Move);
+    // As many records ahead as are stored, from 4096 up to a megabyte of them: few calls on
+    // a large file, and a small file's load does not make memory it will never use.
+    constexpr std::int64_t FewestMoves = 4096;
+    constexpr std::int64_t MostMoves = (std::int64_t{1} << 20) / sizeof(Move);
     if (toolpath.moveCount >= toolpath.capacity && !growToolpath())
         return false;
     const std::int64_t first = toolpath.moveCount;
-    const std::int64_t last = std::min<std::int64_t>(toolpath.capacity, first + ChunkMoves);
+    const std::int64_t ahead = std::clamp<std::int64_t>(first, FewestMoves, MostMoves);
+    const std::int64_t last = std::min<std::int64_t>(toolpath.capacity, first + ahead);
     // From the page holding the first new record: madvise takes whole pages. A kernel
     // without MADV_POPULATE_WRITE refuses it, and the pages come one fault at a time.
     const std::uintptr_t pageSize = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));

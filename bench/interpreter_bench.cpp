@@ -103,19 +103,6 @@ template <typename Pass> double bestTime(int rounds, Pass pass)
 
 volatile std::size_t sink; // keeps the plain passes from being optimised away
 
-std::size_t memchrLineCount(const unsigned char* data, std::size_t size)
-{
-    std::size_t lines = 0;
-    const unsigned char* end = data + size;
-    for (const unsigned char* p = data; p < end; ++lines) {
-        const void* feed = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-        if (feed == nullptr)
-            break;
-        p = static_cast<const unsigned char*>(feed) + 1;
-    }
-    return lines;
-}
-
 std::size_t letterAndDigitCount(const unsigned char* data, std::size_t size)
 {
     std::size_t letters = 0, digits = 0;
@@ -144,12 +131,12 @@ void measureThroughput(const char* label, const std::string& text, int rounds)
     std::memcpy(buffer.data(), text.data(), text.size());
     const std::size_t size = text.size();
     const double megabytes = static_cast<double>(size) / Megabyte;
-    const std::size_t lines = memchrLineCount(buffer.data(), size) + 1;
+    const std::size_t lines = countLineFeeds(buffer.data(), size) + 1;
 
     const double interpret =
         bestTime(rounds, [&] { interpretGcodeBuffer(buffer.data(), size, label); });
     const std::int32_t moves = toolpath.moveCount;
-    const double lineCount = bestTime(rounds, [&] { sink = memchrLineCount(buffer.data(), size); });
+    const double lineCount = bestTime(rounds, [&] { sink = countLineFeeds(buffer.data(), size); });
     const double byteLoop = bestTime(rounds, [&] { sink = letterAndDigitCount(buffer.data(), size); });
     const double cctypeLoop =
         bestTime(rounds, [&] { sink = cctypeLetterAndDigitCount(buffer.data(), size); });

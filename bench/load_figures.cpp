@@ -171,19 +171,6 @@ double wcSeconds(const std::string& path)
     return secondsSince(start);
 }
 
-std::size_t countLineFeeds(const unsigned char* data, std::size_t size)
-{
-    std::size_t count = 0;
-    const unsigned char* const end = data + size;
-    for (const unsigned char* p = data; p < end; ++count) {
-        const void* feed = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-        if (feed == nullptr)
-            break;
-        p = static_cast<const unsigned char*>(feed) + 1;
-    }
-    return count;
-}
-
 volatile std::size_t sink; // keeps the plain passes from being optimised away
 
 // What wc -l does: read() in chunks, line feeds counted with memchr. false on a read error.
@@ -207,6 +194,19 @@ bool readAndCount(const std::string& path, std::size_t& lines)
 }
 
 } // namespace
+
+std::size_t countLineFeeds(const unsigned char* data, std::size_t size)
+{
+    std::size_t count = 0;
+    const unsigned char* const end = data + size;
+    for (const unsigned char* p = data; p < end; ++count) {
+        const void* feed = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        if (feed == nullptr)
+            break;
+        p = static_cast<const unsigned char*>(feed) + 1;
+    }
+    return count;
+}
 
 // Peak resident memory of this process so far, in bytes (VmHWM); -1 when unknown.
 double peakResidentBytes()

@@ -1,6 +1,7 @@
 // Prints what loading one G-code file costs next to the plain passes that bound it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Prints, for the file at `path`: the load time through loadGcodeFile (median of fresh
@@ -12,3 +13,6 @@ void printLoadFigures(const std::string& path);
 
 // Peak resident memory of this process so far, in bytes (VmHWM); -1 when unknown.
 double peakResidentBytes();
+
+// The line feeds in `size` bytes at `data`, counted with memchr as wc -l does.
+std::size_t countLineFeeds(const unsigned char* data, std::size_t size);

@@ -7,6 +7,13 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
+#include <limits>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -29,21 +36,42 @@ constexpr int NoCode = -1;                           // a G or M value that matc
 
 // Everything that persists from line to line during one load.
 struct Modes {
-    double x = 0.0, y = 0.0;         // current position, millimetres
-    double unitFactor = 1.0;         // 25.4 after G20
-    bool relative = false;           // G91
-    int motionMode = NoMotion;       // last G0..G3 in force
-    bool powerOn = true;             // M3/M4 on, M5 off
-    double power = 0.0;              // S as written
-    double feed = 0.0;               // F as written
-    double lastX = 0.0, lastY = 0.0; // X and Y as written
+    double x = 0.0, y = 0.0;   // current position, millimetres
+    double unitFactor = 1.0;   // 25.4 after G20
+    bool relative = false;     // G91
+    int motionMode = NoMotion; // last G0..G3 in force
+    bool powerOn = true;       // M3/M4 on, M5 off
+    double power = 0.0;        // S as written
+    double feed = 0.0;         // F as written
 };
 
-// Cleared at the start of every line.
+// What one line says. Every word of a line acts only once the line has been read (the
+// unit, distance and power switches govern the whole line, whatever the order of its
+// words), and of several words of a kind the last wins, so a line comes down to these
+// values. They do not depend on the lines before, so a line can be read on another
+// thread and applied later.
+enum class Switch : std::uint8_t { Unchanged, Off, On };
+
+constexpr std::uint8_t SeenX = 1, SeenY = 2, SeenS = 4, SeenF = 8;
+
 struct LineWords {
-    bool xSeen = false, ySeen = false;
-    int motionCode = NoMotion;
+    double x, y, power, feed;         // as written, where `seen` says so
+    std::uint32_t start;              // where the line starts, from its block's first line
+    std::uint8_t seen;                // SeenX | SeenY | SeenS | SeenF
+    std::int8_t motionCode;           // NoMotion, or the line's last G0..G3
+    Switch inches;                    // G20 On, G21 Off
+    Switch relative;                  // G91 On, G90 Off
+    Switch laser;                     // M3 and M4 On, M5 Off
 };
+
+// The start of a line: nothing said yet.
+constexpr LineWords NoWords = {0.0, 0.0, 0.0, 0.0, 0, 0, NoMotion, Switch::Unchanged,
+                               Switch::Unchanged, Switch::Unchanged};
+
+inline Switch switchTo(bool on)
+{
+    return on ? Switch::On : Switch::Off;
+}
 
 // Loading progress for one load.
 struct Progress {
@@ -179,7 +207,7 @@ inline double readNumber(const unsigned char*& cursor, const unsigned char* end)
     return negative ? -value : value;
 }
 
-inline void applyWord(unsigned char letter, double value, Modes& modes, LineWords& line)
+inline void noteWord(unsigned char letter, double value, LineWords& line)
 {
     switch (letter) {
     case 'G': {
@@ -188,11 +216,11 @@ inline void applyWord(unsigned char letter, double value, Modes& modes, LineWord
         case RapidMotion:
         case LinearMotion:
         case ClockwiseArc:
-        case CounterClockwiseArc: line.motionCode = code; break;
-        case 20: modes.unitFactor = MillimetresPerInch; break;
-        case 21: modes.unitFactor = 1.0; break;
-        case 90: modes.relative = false; break;
-        case 91: modes.relative = true; break;
+        case CounterClockwiseArc: line.motionCode = static_cast<std::int8_t>(code); break;
+        case 20:
+        case 21: line.inches = switchTo(code == 20); break;
+        case 90:
+        case 91: line.relative = switchTo(code == 91); break;
         default: break;
         }
         break;
@@ -200,21 +228,27 @@ inline void applyWord(unsigned char letter, double value, Modes& modes, LineWord
     case 'M':
         switch (wordCode(value)) {
         case 3:
-        case 4: modes.powerOn = true; break;
-        case 5: modes.powerOn = false; break;
+        case 4: line.laser = Switch::On; break;
+        case 5: line.laser = Switch::Off; break;
         default: break;
         }
         break;
     case 'X':
-        line.xSeen = true;
-        modes.lastX = value;
+        line.seen |= SeenX;
+        line.x = value;
         break;
     case 'Y':
-        line.ySeen = true;
-        modes.lastY = value;
+        line.seen |= SeenY;
+        line.y = value;
         break;
-    case 'S': modes.power = value; break;
-    case 'F': modes.feed = value; break;
+    case 'S':
+        line.seen |= SeenS;
+        line.power = value;
+        break;
+    case 'F':
+        line.seen |= SeenF;
+        line.feed = value;
+        break;
     default: break; // N, Z, I, J, K, R, P, T, E ...: read past
     }
 }
@@ -238,16 +272,26 @@ inline bool emitMove(const Modes& modes, double endX, double endY)
     return true;
 }
 
-// Units, distance mode and motion mode take effect here, once the whole line is read.
-// false when the load must stop.
+// The line's words take effect here, once the whole line is read. false when the load
+// must stop.
 inline bool endLine(Modes& modes, const LineWords& line)
 {
+    if (line.inches != Switch::Unchanged)
+        modes.unitFactor = line.inches == Switch::On ? MillimetresPerInch : 1.0;
+    if (line.relative != Switch::Unchanged)
+        modes.relative = line.relative == Switch::On;
+    if (line.laser != Switch::Unchanged)
+        modes.powerOn = line.laser == Switch::On;
+    if (line.seen & SeenS)
+        modes.power = line.power;
+    if (line.seen & SeenF)
+        modes.feed = line.feed;
     if (line.motionCode != NoMotion)
         modes.motionMode = line.motionCode;
-    if (!(line.xSeen || line.ySeen) || modes.motionMode == NoMotion)
+    if (!(line.seen & (SeenX | SeenY)) || modes.motionMode == NoMotion)
         return true;
-    const double endX = endCoordinate(line.xSeen, modes.lastX, modes.x, modes);
-    const double endY = endCoordinate(line.ySeen, modes.lastY, modes.y, modes);
+    const double endX = endCoordinate((line.seen & SeenX) != 0, line.x, modes.x, modes);
+    const double endY = endCoordinate((line.seen & SeenY) != 0, line.y, modes.y, modes);
     if (endX != modes.x || endY != modes.y) {
         if (!emitMove(modes, endX, endY))
             return false;
@@ -259,15 +303,14 @@ inline bool endLine(Modes& modes, const LineWords& line)
 
 // Reads the line at `cursor` and leaves the cursor on its line feed. The buffer always
 // ends in a line feed before `end`, so every skip below stops at a line feed at the latest.
-inline void scanLine(const unsigned char*& cursor, const unsigned char* end, Modes& modes,
-                     LineWords& line)
+inline void scanLine(const unsigned char*& cursor, const unsigned char* end, LineWords& line)
 {
     for (;;) {
         const unsigned char c = *cursor;
         if (isLetter(c)) {
             ++cursor;
             const double value = readNumber<UpToLineFeed>(cursor, end);
-            applyWord(upperCase(c), value, modes, line);
+            noteWord(upperCase(c), value, line);
         } else if (c == LineFeed) {
             return;
         } else if (c == ';') {
@@ -338,10 +381,13 @@ double readWordNumber(const unsigned char*& cursor, const unsigned char* end)
 }
 
 std::size_t loadPieceBytes = std::size_t{1} << 20;
+// A second core pays from a few megabytes on: below that the load is over in milliseconds.
+std::size_t loadSharedBytes =
+    std::thread::hardware_concurrency() > 1 ? std::size_t{4} << 20 : std::numeric_limits<std::size_t>::max();
 
 namespace {
 
-// What one load keeps from one piece of the file to the next.
+// What one load keeps from one stretch of the file to the next.
 struct Load {
     Modes modes;
     Progress progress;
@@ -356,23 +402,156 @@ void beginLoad(Load& load, const std::string& name, std::int64_t size)
     showProgress(load.progress, 0);
 }
 
-// Interprets the lines of [begin, end): the byte before `end` is a line feed, and `offset`
-// is where `begin` lies in the file.
-void interpretLines(Load& load, const unsigned char* begin, const unsigned char* end, std::int64_t offset)
+// Counts a line that starts at `offset` in the file; every 20000th shows the progress.
+inline void countLine(Load& load, std::int64_t offset)
+{
+    if (--load.linesToCheck == 0) { // drawing happens rarer still
+        load.linesToCheck = ProgressLineStep;
+        checkProgress(load.progress, offset);
+    }
+}
+
+// Interprets the lines of [begin, end) on this thread: the byte before `end` is a line
+// feed, and `offset` is where `begin` lies in the file. false once the load has stopped.
+bool interpretLines(Load& load, const unsigned char* begin, const unsigned char* end, std::int64_t offset)
 {
     assert(begin < end && end[-1] == LineFeed);
     const unsigned char* cursor = begin;
     while (cursor < end && !load.stopped) {
-        LineWords line;
-        if (--load.linesToCheck == 0) { // every 20000th line; drawing happens rarer still
-            load.linesToCheck = ProgressLineStep;
-            checkProgress(load.progress, offset + (cursor - begin));
-        }
-        scanLine(cursor, end, load.modes, line);
+        countLine(load, offset + (cursor - begin));
+        LineWords line = NoWords;
+        scanLine(cursor, end, line);
         ++cursor; // past the line feed
-        if (!endLine(load.modes, line))
-            load.stopped = true;
+        load.stopped = !endLine(load.modes, line);
     }
+    return !load.stopped;
+}
+
+// A large file is read on two threads. A helper reads the file and turns its lines into
+// their words, a block of lines at a time, while this thread applies the words of the
+// blocks before, in file order. The toolpath and the progress display are touched by this
+// thread alone and see exactly what one thread would give them. Neither side waits long:
+// storing the moves (with the kernel making their pages) takes about as long as reading
+// the lines.
+constexpr std::size_t LinesPerBlock = 16384;
+constexpr std::int64_t Blocks = 4; // blocks read ahead of the one being applied, at most
+
+struct LineBlock {
+    std::int64_t offset = 0; // where its first line starts in the file
+    std::size_t count = 0;
+    LineWords lines[LinesPerBlock];
+};
+
+struct SharedLoad {
+    LineBlock blocks[Blocks];
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::int64_t filled = 0;  // blocks handed over; block k lives in blocks[k % Blocks]
+    std::int64_t applied = 0; // blocks applied, their room free again
+    bool finished = false;    // the helper has handed over its last block
+    bool stop = false;        // this thread wants no more blocks
+};
+
+// The helper's side: turns the lines of a stretch into words in the block being filled,
+// handing each block over when it is full. false once this thread has asked it to stop.
+bool readLineWords(SharedLoad& shared, const unsigned char* begin, const unsigned char* end,
+                   std::int64_t offset)
+{
+    const unsigned char* cursor = begin;
+    while (cursor < end) {
+        std::int64_t next;
+        {
+            std::unique_lock<std::mutex> lock(shared.mutex);
+            shared.changed.wait(lock, [&] { return shared.stop || shared.filled - shared.applied < Blocks; });
+            if (shared.stop)
+                return false;
+            next = shared.filled;
+        }
+        LineBlock& block = shared.blocks[next % Blocks];
+        if (block.count == 0)
+            block.offset = offset + (cursor - begin);
+        while (cursor < end && block.count < LinesPerBlock) {
+            LineWords& line = block.lines[block.count++];
+            line = NoWords;
+            // A block spans less than the largest file, so the distance fits.
+            line.start = static_cast<std::uint32_t>(offset + (cursor - begin) - block.offset);
+            scanLine(cursor, end, line);
+            ++cursor;
+        }
+        if (block.count == LinesPerBlock) {
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            ++shared.filled;
+            shared.changed.notify_all();
+        }
+    }
+    return true;
+}
+
+// The helper's last step: hands over the block it was filling, if any, and says it is done.
+void finishLineWords(SharedLoad& shared)
+{
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    if (!shared.stop && shared.blocks[shared.filled % Blocks].count > 0)
+        ++shared.filled;
+    shared.finished = true;
+    shared.changed.notify_all();
+}
+
+// This thread's side: applies the blocks in order until the helper is done or the load stops.
+void applyLineWords(Load& load, SharedLoad& shared)
+{
+    for (std::int64_t next = 0;; ++next) {
+        {
+            std::unique_lock<std::mutex> lock(shared.mutex);
+            shared.changed.wait(lock, [&] { return shared.filled > next || shared.finished; });
+            if (shared.filled <= next)
+                return;
+        }
+        LineBlock& block = shared.blocks[next % Blocks];
+        for (std::size_t i = 0; i < block.count && !load.stopped; ++i) {
+            countLine(load, block.offset + block.lines[i].start);
+            load.stopped = !endLine(load.modes, block.lines[i]);
+        }
+        block.count = 0;
+        const std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.applied = next + 1;
+        shared.stop = load.stopped;
+        shared.changed.notify_all();
+        if (load.stopped)
+            return;
+    }
+}
+
+// Interprets the stretches of text that `forEachStretch` hands, one after the other, to the
+// callback it is given. The callback takes (begin, end, offset) as interpretLines does and
+// returns false when the reading should stop. A large file takes two threads.
+template <typename ForEachStretch>
+void interpretStretches(Load& load, std::size_t size, ForEachStretch forEachStretch)
+{
+    if (size >= loadSharedBytes) {
+        const std::unique_ptr<SharedLoad> shared(new (std::nothrow) SharedLoad);
+        std::thread helper;
+        // The standard library reports a thread it cannot start only by throwing. The file
+        // is then read on this thread alone, as it is without the memory for the blocks.
+        try {
+            if (shared != nullptr) {
+                helper = std::thread([&] {
+                    forEachStretch([&](const unsigned char* begin, const unsigned char* end,
+                                       std::int64_t offset) { return readLineWords(*shared, begin, end, offset); });
+                    finishLineWords(*shared);
+                });
+            }
+        } catch (const std::system_error&) {
+        }
+        if (helper.joinable()) {
+            applyLineWords(load, *shared);
+            helper.join();
+            return;
+        }
+    }
+    forEachStretch([&](const unsigned char* begin, const unsigned char* end, std::int64_t offset) {
+        return interpretLines(load, begin, end, offset);
+    });
 }
 
 } // namespace
@@ -383,38 +562,37 @@ void interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::st
     buffer[size + 1] = 0;
     Load load;
     beginLoad(load, name, static_cast<std::int64_t>(size));
-    interpretLines(load, buffer, buffer + size + 1, 0);
+    interpretStretches(load, size, [&](auto&& toStretch) { toStretch(buffer, buffer + size + 1, 0); });
     endOfLoadStep();
 }
 
 namespace {
 
-// A first load reads the file a piece at a time and interprets each piece's complete lines
-// before it reads the next: the piece stays in the processor's cache, and no buffer the
-// size of the file is made. A file that shrinks while it is read ends where the reading ends,
-// as the zeros a whole-file buffer would hold there are skipped like noise.
-void streamAndInterpret(int fd, std::size_t size, const std::string& name, Piece& piece)
+// A first load reads the file a piece at a time and hands each piece's complete lines to
+// `toStretch` before it reads the next: the piece stays in the processor's cache, and no
+// buffer the size of the file is made. A file that shrinks while it is read ends where the
+// reading ends, as the zeros a whole-file buffer would hold there are skipped like noise.
+template <typename ToStretch>
+void readPieces(int fd, std::size_t size, Piece& piece, ToStretch&& toStretch)
 {
-    Load load;
-    beginLoad(load, name, static_cast<std::int64_t>(size));
     std::size_t pending = 0;   // bytes of an unfinished line at the start of the piece
     std::size_t readSoFar = 0; // bytes of the file read
     std::int64_t offset = 0;   // where the piece starts in the file
     // The last piece: what is left, its last line ended by an added line feed.
-    const auto interpretRest = [&](std::size_t filled) {
+    const auto toStretchRest = [&](std::size_t filled) {
         piece.data[filled] = LineFeed;
         piece.data[filled + 1] = 0;
-        interpretLines(load, piece.data, piece.data + filled + 1, offset);
+        toStretch(piece.data, piece.data + filled + 1, offset);
     };
-    while (!load.stopped) {
+    for (;;) {
         // Two bytes stay free for the added line feed and a zero.
         const std::size_t room = std::min(piece.size - 2 - pending, size - readSoFar);
         const std::size_t got = readAll(fd, piece.data + pending, room);
         readSoFar += got;
         const std::size_t filled = pending + got;
         if (got < room || readSoFar == size) { // the end of what can be read
-            interpretRest(filled);
-            break;
+            toStretchRest(filled);
+            return;
         }
         const auto* lastFeed = static_cast<const unsigned char*>(memrchr(piece.data, LineFeed, filled));
         if (lastFeed == nullptr) {
@@ -425,16 +603,16 @@ void streamAndInterpret(int fd, std::size_t size, const std::string& name, Piece
                 pending = filled;
                 continue;
             }
-            interpretRest(filled);
-            break;
+            toStretchRest(filled);
+            return;
         }
         const std::size_t lines = static_cast<std::size_t>(lastFeed - piece.data) + 1;
-        interpretLines(load, piece.data, piece.data + lines, offset);
+        if (!toStretch(piece.data, piece.data + lines, offset))
+            return;
         offset += static_cast<std::int64_t>(lines);
         pending = filled - lines;
         std::memmove(piece.data, piece.data + lines, pending);
     }
-    endOfLoadStep();
 }
 
 // Reads the file into the toolpath: a first load piece by piece, a reload whole into memory
@@ -464,7 +642,10 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
             close(fd);
             return ReloadResult::Unreadable;
         }
-        streamAndInterpret(fd, size, name, piece);
+        Load load;
+        beginLoad(load, name, static_cast<std::int64_t>(size));
+        interpretStretches(load, size, [&](auto&& toStretch) { readPieces(fd, size, piece, toStretch); });
+        endOfLoadStep();
         std::free(piece.data);
         close(fd);
         return ReloadResult::Loaded;

@@ -25,6 +25,11 @@ ReloadResult reloadGcodeFile(const std::string& path);
 // small to put piece boundaries everywhere.
 extern std::size_t loadPieceBytes;
 
+// Files at least this large are read on two threads: one reads lines ahead into their
+// words, the calling thread applies them in order. On a machine with one core, none is.
+// Tests make it 0 to read every file that way.
+extern std::size_t loadSharedBytes;
+
 // Interprets `size` bytes already in memory exactly as a file load does after reading.
 // `buffer` must hold size + 2 bytes, the last two free (they receive the added line feed
 // and a zero). `name` is shown by the loading progress.

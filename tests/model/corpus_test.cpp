@@ -87,6 +87,13 @@ TEST(Corpus, EveryFileLoadsIntoAConsistentToolpath)
         ASSERT_TRUE(loadGcodeFile(file.string()));
         loadPieceBytes = pieceBytes;
         EXPECT_EQ(differenceFromReference(referenceInterpret(text)), "") << "read in pieces of 61 bytes";
+
+        // On two threads, from a whole file in memory: blocks of lines handed over in turn.
+        const std::size_t sharedBytes = loadSharedBytes;
+        loadSharedBytes = 0;
+        ASSERT_EQ(reloadGcodeFile(file.string()), ReloadResult::Loaded);
+        loadSharedBytes = sharedBytes;
+        EXPECT_EQ(differenceFromReference(referenceInterpret(text)), "") << "read on two threads";
     }
     EXPECT_GT(withMoves, 0);
 }

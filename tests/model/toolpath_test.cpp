@@ -210,13 +210,17 @@ TEST(Toolpath, GrowthBeyondA32BitCountFails)
 
 #if !defined(__SANITIZE_ADDRESS__)
 // In a child with little address space: growing fails, the load stops with the moves
-// stored so far and reports success, and nothing is written past the storage.
-void loadWhileMemoryRunsOut()
+// stored so far and reports success, and nothing is written past the storage. On two
+// threads the headroom also holds the helper's stack and blocks of lines.
+void loadWhileMemoryRunsOut(bool twoThreads)
 {
+    loadSharedBytes = twoThreads ? 0 : std::numeric_limits<std::size_t>::max();
+    const unsigned long headroom = (twoThreads ? 12 : 1) * 1024 * 1024;
     if (!createToolpath())
         std::_Exit(10);
     std::string text = "G1 S1\n";
-    for (int i = 1; i <= InitialMoveCapacity + 5000; ++i)
+    // More lines after the failure than the helper reads ahead: it must be told to stop.
+    for (int i = 1; i <= 2 * InitialMoveCapacity; ++i)
         text += "Y" + std::to_string(i) + "\n";
     std::vector<unsigned char> buffer(text.begin(), text.end());
     buffer.resize(text.size() + 2);
@@ -227,7 +231,7 @@ void loadWhileMemoryRunsOut()
     if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1)
         std::_Exit(11);
     std::fclose(statm);
-    limit.rlim_cur = limit.rlim_max = pages * 4096 + 1024 * 1024;
+    limit.rlim_cur = limit.rlim_max = pages * 4096 + headroom;
     if (setrlimit(RLIMIT_AS, &limit) != 0)
         std::_Exit(12);
     interpretGcodeBuffer(buffer.data(), text.size(), "big.gcode");
@@ -244,7 +248,8 @@ void loadWhileMemoryRunsOut()
 TEST(ToolpathDeathTest, FailedGrowthStopsTheLoadKeepingTheMoves)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(loadWhileMemoryRunsOut(), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(loadWhileMemoryRunsOut(false), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(loadWhileMemoryRunsOut(true), testing::ExitedWithCode(0), "");
 }
 #endif
 

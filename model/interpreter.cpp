@@ -173,11 +173,12 @@ inline double readNumber(const unsigned char*& cursor, const unsigned char* end)
     // The whole part is value * 10 + d per digit in doubles. Up to 15 digits every step is
     // exact (below 2^53), so an integer gives the same bits without a floating-point
     // multiply and add in series per digit; longer runs go on in doubles from there.
-    std::uint64_t whole = 0;
-    int wholeDigits = 0;
-    while (more() && isDigit(*cursor) && wholeDigits < ExactWholeDigits) {
-        whole = whole * 10 + static_cast<unsigned>(*cursor - '0');
-        ++wholeDigits;
+    std::int64_t whole = 0;
+    for (int left = ExactWholeDigits; left > 0 && more(); --left) {
+        const unsigned digit = *cursor - 0u - '0';
+        if (digit > 9)
+            break;
+        whole = whole * 10 + digit;
         ++cursor;
     }
     value = static_cast<double>(whole);
@@ -301,9 +302,11 @@ inline bool endLine(Modes& modes, const LineWords& line)
     return true;
 }
 
-// Reads the line at `cursor` and leaves the cursor on its line feed. The buffer always
-// ends in a line feed before `end`, so every skip below stops at a line feed at the latest.
-inline void scanLine(const unsigned char*& cursor, const unsigned char* end, LineWords& line)
+// Reads the line at `cursor` into `line` and returns where its line feed is. The buffer
+// always ends in a line feed before `end`, so every skip below stops at a line feed at the
+// latest. The cursor is a value of its own: written through a reference, it would go to
+// memory at every byte, as the stores into `line` might change it.
+inline const unsigned char* scanLine(const unsigned char* cursor, const unsigned char* end, LineWords& line)
 {
     for (;;) {
         const unsigned char c = *cursor;
@@ -312,10 +315,9 @@ inline void scanLine(const unsigned char*& cursor, const unsigned char* end, Lin
             const double value = readNumber<UpToLineFeed>(cursor, end);
             noteWord(upperCase(c), value, line);
         } else if (c == LineFeed) {
-            return;
+            return cursor;
         } else if (c == ';') {
-            cursor = static_cast<const unsigned char*>(std::memchr(cursor, LineFeed, end - cursor));
-            return;
+            return static_cast<const unsigned char*>(std::memchr(cursor, LineFeed, end - cursor));
         } else if (c == '(') {
             ++cursor;
             while (*cursor != ')' && *cursor != LineFeed)
@@ -420,7 +422,7 @@ bool interpretLines(Load& load, const unsigned char* begin, const unsigned char*
     while (cursor < end && !load.stopped) {
         countLine(load, offset + (cursor - begin));
         LineWords line = NoWords;
-        scanLine(cursor, end, line);
+        cursor = scanLine(cursor, end, line);
         ++cursor; // past the line feed
         load.stopped = !endLine(load.modes, line);
     }
@@ -475,7 +477,7 @@ bool readLineWords(SharedLoad& shared, const unsigned char* begin, const unsigne
             line = NoWords;
             // A block spans less than the largest file, so the distance fits.
             line.start = static_cast<std::uint32_t>(offset + (cursor - begin) - block.offset);
-            scanLine(cursor, end, line);
+            cursor = scanLine(cursor, end, line);
             ++cursor;
         }
         if (block.count == LinesPerBlock) {

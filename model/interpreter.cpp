@@ -432,27 +432,50 @@ bool interpretLines(Load& load, const unsigned char* begin, const unsigned char*
 // A large file is read on two threads. A helper reads the file and turns its lines into
 // their words, a block of lines at a time, while this thread applies the words of the
 // blocks before, in file order. The toolpath and the progress display are touched by this
-// thread alone and see exactly what one thread would give them. Neither side waits long:
-// storing the moves (with the kernel making their pages) takes about as long as reading
-// the lines.
+// thread alone and see exactly what one thread would give them. Storing the moves (with
+// the kernel making their pages) takes about as long as reading the lines; to even out
+// what is left, each block also passes on a stretch of lines as text, which this thread
+// reads itself: longer while this thread waits for blocks, shorter while the helper waits
+// for room.
 constexpr std::size_t LinesPerBlock = 16384;
 constexpr std::int64_t Blocks = 4; // blocks read ahead of the one being applied, at most
+constexpr std::size_t TextPerBlock = 65536;
+constexpr std::size_t TextStep = 4096;
 
 struct LineBlock {
     std::int64_t offset = 0; // where its first line starts in the file
     std::size_t count = 0;
     LineWords lines[LinesPerBlock];
+    // The lines after those, unread, ending in a line feed.
+    std::int64_t textOffset = 0;
+    std::size_t textSize = 0;
+    unsigned char text[TextPerBlock];
 };
 
 struct SharedLoad {
     LineBlock blocks[Blocks];
     std::mutex mutex;
     std::condition_variable changed;
-    std::int64_t filled = 0;  // blocks handed over; block k lives in blocks[k % Blocks]
-    std::int64_t applied = 0; // blocks applied, their room free again
-    bool finished = false;    // the helper has handed over its last block
-    bool stop = false;        // this thread wants no more blocks
+    std::int64_t filled = 0;   // blocks handed over; block k lives in blocks[k % Blocks]
+    std::int64_t applied = 0;  // blocks applied, their room free again
+    std::size_t textShare = 4 * TextStep; // bytes of text a block passes on, at most
+    bool finished = false;     // the helper has handed over its last block
+    bool stop = false;         // this thread wants no more blocks
 };
+
+// Passes on the whole lines within the first `most` bytes at `cursor` as the block's text;
+// returns where they end.
+const unsigned char* passOnText(LineBlock& block, const unsigned char* cursor, std::size_t most,
+                                std::int64_t offset)
+{
+    const auto* lastFeed = static_cast<const unsigned char*>(memrchr(cursor, LineFeed, most));
+    if (lastFeed == nullptr)
+        return cursor;
+    block.textOffset = offset;
+    block.textSize = static_cast<std::size_t>(lastFeed + 1 - cursor);
+    std::memcpy(block.text, cursor, block.textSize);
+    return lastFeed + 1;
+}
 
 // The helper's side: turns the lines of a stretch into words in the block being filled,
 // handing each block over when it is full. false once this thread has asked it to stop.
@@ -462,12 +485,16 @@ bool readLineWords(SharedLoad& shared, const unsigned char* begin, const unsigne
     const unsigned char* cursor = begin;
     while (cursor < end) {
         std::int64_t next;
+        std::size_t textShare;
         {
             std::unique_lock<std::mutex> lock(shared.mutex);
+            if (shared.filled - shared.applied == Blocks && shared.textShare > 0)
+                shared.textShare -= TextStep;
             shared.changed.wait(lock, [&] { return shared.stop || shared.filled - shared.applied < Blocks; });
             if (shared.stop)
                 return false;
             next = shared.filled;
+            textShare = shared.textShare;
         }
         LineBlock& block = shared.blocks[next % Blocks];
         if (block.count == 0)
@@ -481,6 +508,9 @@ bool readLineWords(SharedLoad& shared, const unsigned char* begin, const unsigne
             ++cursor;
         }
         if (block.count == LinesPerBlock) {
+            const std::size_t most = std::min<std::size_t>(textShare, end - cursor);
+            if (most > 0)
+                cursor = passOnText(block, cursor, most, offset + (cursor - begin));
             const std::lock_guard<std::mutex> lock(shared.mutex);
             ++shared.filled;
             shared.changed.notify_all();
@@ -505,6 +535,8 @@ void applyLineWords(Load& load, SharedLoad& shared)
     for (std::int64_t next = 0;; ++next) {
         {
             std::unique_lock<std::mutex> lock(shared.mutex);
+            if (shared.filled == next && !shared.finished && next > 0)
+                shared.textShare = std::min(shared.textShare + TextStep, TextPerBlock);
             shared.changed.wait(lock, [&] { return shared.filled > next || shared.finished; });
             if (shared.filled <= next)
                 return;
@@ -514,7 +546,10 @@ void applyLineWords(Load& load, SharedLoad& shared)
             countLine(load, block.offset + block.lines[i].start);
             load.stopped = !endLine(load.modes, block.lines[i]);
         }
+        if (block.textSize > 0 && !load.stopped)
+            interpretLines(load, block.text, block.text + block.textSize, block.textOffset);
         block.count = 0;
+        block.textSize = 0;
         const std::lock_guard<std::mutex> lock(shared.mutex);
         shared.applied = next + 1;
         shared.stop = load.stopped;

@@ -74,7 +74,9 @@ bool createToolpath()
         return false;
     if (toolpath.moves != nullptr)
         munmap(toolpath.moves, static_cast<std::size_t>(toolpath.capacity) * sizeof(Move));
+    const std::uint32_t revision = toolpath.revision;
     toolpath = Toolpath{};
+    toolpath.revision = revision + 1;
     toolpath.moves = storage;
     toolpath.capacity = InitialMoveCapacity;
     movesReady = 0;
@@ -83,6 +85,7 @@ bool createToolpath()
 
 void clearToolpath()
 {
+    ++toolpath.revision;
     toolpath.moveCount = 0;
     movesReady = 0;
     toolpath.estimatedSeconds = 0.0;

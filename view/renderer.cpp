@@ -106,6 +106,100 @@ inline bool allFinite(double a, double b, double c, double d)
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
 }
 
+// The lowest and highest y of the moves, a chunk of moves at a time, so that a band can
+// pass over a chunk that lies wholly beyond it without transforming its moves one by one:
+// where the moves go through the job row by row, as in a raster, each band then walks
+// little more than its own share of them. Made again when the toolpath has changed.
+constexpr std::int32_t ChunkMoves = BandChunkMoves;
+
+struct ChunkHeights {
+    std::vector<float> low, high; // -inf and +inf for a chunk with a NaN coordinate
+    const Move* moves = nullptr;
+    std::int32_t count = 0;
+    std::uint32_t revision = 0;
+};
+
+ChunkHeights chunkHeights;
+
+// The heights of chunks [first, last).
+void measureChunks(std::int32_t first, std::int32_t last)
+{
+    constexpr float Infinity = std::numeric_limits<float>::infinity();
+    for (std::int32_t chunk = first; chunk < last; ++chunk) {
+        const Move* move = toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * ChunkMoves;
+        const Move* const end = toolpath.moves + std::min(toolpath.moveCount, (chunk + 1) * ChunkMoves);
+        // Selections, not branches, and the comparisons pass a NaN over: it is noted apart.
+        float low = Infinity;
+        float high = -Infinity;
+        bool undefined = false;
+        for (; move != end; ++move) {
+            const float y1 = move->y1, y2 = move->y2;
+            low = y1 < low ? y1 : low;
+            low = y2 < low ? y2 : low;
+            high = y1 > high ? y1 : high;
+            high = y2 > high ? y2 : high;
+            undefined |= std::isnan(y1) | std::isnan(y2);
+        }
+        chunkHeights.low[static_cast<std::size_t>(chunk)] = undefined ? -Infinity : low;
+        chunkHeights.high[static_cast<std::size_t>(chunk)] = undefined ? Infinity : high;
+    }
+}
+
+// Measures the chunks again, on `threads` threads, when the toolpath has changed: one
+// pass over the moves, as fast as memory is read.
+void updateChunkHeights(int threads)
+{
+    ChunkHeights& chunks = chunkHeights;
+    if (chunks.moves == toolpath.moves && chunks.count == toolpath.moveCount &&
+        chunks.revision == toolpath.revision)
+        return;
+    const std::int32_t count = (toolpath.moveCount + ChunkMoves - 1) / ChunkMoves;
+    chunks.low.resize(static_cast<std::size_t>(count));
+    chunks.high.resize(static_cast<std::size_t>(count));
+    const auto edge = [&](int index) {
+        return static_cast<std::int32_t>(static_cast<long long>(count) * index / threads);
+    };
+    std::vector<std::thread> helpers;
+    for (int index = 1; index < threads; ++index) {
+        // A thread that cannot be started leaves its share to this one.
+        try {
+            helpers.emplace_back(measureChunks, edge(index), edge(index + 1));
+        } catch (const std::system_error&) {
+            measureChunks(edge(index), edge(index + 1));
+        }
+    }
+    measureChunks(0, edge(1));
+    for (std::thread& helper : helpers)
+        helper.join();
+    chunks.moves = toolpath.moves;
+    chunks.count = toolpath.moveCount;
+    chunks.revision = toolpath.revision;
+}
+
+// Whether a move of `kind` in [first, end) passes the walk's canvas cull, which it makes
+// with the same steps.
+bool anyMoveOnCanvas(int kind, const Move* first, const Move* end, int width, int height)
+{
+    const double cx = width / 2.0;
+    const double cy = height / 2.0;
+    const double scale = viewState.scale;
+    const double centerX = viewState.centerX;
+    const double centerY = viewState.centerY;
+    for (const Move* move = end; move != first;) {
+        --move; // from the end: on the canvas, the first one looked at usually decides
+        if (move->travel != kind)
+            continue;
+        const double sx1 = cx + (static_cast<double>(move->x1) - centerX) * scale;
+        const double sy1 = cy - (static_cast<double>(move->y1) - centerY) * scale;
+        const double sx2 = cx + (static_cast<double>(move->x2) - centerX) * scale;
+        const double sy2 = cy - (static_cast<double>(move->y2) - centerY) * scale;
+        if (!((sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) || (sx1 >= width && sx2 >= width) ||
+              (sy1 >= height && sy2 >= height)))
+            return true;
+    }
+    return false;
+}
+
 // Walks every move of one kind (travel or cutting) in file order and hands each segment
 // that can show, with its colour, to `sink`: changeColour(c) before the first segment of
 // each new colour, segment(x1, y1, x2, y2) in canvas pixels, finish() at the end.
@@ -148,85 +242,105 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     const __m128d zero = _mm_setzero_pd();
     const __m128d size = _mm_set_pd(height, width);
 #endif
-    const Move* move = toolpath.moves;
-    const Move* const end = toolpath.moves + toolpath.moveCount;
-    for (; move != end; ++move) {
-        if (move->travel != kind)
-            continue;
+    // A band passes over each chunk of moves that lies wholly beyond it. Every move of the
+    // chunk would be culled or skipped there; a skipped one would forget the key, so the
+    // key is forgotten when one of the chunk's moves of this kind is not culled.
+    const bool banded = rows.top != NoBandRows.top || rows.bottom != NoBandRows.bottom;
+    assert(!banded || chunkHeights.count == toolpath.moveCount);
+    const std::int32_t chunks = (toolpath.moveCount + ChunkMoves - 1) / ChunkMoves;
+    for (std::int32_t chunk = 0; chunk < chunks; ++chunk) {
+        const Move* move = toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * ChunkMoves;
+        const Move* const end = toolpath.moves + std::min(toolpath.moveCount, (chunk + 1) * ChunkMoves);
+        if (banded) {
+            // The chunk's largest and smallest canvas y: the transform is monotonic.
+            const auto canvasY = [&](float y) { return cy - (static_cast<double>(y) - centerY) * scale; };
+            const double largest = canvasY(chunkHeights.low[static_cast<std::size_t>(chunk)]);
+            const double smallest = canvasY(chunkHeights.high[static_cast<std::size_t>(chunk)]);
+            if (largest < skipAbove || smallest > skipBelow) {
+                const bool offCanvas = largest < 0.0 || smallest >= height; // all culled
+                if (!offCanvas && anyMoveOnCanvas(kind, move, end, width, height))
+                    key0 = NoKey;
+                continue;
+            }
+        }
+        for (; move != end; ++move) {
+            if (move->travel != kind)
+                continue;
 #if defined(__SSE2__)
-        // Each end's x and y in the two lanes of one register: cy + (y - centerY) * -scale
-        // is the very value of cy - (y - centerY) * scale, so these are the scalar bits.
-        const __m128d end1 = _mm_add_pd(
-            offset, _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(loadTwoFloats(&move->x1)), centre), factor));
-        const __m128d end2 = _mm_add_pd(
-            offset, _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(loadTwoFloats(&move->x2)), centre), factor));
-        // Wholly left, above, right or below: nothing of it can show (a NaN compares false).
-        const __m128d before = _mm_and_pd(_mm_cmplt_pd(end1, zero), _mm_cmplt_pd(end2, zero));
-        const __m128d beyond = _mm_and_pd(_mm_cmpge_pd(end1, size), _mm_cmpge_pd(end2, size));
-        if (_mm_movemask_pd(_mm_or_pd(before, beyond)) != 0)
-            continue;
-        double sx1 = _mm_cvtsd_f64(end1);
-        double sy1 = _mm_cvtsd_f64(_mm_unpackhi_pd(end1, end1));
-        double sx2 = _mm_cvtsd_f64(end2);
-        double sy2 = _mm_cvtsd_f64(_mm_unpackhi_pd(end2, end2));
+            // Each end's x and y in the two lanes of one register: cy + (y - centerY) * -scale
+            // is the very value of cy - (y - centerY) * scale, so these are the scalar bits.
+            const __m128d end1 = _mm_add_pd(
+                offset, _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(loadTwoFloats(&move->x1)), centre), factor));
+            const __m128d end2 = _mm_add_pd(
+                offset, _mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(loadTwoFloats(&move->x2)), centre), factor));
+            // Wholly left, above, right or below: nothing of it can show (a NaN compares false).
+            const __m128d before = _mm_and_pd(_mm_cmplt_pd(end1, zero), _mm_cmplt_pd(end2, zero));
+            const __m128d beyond = _mm_and_pd(_mm_cmpge_pd(end1, size), _mm_cmpge_pd(end2, size));
+            if (_mm_movemask_pd(_mm_or_pd(before, beyond)) != 0)
+                continue;
+            double sx1 = _mm_cvtsd_f64(end1);
+            double sy1 = _mm_cvtsd_f64(_mm_unpackhi_pd(end1, end1));
+            double sx2 = _mm_cvtsd_f64(end2);
+            double sy2 = _mm_cvtsd_f64(_mm_unpackhi_pd(end2, end2));
 #else
-        double sx1 = cx + (static_cast<double>(move->x1) - centerX) * scale;
-        double sy1 = cy - (static_cast<double>(move->y1) - centerY) * scale;
-        double sx2 = cx + (static_cast<double>(move->x2) - centerX) * scale;
-        double sy2 = cy - (static_cast<double>(move->y2) - centerY) * scale;
+            double sx1 = cx + (static_cast<double>(move->x1) - centerX) * scale;
+            double sy1 = cy - (static_cast<double>(move->y1) - centerY) * scale;
+            double sx2 = cx + (static_cast<double>(move->x2) - centerX) * scale;
+            double sy2 = cy - (static_cast<double>(move->y2) - centerY) * scale;
 
-        // Wholly left, above, right or below: nothing of it can show.
-        if ((sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) || (sx1 >= width && sx2 >= width) ||
-            (sy1 >= height && sy2 >= height))
-            continue;
+            // Wholly left, above, right or below: nothing of it can show.
+            if ((sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) || (sx1 >= width && sx2 >= width) ||
+                (sy1 >= height && sy2 >= height))
+                continue;
 #endif
-        if ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow)) {
-            key0 = NoKey;
-            continue;
-        }
-
-        const ColourValue colour = kind == CuttingKind ? colours.of(move->power, greys) : travelColour;
-        if (colour != current) {
-            sink.changeColour(colour);
-            current = colour;
-            key0 = NoKey;
-        }
-
-        // The rare far-away segment is clipped so that neither the single-precision path
-        // nor the rasteriser's fixed point sees huge values. The test is written so that
-        // a NaN lands here too: a coordinate that is infinite or undefined (a G-code
-        // number beyond the range of a float or double) has no place on the canvas, and
-        // must never reach the integer conversion of the key below.
-        if (!(std::fabs(sx1) <= ClipThreshold && std::fabs(sx2) <= ClipThreshold &&
-              std::fabs(sy1) <= ClipThreshold && std::fabs(sy2) <= ClipThreshold)) {
-            if (!allFinite(sx1, sy1, sx2, sy2))
+            if ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow)) {
+                key0 = NoKey;
                 continue;
-            if (clipSegment(sx1, sy1, sx2, sy2, clipLeft, clipTop, clipRight, clipBottom) == 0)
+            }
+
+            const ColourValue colour = kind == CuttingKind ? colours.of(move->power, greys) : travelColour;
+            if (colour != current) {
+                sink.changeColour(colour);
+                current = colour;
+                key0 = NoKey;
+            }
+
+            // The rare far-away segment is clipped so that neither the single-precision path
+            // nor the rasteriser's fixed point sees huge values. The test is written so that
+            // a NaN lands here too: a coordinate that is infinite or undefined (a G-code
+            // number beyond the range of a float or double) has no place on the canvas, and
+            // must never reach the integer conversion of the key below.
+            if (!(std::fabs(sx1) <= ClipThreshold && std::fabs(sx2) <= ClipThreshold &&
+                  std::fabs(sy1) <= ClipThreshold && std::fabs(sy2) <= ClipThreshold)) {
+                if (!allFinite(sx1, sy1, sx2, sy2))
+                    continue;
+                if (clipSegment(sx1, sy1, sx2, sy2, clipLeft, clipTop, clipRight, clipBottom) == 0)
+                    continue;
+                // Ends around 1e36 pixels lose more than the whole canvas to rounding inside the
+                // clip, so its result is held to the rectangle it was clipped to: only then is
+                // the integer conversion of the key below defined for every input.
+                sx1 = std::clamp(sx1, clipLeft, clipRight);
+                sx2 = std::clamp(sx2, clipLeft, clipRight);
+                sy1 = std::clamp(sy1, clipTop, clipBottom);
+                sy2 = std::clamp(sy2, clipTop, clipBottom);
+            }
+
+            // Segments that land on the same half pixels as the previous one add nothing
+            // visible; at low zoom this merges long runs of tiny moves into one element.
+            const int k0 = static_cast<int>(2.0 * sx1);
+            const int k1 = static_cast<int>(2.0 * sy1);
+            const int k2 = static_cast<int>(2.0 * sx2);
+            const int k3 = static_cast<int>(2.0 * sy2);
+            if (k0 == key0 && k1 == key1 && k2 == key2 && k3 == key3)
                 continue;
-            // Ends around 1e36 pixels lose more than the whole canvas to rounding inside the
-            // clip, so its result is held to the rectangle it was clipped to: only then is
-            // the integer conversion of the key below defined for every input.
-            sx1 = std::clamp(sx1, clipLeft, clipRight);
-            sx2 = std::clamp(sx2, clipLeft, clipRight);
-            sy1 = std::clamp(sy1, clipTop, clipBottom);
-            sy2 = std::clamp(sy2, clipTop, clipBottom);
+            key0 = k0;
+            key1 = k1;
+            key2 = k2;
+            key3 = k3;
+
+            ++segments;
+            sink.segment(sx1, sy1, sx2, sy2);
         }
-
-        // Segments that land on the same half pixels as the previous one add nothing
-        // visible; at low zoom this merges long runs of tiny moves into one element.
-        const int k0 = static_cast<int>(2.0 * sx1);
-        const int k1 = static_cast<int>(2.0 * sy1);
-        const int k2 = static_cast<int>(2.0 * sx2);
-        const int k3 = static_cast<int>(2.0 * sy2);
-        if (k0 == key0 && k1 == key1 && k2 == key2 && k3 == key3)
-            continue;
-        key0 = k0;
-        key1 = k1;
-        key2 = k2;
-        key3 = k3;
-
-        ++segments;
-        sink.segment(sx1, sy1, sx2, sy2);
     }
     sink.finish();
     walk.greys += greys;
@@ -335,6 +449,8 @@ void drawMovesIntoFrame(int width, int height)
     const std::ptrdiff_t stride = bytesPerLine / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
 
     const int bands = bandCount(height);
+    if (bands > 1)
+        updateChunkHeights(bands);
     // The bands share out the rows the job covers, not the whole canvas, so that each
     // thread gets about as much to draw; the outer bands reach to the canvas edges.
     int jobTop = 0;

@@ -30,6 +30,10 @@ struct RendererOptions {
 };
 extern RendererOptions rendererOptions;
 
+// Moves a band passes over at once when they all lie beyond it (those from index k x
+// BandChunkMoves on).
+constexpr std::int32_t BandChunkMoves = 512;
+
 // Repaints the frame from the toolpath and view, then presents it.
 void redraw();
 

@@ -294,4 +294,49 @@ TEST(Equivalence, OneTwoAndSevenBandsGiveTheSamePicture)
     }
 }
 
+// Bands pass over chunks of moves that lie wholly beyond them. Such a chunk forgets the
+// key only where one of its moves is on the canvas, as the move-by-move walk does: a
+// segment on the same half pixels as the one before the chunks is skipped after chunks
+// culled beside the canvas, and drawn after chunks on it, whichever bands draw them.
+TEST(Equivalence, BandsPassOverFarChunksOfMovesKeepingTheKey)
+{
+    const int width = 301, height = 203;
+    startWorld(width, height);
+    settings.showTravel = 1;
+    applyColourScheme();
+    viewState.scale = 1.0;
+    viewState.centerX = width / 2.0;
+    viewState.centerY = height / 2.0;
+    const auto segment = [](double x, double y) { // canvas y = height - y
+        ASSERT_TRUE(appendMove(x, y, x + 6.2, y + 0.1, 300, false));
+    };
+    const auto endChunkWith = [&](double x, double y) { // after moves culled beside the canvas
+        while (toolpath.moveCount % BandChunkMoves != BandChunkMoves - 1)
+            ASSERT_TRUE(appendMove(-60, y, -59, y + 0.3, 500, false));
+        segment(x, y);
+    };
+    const auto twoChunks = [](double x, double y) {
+        for (int i = 0; i < 2 * BandChunkMoves; ++i)
+            ASSERT_TRUE(appendMove(x + i % 7, y + i % 5 * 0.5, x + i % 7 + 1, y + 0.3, 500, false));
+    };
+    // A top band's chunks below it, then a bottom band's above it; clear of the rulers.
+    // Then the same count of moves again, the other way up: the chunks' heights are
+    // those of the new moves.
+    for (const double top : {height - 60.1, 40.1}) {
+        clearToolpath();
+        for (const double near : {top, height - top}) {
+            const double far = height - near;
+            endChunkWith(60.1, near);
+            twoChunks(-60, far); // culled
+            segment(60.15, near);
+            endChunkWith(160.1, near);
+            twoChunks(160, far); // on the canvas
+            segment(160.15, near);
+        }
+        const std::vector<std::uint32_t> one = drawWith(MoveDrawing::Direct, 1);
+        EXPECT_TRUE(one == drawWith(MoveDrawing::Direct, 2));
+        EXPECT_TRUE(one == drawWith(MoveDrawing::Direct, 7));
+    }
+}
+
 } // namespace

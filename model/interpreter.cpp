@@ -210,6 +210,10 @@ inline double readNumber(const unsigned char*& cursor, const unsigned char* end)
 
 inline void noteWord(unsigned char letter, double value, LineWords& line)
 {
+    const auto note = [&](double& field, std::uint8_t seen) {
+        line.seen |= seen;
+        field = value;
+    };
     switch (letter) {
     case 'G': {
         const int code = wordCode(value);
@@ -234,22 +238,10 @@ inline void noteWord(unsigned char letter, double value, LineWords& line)
         default: break;
         }
         break;
-    case 'X':
-        line.seen |= SeenX;
-        line.x = value;
-        break;
-    case 'Y':
-        line.seen |= SeenY;
-        line.y = value;
-        break;
-    case 'S':
-        line.seen |= SeenS;
-        line.power = value;
-        break;
-    case 'F':
-        line.seen |= SeenF;
-        line.feed = value;
-        break;
+    case 'X': note(line.x, SeenX); break;
+    case 'Y': note(line.y, SeenY); break;
+    case 'S': note(line.power, SeenS); break;
+    case 'F': note(line.feed, SeenF); break;
     default: break; // N, Z, I, J, K, R, P, T, E ...: read past
     }
 }

@@ -176,25 +176,28 @@ void updateChunkHeights(int threads)
     chunks.revision = toolpath.revision;
 }
 
-// Whether a move of `kind` in [first, end) passes the walk's canvas cull, which it makes
-// with the same steps.
-bool anyMoveOnCanvas(int kind, const Move* first, const Move* end, int width, int height)
+// Machine millimetres to canvas pixels for one walk; the canvas's y grows downwards.
+struct CanvasMapping {
+    double cx, cy, scale, centerX, centerY;
+    double x(float machineX) const { return cx + (static_cast<double>(machineX) - centerX) * scale; }
+    double y(float machineY) const { return cy - (static_cast<double>(machineY) - centerY) * scale; }
+};
+
+// Wholly left, above, right or below the canvas: nothing of the segment can show.
+inline bool offCanvas(double sx1, double sy1, double sx2, double sy2, int width, int height)
 {
-    const double cx = width / 2.0;
-    const double cy = height / 2.0;
-    const double scale = viewState.scale;
-    const double centerX = viewState.centerX;
-    const double centerY = viewState.centerY;
+    return (sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) || (sx1 >= width && sx2 >= width) ||
+           (sy1 >= height && sy2 >= height);
+}
+
+// Whether a move of `kind` in [first, end) passes the walk's canvas cull.
+bool anyMoveOnCanvas(int kind, const Move* first, const Move* end, const CanvasMapping& map, int width,
+                     int height)
+{
     for (const Move* move = end; move != first;) {
         --move; // from the end: on the canvas, the first one looked at usually decides
-        if (move->travel != kind)
-            continue;
-        const double sx1 = cx + (static_cast<double>(move->x1) - centerX) * scale;
-        const double sy1 = cy - (static_cast<double>(move->y1) - centerY) * scale;
-        const double sx2 = cx + (static_cast<double>(move->x2) - centerX) * scale;
-        const double sy2 = cy - (static_cast<double>(move->y2) - centerY) * scale;
-        if (!((sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) || (sx1 >= width && sx2 >= width) ||
-              (sy1 >= height && sy2 >= height)))
+        if (move->travel == kind &&
+            !offCanvas(map.x(move->x1), map.y(move->y1), map.x(move->x2), map.y(move->y2), width, height))
             return true;
     }
     return false;
@@ -214,11 +217,7 @@ template <typename Sink>
 void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, PowerColours& colours,
               BandRows rows)
 {
-    const double cx = width / 2.0;
-    const double cy = height / 2.0;
-    const double scale = viewState.scale;
-    const double centerX = viewState.centerX;
-    const double centerY = viewState.centerY;
+    const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
     const ColourValue travelColour = colourScheme.travelMove;
     const double clipLeft = -ClipMargin;
     const double clipTop = -ClipMargin;
@@ -236,9 +235,9 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     std::uint64_t greys = 0;
     std::uint64_t segments = 0;
 #if defined(__SSE2__)
-    const __m128d centre = _mm_set_pd(centerY, centerX); // lane 0 x, lane 1 y
-    const __m128d factor = _mm_set_pd(-scale, scale);
-    const __m128d offset = _mm_set_pd(cy, cx);
+    const __m128d centre = _mm_set_pd(map.centerY, map.centerX); // lane 0 x, lane 1 y
+    const __m128d factor = _mm_set_pd(-map.scale, map.scale);
+    const __m128d offset = _mm_set_pd(map.cy, map.cx);
     const __m128d zero = _mm_setzero_pd();
     const __m128d size = _mm_set_pd(height, width);
 #endif
@@ -253,12 +252,11 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
         const Move* const end = toolpath.moves + std::min(toolpath.moveCount, (chunk + 1) * ChunkMoves);
         if (banded) {
             // The chunk's largest and smallest canvas y: the transform is monotonic.
-            const auto canvasY = [&](float y) { return cy - (static_cast<double>(y) - centerY) * scale; };
-            const double largest = canvasY(chunkHeights.low[static_cast<std::size_t>(chunk)]);
-            const double smallest = canvasY(chunkHeights.high[static_cast<std::size_t>(chunk)]);
+            const double largest = map.y(chunkHeights.low[static_cast<std::size_t>(chunk)]);
+            const double smallest = map.y(chunkHeights.high[static_cast<std::size_t>(chunk)]);
             if (largest < skipAbove || smallest > skipBelow) {
-                const bool offCanvas = largest < 0.0 || smallest >= height; // all culled
-                if (!offCanvas && anyMoveOnCanvas(kind, move, end, width, height))
+                const bool allCulled = largest < 0.0 || smallest >= height;
+                if (!allCulled && anyMoveOnCanvas(kind, move, end, map, width, height))
                     key0 = NoKey;
                 continue;
             }
@@ -283,14 +281,11 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
             double sx2 = _mm_cvtsd_f64(end2);
             double sy2 = _mm_cvtsd_f64(_mm_unpackhi_pd(end2, end2));
 #else
-            double sx1 = cx + (static_cast<double>(move->x1) - centerX) * scale;
-            double sy1 = cy - (static_cast<double>(move->y1) - centerY) * scale;
-            double sx2 = cx + (static_cast<double>(move->x2) - centerX) * scale;
-            double sy2 = cy - (static_cast<double>(move->y2) - centerY) * scale;
-
-            // Wholly left, above, right or below: nothing of it can show.
-            if ((sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) || (sx1 >= width && sx2 >= width) ||
-                (sy1 >= height && sy2 >= height))
+            double sx1 = map.x(move->x1);
+            double sy1 = map.y(move->y1);
+            double sx2 = map.x(move->x2);
+            double sy2 = map.y(move->y2);
+            if (offCanvas(sx1, sy1, sx2, sy2, width, height))
                 continue;
 #endif
             if ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow)) {

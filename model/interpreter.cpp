@@ -175,7 +175,7 @@ inline double readNumber(const unsigned char*& cursor, const unsigned char* end)
     // multiply and add in series per digit; longer runs go on in doubles from there.
     std::int64_t whole = 0;
     for (int left = ExactWholeDigits; left > 0 && more(); --left) {
-        const unsigned digit = *cursor - 0u - '0';
+        const unsigned digit = static_cast<unsigned>(*cursor) - '0'; // a byte below '0' wraps past 9
         if (digit > 9)
             break;
         whole = whole * 10 + digit;

@@ -110,8 +110,6 @@ inline bool allFinite(double a, double b, double c, double d)
 // pass over a chunk that lies wholly beyond it without transforming its moves one by one:
 // where the moves go through the job row by row, as in a raster, each band then walks
 // little more than its own share of them. Made again when the toolpath has changed.
-constexpr std::int32_t ChunkMoves = BandChunkMoves;
-
 struct ChunkHeights {
     std::vector<float> low, high; // -inf and +inf for a chunk with a NaN coordinate
     const Move* moves = nullptr;
@@ -126,8 +124,8 @@ void measureChunks(std::int32_t first, std::int32_t last)
 {
     constexpr float Infinity = std::numeric_limits<float>::infinity();
     for (std::int32_t chunk = first; chunk < last; ++chunk) {
-        const Move* move = toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * ChunkMoves;
-        const Move* const end = toolpath.moves + std::min(toolpath.moveCount, (chunk + 1) * ChunkMoves);
+        const Move* move = toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves;
+        const Move* const end = toolpath.moves + std::min(toolpath.moveCount, (chunk + 1) * BandChunkMoves);
         // Selections, not branches, and the comparisons pass a NaN over: it is noted apart.
         float low = Infinity;
         float high = -Infinity;
@@ -153,7 +151,7 @@ void updateChunkHeights(int threads)
     if (chunks.moves == toolpath.moves && chunks.count == toolpath.moveCount &&
         chunks.revision == toolpath.revision)
         return;
-    const std::int32_t count = (toolpath.moveCount + ChunkMoves - 1) / ChunkMoves;
+    const std::int32_t count = (toolpath.moveCount + BandChunkMoves - 1) / BandChunkMoves;
     chunks.low.resize(static_cast<std::size_t>(count));
     chunks.high.resize(static_cast<std::size_t>(count));
     const auto edge = [&](int index) {
@@ -246,10 +244,10 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     // key is forgotten when one of the chunk's moves of this kind is not culled.
     const bool banded = rows.top != NoBandRows.top || rows.bottom != NoBandRows.bottom;
     assert(!banded || chunkHeights.count == toolpath.moveCount);
-    const std::int32_t chunks = (toolpath.moveCount + ChunkMoves - 1) / ChunkMoves;
+    const std::int32_t chunks = (toolpath.moveCount + BandChunkMoves - 1) / BandChunkMoves;
     for (std::int32_t chunk = 0; chunk < chunks; ++chunk) {
-        const Move* move = toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * ChunkMoves;
-        const Move* const end = toolpath.moves + std::min(toolpath.moveCount, (chunk + 1) * ChunkMoves);
+        const Move* move = toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves;
+        const Move* const end = toolpath.moves + std::min(toolpath.moveCount, (chunk + 1) * BandChunkMoves);
         if (banded) {
             // The chunk's largest and smallest canvas y: the transform is monotonic.
             const double largest = map.y(chunkHeights.low[static_cast<std::size_t>(chunk)]);

@@ -30,8 +30,8 @@ struct RendererOptions {
 };
 extern RendererOptions rendererOptions;
 
-// Moves a band passes over at once when they all lie beyond it (those from index k x
-// BandChunkMoves on).
+// Moves a band passes over at once when all of them lie beyond it: the chunks of
+// consecutive moves that start at multiples of this.
 constexpr std::int32_t BandChunkMoves = 512;
 
 // Repaints the frame from the toolpath and view, then presents it.

@@ -83,10 +83,12 @@ void paintCanvasMessage(int width, int height)
     endRaster();
 }
 
-// Two lines, each broken again where the canvas is narrower, so that even the Spanish text
+// Two lines, each broken again where the bed is narrower, so that even the Spanish text
 // stays whole on the narrowest window and on a thumbnail.
-void paintNothingDrawnHint(int width, int height)
+void paintNothingDrawnHint(int width, int height, int leftBand, int bottomBand)
 {
+    const int left = std::clamp(leftBand, 0, width);
+    const int bottom = std::clamp(height - bottomBand, 0, height);
     const std::int64_t count = toolpath.moveCount;
     const std::string moves =
         formatInteger(count) + (count == 1 ? tr(" movimiento", " move") : tr(" movimientos", " moves"));
@@ -100,11 +102,11 @@ void paintNothingDrawnHint(int width, int height)
         return;
     std::vector<std::string> lines;
     for (const std::string& text : texts)
-        for (std::string& line : wrapText(text, wrapWidth(width)))
+        for (std::string& line : wrapText(text, wrapWidth(width - left)))
             lines.push_back(std::move(line));
     rasterMode(RasterTransparentText);
     const int lineHeight = rasterTextHeight(lines[0]);
-    centredLines(lines, 0, width, (height - static_cast<int>(lines.size()) * lineHeight) / 2);
+    centredLines(lines, left, width, (bottom - static_cast<int>(lines.size()) * lineHeight) / 2);
     endRaster();
 }
 

@@ -20,10 +20,12 @@ extern std::string pointerReadout;
 std::vector<std::string> wrapText(const std::string& text, int maxWidth);
 
 // Into the frame image of `width` x `height` pixels; each does nothing when the frame cannot
-// be drawn on.
-void paintCanvasMessage(int width, int height);    // background and the centred message
-void paintNothingDrawnHint(int width, int height); // why a loaded file shows an empty bed
-// canvasNotice at the top, centred right of `leftBand` pixels (the left ruler band, or 0).
+// be drawn on. `leftBand` and `bottomBand` are the pixels the ruler bands take (0 without
+// the bed); the texts stay clear of them.
+void paintCanvasMessage(int width, int height); // background and the centred message
+// Why a loaded file shows an empty bed, centred on the bed.
+void paintNothingDrawnHint(int width, int height, int leftBand, int bottomBand);
+// canvasNotice at the top, centred right of the left band.
 void paintCanvasNotice(int width, int height, int leftBand);
 
 // pointerReadout into the raster context open on the canvas, above the bottom ruler band

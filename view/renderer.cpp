@@ -555,14 +555,15 @@ void redraw()
         }
         // Moves are loaded but the options draw none of them: say why the bed is empty. The
         // rulers go over the hint, as they go over everything drawn on the bed.
+        const double r = settings.showBed ? viewState.uiScale : 0.0;
+        const int leftBand = static_cast<int>(std::ceil(RulerBandWidth * r));
+        const int bottomBand = static_cast<int>(std::ceil(RulerBandHeight * r));
         if (!settings.showTravel && !toolpath.cutBounds.valid)
-            paintNothingDrawnHint(width, height);
+            paintNothingDrawnHint(width, height, leftBand, bottomBand);
         if (settings.showBed && beginVector(FrameImageSlot)) {
             drawRulers(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
             endVector();
         }
-        const int leftBand =
-            settings.showBed ? static_cast<int>(std::ceil(RulerBandWidth * viewState.uiScale)) : 0;
         paintCanvasNotice(width, height, leftBand);
     }
     presentShifted(0, 0);

@@ -25,9 +25,7 @@ std::string reloadFailureText(ReloadResult result, const std::string& name)
     switch (result) {
     case ReloadResult::Gone: reason = tr("ya no existe", "gone"); break;
     case ReloadResult::Unreadable: reason = tr("no se puede leer", "unreadable"); break;
-    case ReloadResult::CutShort:
-        reason = tr("a medio escribir", "still being written");
-        break;
+    case ReloadResult::CutShort: reason = tr("a medio escribir", "still being written"); break;
     case ReloadResult::Loaded: break;
     }
     return tr("No se ha podido recargar ", "Could not reload ") + name + " (" + reason + ")" +

@@ -21,9 +21,9 @@ std::string pointerReadout;
 
 namespace {
 
-constexpr double TextMargin = 6.0;     // layout units between a text box and the canvas edges
-constexpr double BoxPaddingX = 6.0;    // layout units between a box's sides and its text
-constexpr double BoxPaddingY = 3.0;    // layout units between a box's top or bottom and its text
+constexpr double TextMargin = 6.0;    // layout units between a text box and the canvas edges
+constexpr double BoxPaddingX = 6.0;   // layout units between a box's sides and its text
+constexpr double BoxPaddingY = 3.0;   // layout units between a box's top or bottom and its text
 constexpr int SmallestWrapWidth = 40; // device pixels; a narrower canvas still gets some words
 
 int scaled(double layoutUnits)

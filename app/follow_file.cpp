@@ -8,6 +8,7 @@
 #include "platform/file_watch.h"
 #include "platform/paths.h"
 #include "platform/toolkit.h"
+#include "view/canvas_texts.h"
 #include "view/language.h"
 #include "view/renderer.h"
 #include "view/status_line.h"
@@ -17,16 +18,14 @@ std::string followedPath;
 
 namespace {
 
-// What the status line says while the drawing is older than the file.
+// What the canvas says while the drawing is older than the file.
 std::string reloadFailureText(ReloadResult result, const std::string& name)
 {
     const char* reason = "";
     switch (result) {
     case ReloadResult::Gone: reason = tr("ya no existe", "gone"); break;
     case ReloadResult::Unreadable: reason = tr("no se puede leer", "unreadable"); break;
-    case ReloadResult::CutShort:
-        reason = tr("vac\u00edo o a medio escribir", "empty or still being written");
-        break;
+    case ReloadResult::CutShort: reason = tr("a medio escribir", "still being written"); break;
     case ReloadResult::Loaded: break;
     }
     return tr("No se ha podido recargar ", "Could not reload ") + name + " (" + reason + ")" +
@@ -46,7 +45,7 @@ bool reload()
     const ReloadResult result = reloadGcodeFile(followedPath);
     watchFile(followedPath); // a file renamed over the old one is watched from now on
     if (result == ReloadResult::Loaded) {
-        statusNotice.clear();
+        canvasNotice.clear();
         if (toolpath.moveCount == 0) {
             canvasMessage = tr("El fichero no contiene movimientos.", "The file contains no moves.");
             redraw();
@@ -56,8 +55,10 @@ bool reload()
             fitView();
         }
     } else {
-        // Nothing was touched: the last good drawing and toolpath stay as they are.
-        statusNotice = reloadFailureText(result, filePart(followedPath));
+        // Nothing was touched: the last good drawing and toolpath stay as they are, with
+        // the reason over them; the summary under the canvas stays whole.
+        canvasNotice = reloadFailureText(result, filePart(followedPath));
+        redraw();
     }
     updateStatusLine();
     return !(fileStamp(followedPath) == before);
@@ -68,7 +69,7 @@ bool reload()
 void followFile(const std::string& path)
 {
     followedPath = path;
-    statusNotice.clear();
+    canvasNotice.clear();
     stopTimer(mainWindow, FollowTimer); // a wait for the old file is over
     watchFile(path);
 }

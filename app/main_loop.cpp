@@ -35,7 +35,7 @@ namespace {
 
 constexpr int AnyNumber = -1; // a dispatch row that matches every number
 
-// Where the pointer was last seen over the canvas, for the pointer text.
+// Where the pointer was last seen over the canvas, for the pointer readout.
 struct PointerOverCanvas {
     bool inside = false;
     int x = 0, y = 0; // canvas device pixels
@@ -279,7 +279,7 @@ void setDefaults()
     pointer = {};
 }
 
-// The pointer text follows every event: a move, a zoom under a still pointer, a new file,
+// The pointer readout follows every event: a move, a zoom under a still pointer, a new file,
 // the unit. During a drag the drawing moves with the pointer, so the point under it is
 // the one under the drag's start.
 void showPointerPosition()

@@ -17,7 +17,7 @@ constexpr int ResizeDelayMs = 150; // milliseconds without a size change before 
 bool startApplication();
 
 // Acts on the current event of the given kind; kinds and numbers it does not know are ignored.
-// Every event then brings the pointer text up to date (the view or the unit may have changed).
+// Every event then brings the pointer readout up to date (the view or the unit may have changed).
 void dispatchEvent(int kind);
 
 // The whole program: start-up, the command-line file, the loop and shutdown. 0 after a

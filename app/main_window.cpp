@@ -3,7 +3,6 @@
 #include "app/main_window.h"
 
 #include "platform/desktop.h"
-#include "platform/status_area.h"
 #include "platform/toolkit.h"
 #include "view/controls.h"
 #include "view/language.h"
@@ -29,8 +28,6 @@ constexpr int CanvasBottomGap = 60;   // layout units the canvas leaves for the 
 constexpr int StatusLeft = 6;         // layout units
 constexpr int StatusAboveBottom = 21; // layout units
 constexpr int StatusHeight = 20;      // layout units
-constexpr int PointerWidth = 190;     // layout units for "X -12345.678   Y -12345.678 in"
-constexpr int PointerGap = 10;        // layout units between the status text and the pointer text
 constexpr int DonateFromRight = 86;   // layout units from the client's right edge
 constexpr int DonateWidth = 80;       // layout units
 
@@ -182,14 +179,7 @@ ControlBox canvasBox(int clientWidth, int clientHeight)
 
 ControlBox statusBox(int clientWidth, int clientHeight)
 {
-    return {StatusLeft, clientHeight - StatusAboveBottom,
-            clientWidth - 2 * StatusLeft - PointerGap - PointerWidth, StatusHeight};
-}
-
-ControlBox pointerBox(int clientWidth, int clientHeight)
-{
-    return {clientWidth - StatusLeft - PointerWidth, clientHeight - StatusAboveBottom, PointerWidth,
-            StatusHeight};
+    return {StatusLeft, clientHeight - StatusAboveBottom, clientWidth - 2 * StatusLeft, StatusHeight};
 }
 
 ControlBox donateBox(int clientWidth)
@@ -247,9 +237,6 @@ bool createMainWindow()
     createCanvas(Canvas, canvas.x, canvas.y, canvas.width, canvas.height, true);
     const ControlBox status = statusBox(plan.width, plan.height);
     createTextLine(StatusText, status.x, status.y, status.width, status.height, "");
-    const ControlBox pointer = pointerBox(plan.width, plan.height);
-    createTextLine(PointerText, pointer.x, pointer.y, pointer.width, pointer.height, "");
-    alignTextRight(PointerText); // its end stays put while the numbers change length
     layoutControls();
 
     enableFileDrop(Canvas);
@@ -266,8 +253,6 @@ void layoutControls()
     resizeControl(Canvas, canvas.x, canvas.y, canvas.width, canvas.height);
     const ControlBox status = statusBox(width, height);
     resizeControl(StatusText, status.x, status.y, status.width, UnsetPosition);
-    const ControlBox pointer = pointerBox(width, height);
-    resizeControl(PointerText, pointer.x, pointer.y, pointer.width, UnsetPosition);
     const ControlBox donate = donateBox(width);
     resizeControl(DonateButton, donate.x, UnsetPosition, UnsetPosition, UnsetPosition);
 }

@@ -55,7 +55,6 @@ void recordMaximizedStart(Settings& target, const WindowPlan& plan, const Deskto
 // Places of the controls that follow the client size.
 ControlBox canvasBox(int clientWidth, int clientHeight);
 ControlBox statusBox(int clientWidth, int clientHeight);
-ControlBox pointerBox(int clientWidth, int clientHeight); // right end of the status area
 ControlBox donateBox(int clientWidth);
 
 // true for a Windows language identifier whose primary language is Spanish (any region).

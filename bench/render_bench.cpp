@@ -10,6 +10,7 @@
 #include "model/toolpath.h"
 #include "platform/drawing.h"
 #include "platform/toolkit.h"
+#include "view/canvas_texts.h"
 #include "view/colour_scheme.h"
 #include "view/controls.h"
 #include "view/loading_picture.h"
@@ -182,12 +183,17 @@ void report(const char* where)
     };
     const double grid = layer(drawGrid);
     const double rulers = layer(drawRulers);
+    // What a pointer move over the canvas costs: the frame shown again under a new readout.
+    pointerReadout = "X -1234.56   Y 567.89 mm";
+    const double readout = medianSeconds(presentAgain);
+    pointerReadout.clear();
     std::printf("  %-10s (scale %8.4f px/mm): redraw %7.1f ms (%7.1f ms without bed)   floor "
                 "drawPolyline %7.1f ms"
                 "   ratio %.2f (%.2f)\n"
-                "             bed layers alone: grid %.1f ms, rulers %.1f ms\n",
+                "             bed layers alone: grid %.1f ms, rulers %.1f ms; pointer readout "
+                "(frame shown again) %.2f ms\n",
                 where, viewState.scale, withBed * 1e3, withoutBed * 1e3, floor * 1e3, withBed / floor,
-                withoutBed / floor, grid * 1e3, rulers * 1e3);
+                withoutBed / floor, grid * 1e3, rulers * 1e3, readout * 1e3);
 }
 
 void benchRedraws(long long moves)

@@ -646,7 +646,8 @@ void readPieces(int fd, std::size_t size, Piece& piece, ToStretch&& toStretch)
 
 // Reads the file into the toolpath: a first load piece by piece, a reload whole into memory
 // first. A file that must be whole (a reload) is refused before the toolpath is touched
-// when it is empty or changed during the read.
+// when it changed during the read. An empty file is read like any other: the caller waits
+// for a file to settle before it reloads it, so one left empty was emptied on purpose.
 ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
 {
     const std::string name = filePart(path);
@@ -659,10 +660,6 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
         status.st_size > LargestFileSize) {
         close(fd);
         return ReloadResult::Unreadable;
-    }
-    if (mustBeWhole && status.st_size == 0) {
-        close(fd); // a writer that truncated the file has not written it yet
-        return ReloadResult::CutShort;
     }
     const std::size_t size = static_cast<std::size_t>(status.st_size);
     if (!mustBeWhole) {

@@ -14,7 +14,7 @@ enum class ReloadResult {
     Loaded,     // read whole and interpreted into the toolpath
     Gone,       // nothing is there any more
     Unreadable, // there, but it cannot be opened or read (as loadGcodeFile's false)
-    CutShort,   // empty, or its size or time changed while it was read: still being written
+    CutShort,   // its size or time changed while it was read: still being written
 };
 
 // Reads the file like loadGcodeFile, but replaces the toolpath only with a file that was

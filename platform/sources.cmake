@@ -10,7 +10,6 @@ set(PLATFORM_QT_SOURCES
   platform/file_watch.cpp
   platform/key_codes.cpp
   platform/language_ids.cpp
-  platform/status_area.cpp
   platform/toolkit.cpp
   platform/toolkit_controls.cpp
   platform/toolkit_windows.cpp

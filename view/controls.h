@@ -15,5 +15,4 @@ enum ControlNumber : int {
     InchesCheck = 9,
     Canvas = 10,
     StatusText = 11,
-    PointerText = 12, // machine position under the pointer, right end of the status area
 };

@@ -5,10 +5,9 @@
 
 #include "model/toolpath.h"
 #include "platform/drawing.h"
-#include "platform/numtext.h"
+#include "view/canvas_texts.h"
 #include "view/colour_scheme.h"
 #include "view/controls.h"
-#include "view/language.h"
 #include "view/rulers.h"
 #include "view/settings.h"
 #include "view/view_state.h"
@@ -34,6 +33,8 @@ std::uint64_t segmentsWalked = 0;
 RendererOptions rendererOptions;
 
 namespace {
+
+int shownShiftX = 0, shownShiftY = 0; // where presentShifted last put the frame, device pixels
 
 constexpr int FrameDepth = 24;              // bits per pixel of frameImage
 constexpr double LineWidth = 1.0;           // device pixels, at every zoom
@@ -499,45 +500,6 @@ void drawMovesIntoFrame(int width, int height)
         segmentsWalked += walk.segments;
 }
 
-// The empty canvas: background and the centred message in the raster font.
-void paintCanvasMessage(int width, int height)
-{
-    if (!beginImageRaster(FrameImageSlot))
-        return;
-    rasterBox(0, 0, width, height, colourScheme.background);
-    rasterMode(RasterTransparentText);
-    const int textWidth = rasterTextWidth(canvasMessage);
-    const int textHeight = rasterTextHeight(canvasMessage);
-    rasterText((width - textWidth) / 2, (height - textHeight) / 2, canvasMessage,
-               colourScheme.hintText);
-    endRaster();
-}
-
-// Why a loaded file shows an empty bed: every move is a travel move and those are hidden.
-// Two lines, so that even the Spanish text fits the narrowest canvas.
-void paintNothingDrawnHint(int width, int height)
-{
-    const std::int64_t count = toolpath.moveCount;
-    const std::string moves =
-        formatInteger(count) + (count == 1 ? tr(" movimiento", " move") : tr(" movimientos", " moves"));
-    const std::string lines[] = {
-        tr("Este fichero solo tiene movimientos en vac\u00edo (movimientos sin potencia): ",
-           "This file has only travel moves (moves without power): ") +
-            moves + ".",
-        tr("Marca \"Movimientos en vac\u00edo\" para verlos.", "Tick \"Travel moves\" to show them."),
-    };
-    if (!beginImageRaster(FrameImageSlot))
-        return;
-    rasterMode(RasterTransparentText);
-    const int lineHeight = rasterTextHeight(lines[0]);
-    int top = (height - 2 * lineHeight) / 2;
-    for (const std::string& line : lines) {
-        rasterText((width - rasterTextWidth(line)) / 2, top, line, colourScheme.hintText);
-        top += lineHeight;
-    }
-    endRaster();
-}
-
 } // namespace
 
 void redraw()
@@ -559,6 +521,7 @@ void redraw()
 
     if (toolpath.moveCount <= 0) {
         paintCanvasMessage(width, height);
+        paintCanvasNotice(width, height, 0);
         presentShifted(0, 0);
         return;
     }
@@ -577,36 +540,39 @@ void redraw()
             walkPasses(width, height, sink, walk);
             greyEvaluations += walk.greys;
             segmentsWalked = walk.segments;
-        } else {
-            // The painter lets go of the frame first, so that its pixels are all in the
-            // image, and takes it back for the rulers on top of the moves.
-            endVector();
-            if (rendererOptions.moveDrawing == MoveDrawing::Direct) {
-                drawMovesIntoFrame(width, height);
-            } else {
-                NoSink sink;
-                PassWalk walk;
-                walkPasses(width, height, sink, walk);
-                greyEvaluations += walk.greys;
-                segmentsWalked = walk.segments;
-            }
-            if (!settings.showBed || !beginVector(FrameImageSlot)) {
-                presentShifted(0, 0);
-                return;
-            }
         }
-        if (settings.showBed)
-            drawRulers(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
+        // The painter lets go of the frame, so that its pixels are all in the image for the
+        // moves drawn straight into them and for the texts; it takes it back for the rulers.
         endVector();
+        if (rendererOptions.moveDrawing == MoveDrawing::Direct) {
+            drawMovesIntoFrame(width, height);
+        } else if (rendererOptions.moveDrawing == MoveDrawing::WalkOnly) {
+            NoSink sink;
+            PassWalk walk;
+            walkPasses(width, height, sink, walk);
+            greyEvaluations += walk.greys;
+            segmentsWalked = walk.segments;
+        }
+        // Moves are loaded but the options draw none of them: say why the bed is empty. The
+        // rulers go over the hint, as they go over everything drawn on the bed.
+        const double r = settings.showBed ? viewState.uiScale : 0.0;
+        const int leftBand = static_cast<int>(std::ceil(RulerBandWidth * r));
+        const int bottomBand = static_cast<int>(std::ceil(RulerBandHeight * r));
+        if (!settings.showTravel && !toolpath.cutBounds.valid)
+            paintNothingDrawnHint(width, height, leftBand, bottomBand);
+        if (settings.showBed && beginVector(FrameImageSlot)) {
+            drawRulers(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
+            endVector();
+        }
+        paintCanvasNotice(width, height, leftBand);
     }
-    // Moves are loaded but the options draw none of them: say why the bed is empty.
-    if (!settings.showTravel && !toolpath.cutBounds.valid)
-        paintNothingDrawnHint(width, height);
     presentShifted(0, 0);
 }
 
 void presentShifted(int dx, int dy)
 {
+    shownShiftX = dx;
+    shownShiftY = dy;
     if (!beginCanvasRaster(Canvas))
         return;
     const bool haveFrame = imageExists(FrameImageSlot);
@@ -614,7 +580,13 @@ void presentShifted(int dx, int dy)
         rasterBox(0, 0, rasterWidth(), rasterHeight(), colourScheme.background);
     if (haveFrame)
         rasterDrawImage(FrameImageSlot, dx, dy);
+    paintPointerReadout(); // it stays in its corner while the drawing is dragged
     endRaster();
+}
+
+void presentAgain()
+{
+    presentShifted(shownShiftX, shownShiftY);
 }
 
 ColourValue powerToColour(double power)

@@ -37,8 +37,12 @@ constexpr std::int32_t BandChunkMoves = 512;
 // Repaints the frame from the toolpath and view, then presents it.
 void redraw();
 
-// Shows the last frame with its top-left corner at (dx, dy) device pixels.
+// Shows the last frame with its top-left corner at (dx, dy) device pixels, and the pointer
+// readout over it.
 void presentShifted(int dx, int dy);
+
+// Shows the last frame again where it was last shown: the pointer readout has changed.
+void presentAgain();
 
 // Opaque grey of a cutting move of this power under the current options.
 ColourValue powerToColour(double power);

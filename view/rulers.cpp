@@ -24,8 +24,6 @@ constexpr std::string_view RulerStepsIn = "0.1,0.25,0.5,1,2,5,10,20,50,100,200";
 
 constexpr double MinGridSpacing = 8.0;    // layout units between grid lines, at least
 constexpr double MinTickSpacing = 50.0;   // layout units between ruler ticks, at least
-constexpr double BandWidth = 46.0;        // layout units, left ruler band
-constexpr double BandHeight = 22.0;       // layout units, bottom ruler band
 constexpr double TickLength = 5.0;        // layout units
 constexpr double LeftLabelGap = 3.0;      // layout units between a left label and its tick
 constexpr double BottomLabelGap = 1.0;    // device pixels below a bottom tick, not scaled
@@ -190,8 +188,8 @@ void drawRulers(int w, int h, double cx, double cy, double scale, double centerX
 {
     const double u = displayUnitFactor();
     const double r = viewState.uiScale;
-    const double bandWidth = BandWidth * r;
-    const double bandHeight = BandHeight * r;
+    const double bandWidth = RulerBandWidth * r;
+    const double bandHeight = RulerBandHeight * r;
     const double bandTop = h - bandHeight;
     const double tickLength = TickLength * r;
 

@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+constexpr double RulerBandWidth = 46.0;  // layout units, left ruler band
+constexpr double RulerBandHeight = 22.0; // layout units, bottom ruler band
+
 void drawGrid(int w, int h, double cx, double cy, double scale, double centerX, double centerY);
 void drawRulers(int w, int h, double cx, double cy, double scale, double centerX, double centerY);
 

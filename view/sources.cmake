@@ -1,4 +1,5 @@
 set(VIEW_SOURCES
+  view/canvas_texts.cpp
   view/colour_scheme.cpp
   view/hairline.cpp
   view/language.cpp

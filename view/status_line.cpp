@@ -5,14 +5,14 @@
 #include "model/units.h"
 #include "platform/numtext.h"
 #include "platform/toolkit.h"
+#include "view/canvas_texts.h"
 #include "view/controls.h"
 #include "view/language.h"
+#include "view/renderer.h"
 #include "view/settings.h"
 #include "view/view_state.h"
 
 #include <cstdint>
-
-std::string statusNotice;
 
 namespace {
 
@@ -87,10 +87,7 @@ std::string composeStatusLine(bool spanish, bool inches)
 
 void updateStatusLine()
 {
-    std::string text = composeStatusLine(uiSpanish, settings.inches != 0);
-    if (!statusNotice.empty())
-        text = text.empty() ? statusNotice : statusNotice + PartGap + text;
-    setControlText(StatusText, text);
+    setControlText(StatusText, composeStatusLine(uiSpanish, settings.inches != 0));
 }
 
 std::string composePointerText(double x, double y, bool inches)
@@ -108,7 +105,9 @@ void updatePointerText(bool inside, int px, int py)
         canvasToMachine(px, py, x, y);
         text = composePointerText(x, y, settings.inches != 0);
     }
-    // Only the label changes: a pointer move never costs a redraw.
-    if (text != controlText(PointerText))
-        setControlText(PointerText, text);
+    // The last frame is shown again with the new readout: a pointer move never costs a redraw.
+    if (text != pointerReadout) {
+        pointerReadout = text;
+        presentAgain();
+    }
 }

@@ -7,6 +7,7 @@
 #include "platform/toolkit.h"
 #include "view/controls.h"
 #include "view/renderer.h"
+#include "view/rulers.h"
 #include "view/settings.h"
 
 #include <cmath>
@@ -18,8 +19,6 @@ namespace {
 
 constexpr double MinUiScale = 0.5;        // device pixels per layout unit; below is a misreading
 constexpr double FitMargin = 20.0;        // layout units around the fitted job, each side
-constexpr double RulerBandWidth = 46.0;   // layout units taken by the left ruler band
-constexpr double RulerBandHeight = 22.0;  // layout units taken by the bottom ruler band
 constexpr double MinAvailableSpan = 10.0; // device pixels left for the job, at least
 constexpr double MinJobSpan = 0.001;      // mm; a flatter axis is fitted as if 1 mm long
 constexpr double FlatJobSpan = 1.0;       // mm

@@ -8,6 +8,7 @@
 #include "platform/drawing.h"
 #include "platform/event_queue.h"
 #include "platform/toolkit.h"
+#include "view/canvas_texts.h"
 #include "view/colour_scheme.h"
 #include "view/controls.h"
 #include "view/renderer.h"
@@ -445,40 +446,46 @@ TEST(MainLoop, F5ReloadsTheShownFileAndAFailedReloadKeepsTheDrawing)
     EXPECT_TRUE(viewState.autoFit);
     EXPECT_NE(viewState.scale, fitted);
 
-    // Gone, then emptied by a writer: the drawing stays and the status line says why.
-    for (const char* reason : {"(gone)", "(empty or still being written)"}) {
-        SCOPED_TRACE(reason);
-        if (fs::exists(job))
-            fs::remove(job);
-        else
-            writeFile(job, "");
-        reload();
-        EXPECT_EQ(toolpath.moveCount, 1);
-        EXPECT_EQ(controlText(StatusText).rfind(std::string("Could not reload job.gcode ") + reason, 0),
-                  0u)
-            << controlText(StatusText);
-        EXPECT_EQ(windowTitle(mainWindow), "Tolvan G-code 1.01 - job.gcode");
-    }
+    // Gone: the drawing stays, the canvas says why and the summary under it stays whole.
+    const std::string summary = composeStatusLine(false, false);
+    fs::remove(job);
+    reload();
+    EXPECT_EQ(toolpath.moveCount, 1);
+    EXPECT_EQ(canvasNotice, "Could not reload job.gcode (gone); showing the last version read.");
+    EXPECT_EQ(controlText(StatusText), summary);
+    EXPECT_EQ(windowTitle(mainWindow), "Tolvan G-code 1.01 - job.gcode");
+
+    // Left empty: a file like any other without moves, and the notice goes.
+    writeFile(job, "");
+    reload();
+    EXPECT_EQ(toolpath.moveCount, 0);
+    EXPECT_EQ(canvasMessage, "The file contains no moves.");
+    EXPECT_EQ(canvasNotice, "");
+    EXPECT_EQ(controlText(StatusText), "");
+    EXPECT_EQ(windowTitle(mainWindow), "Tolvan G-code 1.01 - job.gcode");
+
     writeFile(job, "G1 S800 X10 Y10\nX0\n");
     reload();
     EXPECT_EQ(toolpath.moveCount, 2);
     EXPECT_EQ(controlText(StatusText), composeStatusLine(false, false));
 }
 
-TEST(MainLoop, PointerTextShowsWhileThePointerIsOverTheCanvas)
+TEST(MainLoop, PointerReadoutShowsWhileThePointerIsOverTheCanvas)
 {
     loadFShape();
     settings.inches = 0;
     const std::size_t width = viewState.canvasWidth, height = viewState.canvasHeight;
+    paintCanary();
     canvasEvent(MouseEnter, static_cast<int>(width / 2), static_cast<int>(height / 2));
     double x = 0.0, y = 0.0;
     canvasToMachine(width / 2, height / 2, x, y);
-    EXPECT_EQ(controlText(PointerText), composePointerText(x, y, false));
+    EXPECT_EQ(pointerReadout, composePointerText(x, y, false));
+    EXPECT_TRUE(canaryIntact()) << "the readout is shown over the frame, never drawn into it";
     // A drag pulls the drawing along: the point under the pointer stays that of the start.
     canvasEvent(LeftButtonDown, static_cast<int>(width / 2), static_cast<int>(height / 2));
     canvasEvent(MouseMove, 10, 10);
-    EXPECT_EQ(controlText(PointerText), composePointerText(x, y, false));
+    EXPECT_EQ(pointerReadout, composePointerText(x, y, false));
     canvasEvent(LeftButtonUp, 10, 10);
     canvasEvent(MouseLeave, 10, 10);
-    EXPECT_EQ(controlText(PointerText), "");
+    EXPECT_EQ(pointerReadout, "");
 }

@@ -6,7 +6,8 @@
   x_helper.py dark SHOT.xwd X Y W H            pixels darker than mid grey
   x_helper.py luma SHOT.xwd X Y W H            mean brightness 0..255
   x_helper.py colour SHOT.xwd R G B T X Y W H  pixels within T of that colour in every channel
-  x_helper.py diff A.xwd B.xwd X Y W H         pixels that differ between two screenshots
+  x_helper.py diff A.xwd B.xwd X Y W H [X2 Y2] pixels that differ between two screenshots
+                                               (B's region at X2 Y2 when given)
   x_helper.py close WINDOW_ID                  send WM_DELETE_WINDOW, as a window manager's close box does
 """
 import collections
@@ -124,8 +125,10 @@ def main(argv):
         return
     if command == "diff":
         x, y, w, h = map(int, argv[4:8])
+        # The second region may stand elsewhere (a window that was resized or moved).
+        x2, y2 = map(int, argv[8:10]) if len(argv) > 9 else (x, y)
         _, a = region(argv[2], x, y, w, h)
-        _, b = region(argv[3], x, y, w, h)
+        _, b = region(argv[3], x2, y2, w, h)
         print(sum(1 for p, q in zip(pixels_of(a), pixels_of(b)) if p != q))
         return
     if command == "colour":

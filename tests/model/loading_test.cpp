@@ -112,7 +112,6 @@ TEST(ReloadGcodeFile, KeepsTheToolpathUnlessTheFileIsWhole)
     const std::vector<Case> cases = {
         {"gone", folder.path + "/gone.gcode", ReloadResult::Gone},
         {"a folder on the way", folder.write("plain", "x") + "/job.gcode", ReloadResult::Gone},
-        {"emptied by a writer", folder.write("empty.gcode", ""), ReloadResult::CutShort},
         {"a folder", folder.path, ReloadResult::Unreadable},
     };
     for (const Case& c : cases) {
@@ -124,6 +123,9 @@ TEST(ReloadGcodeFile, KeepsTheToolpathUnlessTheFileIsWhole)
     loadSomethingFirst(folder);
     EXPECT_EQ(reloadGcodeFile(folder.write("new.gcode", "G1 X1\nY1\nX0\n")), ReloadResult::Loaded);
     EXPECT_EQ(toolpath.moveCount, 3);
+    // A file left empty is read whole: nothing in it, so nothing is drawn.
+    EXPECT_EQ(reloadGcodeFile(folder.write("empty.gcode", "")), ReloadResult::Loaded);
+    EXPECT_EQ(toolpath.moveCount, 0);
 }
 
 TEST(LoadGcodeFile, GivesTheSameToolpathAsTheBufferPath)

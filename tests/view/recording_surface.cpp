@@ -238,12 +238,13 @@ int controlWidth(int number)
 
 void setControlText(int number, const std::string& text)
 {
-    (number == PointerText ? surface.pointerText : surface.statusText) = text;
+    if (number == StatusText)
+        surface.statusText = text;
 }
 
 std::string controlText(int number)
 {
-    return number == PointerText ? surface.pointerText : surface.statusText;
+    return number == StatusText ? surface.statusText : "";
 }
 
 int pollEvent()

@@ -55,7 +55,6 @@ struct RecordingSurface {
     int pollCalls = 0;
     int rasterMode = 0;
     std::string statusText;
-    std::string pointerText;   // the text line at the right end of the status area
     double glyphWidth = 6.0;   // pixels per character of every measured text
     double glyphHeight = 13.0; // pixels, every measured text
 };

@@ -332,7 +332,32 @@ TEST(Renderer, HintWhenTheOptionsDrawNoMove)
     EXPECT_EQ(texts[0].text, "This file has only travel moves (moves without power): 2 moves.");
     EXPECT_EQ(texts[1].text, "Tick \"Travel moves\" to show them.");
     EXPECT_EQ(texts[0].colour, colourScheme.hintText);
-    EXPECT_EQ(texts[1].a, (800 - 33 * 6) / 2) << "each line centred";
+    EXPECT_EQ(texts[1].a, 46 + (800 - 46 - 33 * 6) / 2) << "each line centred on the bed";
+    // Under the ruler layer: the rulers' context opens after the hint is written.
+    std::size_t lastText = 0, lastVector = 0;
+    for (std::size_t i = 0; i < surface.calls.size(); ++i) {
+        lastText = surface.calls[i].op == Op::RasterText ? i : lastText;
+        lastVector = surface.calls[i].op == Op::BeginVector ? i : lastVector;
+    }
+    EXPECT_LT(lastText, lastVector);
+
+    // With the bed off the hint stays, centred on the whole canvas.
+    resetSurface();
+    settings.showBed = 0;
+    redraw();
+    ASSERT_EQ(countOf(Op::RasterText), 2u);
+    EXPECT_EQ(callsOf(Op::RasterText)[1].a, (800 - 33 * 6) / 2);
+    // A thumbnail's canvas breaks the lines at blanks, each whole between the margins.
+    resetSurface(150, 150);
+    redraw();
+    std::string joined;
+    for (const Call& line : callsOf(Op::RasterText)) {
+        EXPECT_LE(line.text.size() * 6, 150u - 12u) << line.text;
+        EXPECT_GE(line.a, 6.0) << line.text;
+        joined += line.text + " ";
+    }
+    EXPECT_EQ(joined, texts[0].text + " " + texts[1].text + " ");
+    settings.showBed = 1;
 
     // Gone once travel moves are shown, or once a cutting move is drawn.
     for (const bool travel : {true, false}) {

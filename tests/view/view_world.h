@@ -4,6 +4,7 @@
 
 #include "model/toolpath.h"
 #include "tests/view/recording_surface.h"
+#include "view/canvas_texts.h"
 #include "view/colour_scheme.h"
 #include "view/language.h"
 #include "view/renderer.h"
@@ -21,6 +22,8 @@ inline void resetWorld(int canvasWidth = 800, int canvasHeight = 600)
     viewState = ViewState{};
     uiSpanish = false;
     canvasMessage.clear();
+    canvasNotice.clear();
+    pointerReadout.clear();
     rendererOptions = RendererOptions{};
     clearToolpath();
     toolpath.maxPower = 1000.0;

@@ -27,6 +27,10 @@ std::string reloadFailureText(ReloadResult result, const std::string& name)
     case ReloadResult::CutShort:
         reason = tr("vac\u00edo o a medio escribir", "empty or still being written");
         break;
+    case ReloadResult::OutOfMemory: reason = tr("sin memoria suficiente", "out of memory"); break;
+    case ReloadResult::TooManyFiles:
+        reason = tr("demasiados ficheros abiertos", "too many open files");
+        break;
     case ReloadResult::Loaded: break;
     }
     return tr("No se ha podido recargar ", "Could not reload ") + name + " (" + reason + ")" +
@@ -65,12 +69,15 @@ bool reload()
 
 } // namespace
 
-void followFile(const std::string& path)
+void followFile(const std::string& path, const FileStamp& loaded)
 {
     followedPath = path;
     statusNotice.clear();
     stopTimer(mainWindow, FollowTimer); // a wait for the old file is over
     watchFile(path);
+    // A change while the file was being loaded came before the watch: it is taken up now.
+    if (!path.empty() && !(fileStamp(path) == loaded))
+        onFollowedFileChanged();
 }
 
 void onFollowedFileChanged()

@@ -10,6 +10,7 @@
 #include "view/renderer.h"
 #include "view/settings.h"
 #include "view/view_state.h"
+#include "tests/support/failing_new.h"
 
 #include <gtest/gtest.h>
 
@@ -340,8 +341,6 @@ TEST(Equivalence, BandsPassOverFarChunksOfMovesKeepingTheKey)
     }
 }
 
-} // namespace
-
 // Between two segments on the same half pixels, a move with an end that is not finite or
 // one the clip rejects leaves the key as it was: the second segment is not drawn over the
 // first. A band beyond whose rows such a move lies, alone or in a chunk it passes over,
@@ -381,3 +380,30 @@ TEST(Equivalence, MovesTheWalkRejectsKeepTheKeyInEveryBand)
     EXPECT_TRUE(one == drawWith(MoveDrawing::Direct, 2));
     EXPECT_TRUE(one == drawWith(MoveDrawing::Direct, 7));
 }
+
+// A band whose colour table cannot be had computes each colour as the power changes: the
+// same picture, on every thread.
+TEST(Equivalence, BandsWithoutMemoryForTheirColourTablesDrawTheSamePicture)
+{
+    const int width = 301, height = 203;
+    startWorld(width, height);
+    settings.greyByPower = 1;
+    settings.showTravel = 1;
+    applyColourScheme();
+    std::mt19937 random(11);
+    for (int i = 0; i < 300; ++i)
+        randomToolpath(random, width, height);
+    viewState.scale = 1.0;
+    viewState.centerX = width / 2.0;
+    viewState.centerY = height / 2.0;
+    const std::vector<std::uint32_t> one = drawWith(MoveDrawing::Direct, 1);
+    for (const int bands : {2, 7}) {
+        rendererOptions.threads = bands;
+        failAllocationsFrom = 128 * 1024; // a table is 256 KB
+        redraw();
+        failAllocationsFrom = 0;
+        EXPECT_TRUE(one == frameCopy()) << bands << " bands";
+    }
+}
+
+} // namespace

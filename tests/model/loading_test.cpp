@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,7 +218,7 @@ TEST(LoadingProgress, NoHookNoReport)
 
 // A reload whose moves do not fit in memory leaves the shown toolpath whole and says why;
 // a first load keeps the moves read so far and says that it stopped short.
-TEST(ReloadGcodeFile, MovesThatDoNotFitLeaveTheShownToolpath)
+TEST(ReloadGcodeFile, KeepsTheShownToolpathWithoutMemoryOrDescriptorsAndSaysSo)
 {
     TempFolder folder;
     const std::string big = folder.write("big.gcode", repeatedLines("G1 X1\nX2\n", InitialMoveCapacity / 2 + 1));
@@ -239,6 +240,17 @@ TEST(ReloadGcodeFile, MovesThatDoNotFitLeaveTheShownToolpath)
         EXPECT_FALSE(loadCutShort);
         loadSharedBytes = sharedBytes;
     }
+    // With no descriptor to be had, that is the reason given, not an unreadable file.
+    const ToolpathSnapshot before = loadSomethingFirst(folder);
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit saved = limit;
+    limit.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    const ReloadResult result = reloadGcodeFile(big);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(result, ReloadResult::TooManyFiles);
+    EXPECT_TRUE(sameSnapshot(before, snapshotToolpath()));
 }
 
 std::size_t openDescriptors()

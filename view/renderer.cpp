@@ -340,7 +340,9 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
                 continue;
 #endif
             const bool ordinary = withinClipThreshold(sx1, sy1, sx2, sy2);
-            if (ordinary && ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow))) {
+            const bool beyondBand =
+                (sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow);
+            if (ordinary && beyondBand) {
                 key0 = NoKey;
                 continue;
             }

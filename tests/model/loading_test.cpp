@@ -221,7 +221,8 @@ TEST(LoadingProgress, NoHookNoReport)
 TEST(ReloadGcodeFile, KeepsTheShownToolpathWithoutMemoryOrDescriptorsAndSaysSo)
 {
     TempFolder folder;
-    const std::string big = folder.write("big.gcode", repeatedLines("G1 X1\nX2\n", InitialMoveCapacity / 2 + 1));
+    const std::string big =
+        folder.write("big.gcode", repeatedLines("G1 X1\nX2\n", InitialMoveCapacity / 2 + 1));
     for (const bool twoThreads : {false, true}) {
         SCOPED_TRACE(twoThreads ? "two threads" : "one thread");
         const std::size_t sharedBytes = loadSharedBytes;

@@ -358,7 +358,9 @@ TEST(Equivalence, MovesTheWalkRejectsKeepTheKeyInEveryBand)
     const auto segment = [](double shift) {
         ASSERT_TRUE(appendMove(100.1 + shift, 53.1, 106.3 + shift, 53.2, 300, false));
     };
-    const auto notFinite = [] { ASSERT_TRUE(appendMove(50, height - 20, infinity, height - 20, 300, false)); };
+    const auto notFinite = [] {
+        ASSERT_TRUE(appendMove(50, height - 20, infinity, height - 20, 300, false));
+    };
     const auto rejected = [] { // across the region beyond the canvas's top left corner
         ASSERT_TRUE(appendMove(-30000, height - 20, 20, height + 30000, 300, false));
     };

@@ -31,6 +31,7 @@ std::string reloadFailureText(ReloadResult result, const std::string& name)
     case ReloadResult::TooManyFiles:
         reason = tr("demasiados ficheros abiertos", "too many open files");
         break;
+    case ReloadResult::TooLarge: reason = tr("demasiado grande", "too large"); break;
     case ReloadResult::Loaded: break;
     }
     return tr("No se ha podido recargar ", "Could not reload ") + name + " (" + reason + ")" +

@@ -675,10 +675,13 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
     if (fd < 0)
         return openFailure(errno);
     struct stat status;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
-        status.st_size > LargestFileSize) {
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) {
         close(fd);
         return ReloadResult::Unreadable;
+    }
+    if (status.st_size > LargestFileSize) {
+        close(fd);
+        return ReloadResult::TooLarge;
     }
     if (mustBeWhole && status.st_size == 0) {
         close(fd); // a writer that truncated the file has not written it yet

@@ -21,6 +21,7 @@ enum class ReloadResult {
     CutShort,     // empty, or its size or time changed while it was read: still being written
     OutOfMemory,  // the file or its moves do not fit in the memory that can be had
     TooManyFiles, // this process or the system has as many files open as it may
+    TooLarge,     // 2147483646 bytes or larger
 };
 
 // Reads the file like loadGcodeFile, but replaces the toolpath only with a file that was

@@ -110,6 +110,8 @@ TEST(LoadGcodeFile, ReadableFilesLoadWhateverTheyHold)
 TEST(ReloadGcodeFile, KeepsTheToolpathUnlessTheFileIsWhole)
 {
     TempFolder folder;
+    const std::string huge = folder.write("huge.gcode", "");
+    ASSERT_EQ(truncate(huge.c_str(), 2147483646), 0) << "a sparse file of 2147483646 bytes";
     struct Case {
         const char* name;
         std::string path;
@@ -117,6 +119,7 @@ TEST(ReloadGcodeFile, KeepsTheToolpathUnlessTheFileIsWhole)
     };
     const std::vector<Case> cases = {
         {"gone", folder.path + "/gone.gcode", ReloadResult::Gone},
+        {"too large", huge, ReloadResult::TooLarge},
         {"a folder on the way", folder.write("plain", "x") + "/job.gcode", ReloadResult::Gone},
         {"emptied by a writer", folder.write("empty.gcode", ""), ReloadResult::CutShort},
         {"a folder", folder.path, ReloadResult::Unreadable},

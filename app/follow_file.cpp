@@ -26,6 +26,11 @@ std::string reloadFailureText(ReloadResult result, const std::string& name)
     case ReloadResult::Gone: reason = tr("ya no existe", "gone"); break;
     case ReloadResult::Unreadable: reason = tr("no se puede leer", "unreadable"); break;
     case ReloadResult::CutShort: reason = tr("a medio escribir", "still being written"); break;
+    case ReloadResult::OutOfMemory: reason = tr("sin memoria suficiente", "out of memory"); break;
+    case ReloadResult::TooManyFiles:
+        reason = tr("demasiados ficheros abiertos", "too many open files");
+        break;
+    case ReloadResult::TooLarge: reason = tr("demasiado grande", "too large"); break;
     case ReloadResult::Loaded: break;
     }
     return tr("No se ha podido recargar ", "Could not reload ") + name + " (" + reason + ")" +
@@ -66,12 +71,15 @@ bool reload()
 
 } // namespace
 
-void followFile(const std::string& path)
+void followFile(const std::string& path, const FileStamp& loaded)
 {
     followedPath = path;
     canvasNotice.clear();
     stopTimer(mainWindow, FollowTimer); // a wait for the old file is over
     watchFile(path);
+    // A change while the file was being loaded came before the watch: it is taken up now.
+    if (!path.empty() && !(fileStamp(path) == loaded))
+        onFollowedFileChanged();
 }
 
 void onFollowedFileChanged()

@@ -4,13 +4,17 @@
 
 #include <string>
 
+#include "platform/file_watch.h"
+
 extern std::string followedPath; // the file shown and watched; "" when none
 
 constexpr int FollowTimer = 2;      // window timer number of the settle wait
 constexpr int FollowSettleMs = 500; // milliseconds the file must stay unchanged
 
 // Follows `path` from now on, in place of any file followed before; "" follows none.
-void followFile(const std::string& path);
+// `loaded` is the file's stamp from before it was read: if the file has changed since, it
+// is loaded again once it settles, as after any other change.
+void followFile(const std::string& path, const FileStamp& loaded);
 
 // A change of the followed file: the settle wait starts again.
 void onFollowedFileChanged();

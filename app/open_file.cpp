@@ -7,9 +7,11 @@
 #include "model/interpreter.h"
 #include "model/toolpath.h"
 #include "platform/desktop.h"
+#include "platform/file_watch.h"
 #include "platform/paths.h"
 #include "platform/toolkit.h"
 #include "view/controls.h"
+#include "view/canvas_texts.h"
 #include "view/language.h"
 #include "view/renderer.h"
 #include "view/status_line.h"
@@ -35,9 +37,13 @@ void openFile(const std::string& path)
     if (path.empty())
         return;
     setControlText(StatusText, "");
+    const FileStamp before = fileStamp(path);
     if (loadGcodeFile(path)) {
         lastFilePath = path;
-        followFile(path);
+        followFile(path, before);
+        if (loadCutShort)
+            canvasNotice = tr("Sin memoria suficiente: el trabajo mostrado est\u00e1 incompleto.",
+                              "Out of memory: the job shown is cut short.");
         setWindowTitle(mainWindow, std::string(WindowTitle) + " - " + filePart(path));
         if (toolpath.moveCount == 0) {
             canvasMessage = tr("El fichero no contiene movimientos.", "The file contains no moves.");
@@ -48,7 +54,7 @@ void openFile(const std::string& path)
     } else {
         // The old drawing must not stay on screen as if it belonged to this file.
         toolpath.moveCount = 0;
-        followFile(""); // nothing of that file is shown, so there is nothing to follow
+        followFile("", FileStamp{}); // nothing of that file is shown, so there is nothing to follow
         setWindowTitle(mainWindow, WindowTitle);
         canvasMessage = tr("No se ha podido abrir ", "Could not open ") + filePart(path);
         redraw();

@@ -453,6 +453,9 @@ struct SharedLoad {
     std::size_t textShare = 4 * TextStep; // bytes of text a block passes on, at most
     bool finished = false;     // the helper has handed over its last block
     bool stop = false;         // this thread wants no more blocks
+    // The helper's alone: it holds lines in a block not yet handed over. The count of that
+    // block's room is no help once the room is full, as this thread may be emptying it.
+    bool filling = false;
 };
 
 // Passes on the whole lines within the first `most` bytes at `cursor` as the block's text;
@@ -499,7 +502,8 @@ bool readLineWords(SharedLoad& shared, const unsigned char* begin, const unsigne
             cursor = scanLine(cursor, end, line);
             ++cursor;
         }
-        if (block.count == LinesPerBlock) {
+        shared.filling = block.count < LinesPerBlock;
+        if (!shared.filling) {
             const std::size_t most = std::min<std::size_t>(textShare, end - cursor);
             if (most > 0)
                 cursor = passOnText(block, cursor, most, offset + (cursor - begin));
@@ -515,7 +519,7 @@ bool readLineWords(SharedLoad& shared, const unsigned char* begin, const unsigne
 void finishLineWords(SharedLoad& shared)
 {
     const std::lock_guard<std::mutex> lock(shared.mutex);
-    if (!shared.stop && shared.blocks[shared.filled % Blocks].count > 0)
+    if (!shared.stop && shared.filling)
         ++shared.filled;
     shared.finished = true;
     shared.changed.notify_all();
@@ -560,8 +564,9 @@ void interpretStretches(Load& load, std::size_t size, ForEachStretch forEachStre
     if (size >= loadSharedBytes) {
         const std::unique_ptr<SharedLoad> shared(new (std::nothrow) SharedLoad);
         std::thread helper;
-        // The standard library reports a thread it cannot start only by throwing. The file
-        // is then read on this thread alone, as it is without the memory for the blocks.
+        // The standard library reports a thread it cannot start, for want of a thread or of
+        // memory, only by throwing. The file is then read on this thread alone, as it is
+        // without the memory for the blocks.
         try {
             if (shared != nullptr) {
                 helper = std::thread([&] {
@@ -571,6 +576,7 @@ void interpretStretches(Load& load, std::size_t size, ForEachStretch forEachStre
                 });
             }
         } catch (const std::system_error&) {
+        } catch (const std::bad_alloc&) {
         }
         if (helper.joinable()) {
             applyLineWords(load, *shared);
@@ -585,7 +591,7 @@ void interpretStretches(Load& load, std::size_t size, ForEachStretch forEachStre
 
 } // namespace
 
-void interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::string& name)
+bool interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::string& name)
 {
     buffer[size] = LineFeed; // the last line always ends
     buffer[size + 1] = 0;
@@ -593,6 +599,7 @@ void interpretGcodeBuffer(unsigned char* buffer, std::size_t size, const std::st
     beginLoad(load, name, static_cast<std::int64_t>(size));
     interpretStretches(load, size, [&](auto&& toStretch) { toStretch(buffer, buffer + size + 1, 0); });
     endOfLoadStep();
+    return !load.stopped;
 }
 
 namespace {
@@ -644,6 +651,19 @@ void readPieces(int fd, std::size_t size, Piece& piece, ToStretch&& toStretch)
     }
 }
 
+// Why a file cannot be opened, from open's errno.
+ReloadResult openFailure(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR: return ReloadResult::Gone;
+    case EMFILE:
+    case ENFILE: return ReloadResult::TooManyFiles;
+    case ENOMEM: return ReloadResult::OutOfMemory;
+    default: return ReloadResult::Unreadable;
+    }
+}
+
 // Reads the file into the toolpath: a first load piece by piece, a reload whole into memory
 // first. A file that must be whole (a reload) is refused before the toolpath is touched
 // when it changed during the read. An empty file is read like any other: the caller waits
@@ -654,19 +674,22 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
     // Non-blocking so that a FIFO or device cannot hang the open; only regular files load.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? ReloadResult::Gone : ReloadResult::Unreadable;
+        return openFailure(errno);
     struct stat status;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
-        status.st_size > LargestFileSize) {
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) {
         close(fd);
         return ReloadResult::Unreadable;
+    }
+    if (status.st_size > LargestFileSize) {
+        close(fd);
+        return ReloadResult::TooLarge;
     }
     const std::size_t size = static_cast<std::size_t>(status.st_size);
     if (!mustBeWhole) {
         Piece piece;
         if (!growPiece(piece, std::min(std::max<std::size_t>(loadPieceBytes, 16), size + 2))) {
             close(fd);
-            return ReloadResult::Unreadable;
+            return ReloadResult::OutOfMemory;
         }
         Load load;
         beginLoad(load, name, static_cast<std::int64_t>(size));
@@ -674,6 +697,7 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
         endOfLoadStep();
         std::free(piece.data);
         close(fd);
+        loadCutShort = load.stopped;
         return ReloadResult::Loaded;
     }
     // A reload reads the whole file before it touches the toolpath, so that a file still
@@ -682,7 +706,7 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
     unsigned char* buffer = mapBuffer(bytes);
     if (buffer == nullptr) {
         close(fd);
-        return ReloadResult::Unreadable;
+        return ReloadResult::OutOfMemory;
     }
     const std::size_t got = readAll(fd, buffer, size);
     struct stat after;
@@ -690,19 +714,30 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
                          after.st_mtim.tv_sec != status.st_mtim.tv_sec ||
                          after.st_mtim.tv_nsec != status.st_mtim.tv_nsec;
     close(fd);
-    if (mustBeWhole && (got != size || changed)) {
+    if (got != size || changed) {
         munmap(buffer, bytes);
         return ReloadResult::CutShort;
     }
-    interpretGcodeBuffer(buffer, size, name);
+    // The new version goes into storage of its own, so that one whose moves do not fit in
+    // memory leaves the shown one whole.
+    Toolpath shown;
+    if (!setToolpathAside(shown)) {
+        munmap(buffer, bytes);
+        return ReloadResult::OutOfMemory;
+    }
+    const bool whole = interpretGcodeBuffer(buffer, size, name);
     munmap(buffer, bytes);
-    return ReloadResult::Loaded;
+    endToolpathAside(shown, !whole);
+    return whole ? ReloadResult::Loaded : ReloadResult::OutOfMemory;
 }
 
 } // namespace
 
+bool loadCutShort = false;
+
 bool loadGcodeFile(const std::string& path)
 {
+    loadCutShort = false;
     return readAndInterpret(path, false) == ReloadResult::Loaded;
 }
 

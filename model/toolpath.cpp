@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 Toolpath toolpath;
 std::int32_t movesReady = 0;
+std::int32_t largestMoveCapacity = std::numeric_limits<std::int32_t>::max();
 
 namespace {
 
@@ -31,7 +33,7 @@ bool growToolpath()
     const std::int64_t oldCapacity = toolpath.capacity;
     const std::int64_t newCapacity = 2 * oldCapacity - 1;
     if (toolpath.moves == nullptr || newCapacity <= oldCapacity ||
-        newCapacity > std::numeric_limits<std::int32_t>::max() ||
+        newCapacity > largestMoveCapacity ||
         static_cast<std::uint64_t>(newCapacity) >
             std::numeric_limits<std::size_t>::max() / sizeof(Move))
         return false;
@@ -92,4 +94,28 @@ void clearToolpath()
     toolpath.maxPower = 0.0;
     toolpath.allBounds.valid = false;
     toolpath.cutBounds.valid = false;
+}
+
+bool setToolpathAside(Toolpath& aside)
+{
+    Move* storage = mapRecords(InitialMoveCapacity);
+    if (storage == nullptr)
+        return false;
+    aside = toolpath;
+    toolpath.moves = storage;
+    toolpath.capacity = InitialMoveCapacity;
+    ++toolpath.revision;
+    clearToolpath();
+    return true;
+}
+
+void endToolpathAside(Toolpath& aside, bool restore)
+{
+    if (restore)
+        std::swap(toolpath, aside);
+    munmap(aside.moves, static_cast<std::size_t>(aside.capacity) * sizeof(Move));
+    // Past both revisions: whatever was worked out for either store is out of date.
+    toolpath.revision = std::max(toolpath.revision, aside.revision) + 1;
+    aside = Toolpath{};
+    movesReady = 0; // the next load readies its records afresh
 }

@@ -53,6 +53,19 @@ void clearToolpath();
 // zero. false (and nothing changed) when the count or the bytes cannot be had.
 bool growToolpath();
 
+// The most records growToolpath makes room for. Tests lower it to meet a store that cannot
+// grow without filling the memory.
+extern std::int32_t largestMoveCapacity;
+
+// For a load that must leave the shown toolpath whole if it fails: moves the toolpath into
+// `aside` and gives the store fresh storage of InitialMoveCapacity records. false, and
+// nothing changed, when that memory cannot be had.
+bool setToolpathAside(Toolpath& aside);
+
+// Ends what setToolpathAside began: the new toolpath stays and the old storage is freed,
+// or, with `restore`, the old toolpath comes back and the new storage is freed.
+void endToolpathAside(Toolpath& aside, bool restore);
+
 // Records below this index can be written at once. appendMove asks for more a chunk at a
 // time: the kernel then makes a chunk's pages in one go instead of one fault per page.
 extern std::int32_t movesReady;

@@ -19,6 +19,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -65,8 +67,11 @@ struct PassWalk {
 
 // The colour of each stored power, computed the first time a redraw meets that power: on a
 // photo engraving the power changes at nearly every move, over a few hundred values.
+// Without the memory for the table, each change of power computes its colour again: the
+// same colours, only slower.
 struct PowerColours {
-    std::vector<ColourValue> table = std::vector<ColourValue>(std::size_t{1} << 16, 0); // 0: not yet
+    static constexpr std::size_t Powers = std::size_t{1} << 16;
+    std::unique_ptr<ColourValue[]> table{new (std::nothrow) ColourValue[Powers]()}; // 0: not yet
     std::int16_t lastPower = 0;
     ColourValue lastColour = 0;
 
@@ -74,7 +79,8 @@ struct PowerColours {
     {
         if (power == lastPower && lastColour != 0)
             return lastColour;
-        ColourValue& entry = table[static_cast<std::uint16_t>(power)];
+        ColourValue computed = 0;
+        ColourValue& entry = table ? table[static_cast<std::uint16_t>(power)] : computed;
         if (entry == 0) { // no colour is 0: each is opaque
             entry = powerToColour(power);
             ++greys;
@@ -107,20 +113,29 @@ inline bool allFinite(double a, double b, double c, double d)
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
 }
 
-// The lowest and highest y of the moves, a chunk of moves at a time, so that a band can
-// pass over a chunk that lies wholly beyond it without transforming its moves one by one:
-// where the moves go through the job row by row, as in a raster, each band then walks
+// Whether a segment's canvas coordinates all lie within the clip threshold: false for one
+// that must be clipped, and for a NaN or an infinity.
+inline bool withinClipThreshold(double x1, double y1, double x2, double y2)
+{
+    return std::fabs(x1) <= ClipThreshold && std::fabs(x2) <= ClipThreshold &&
+           std::fabs(y1) <= ClipThreshold && std::fabs(y2) <= ClipThreshold;
+}
+
+// The lowest and highest x and y of the moves, a chunk of moves at a time, so that a band
+// can pass over a chunk that lies wholly beyond it without transforming its moves one by
+// one: where the moves go through the job row by row, as in a raster, each band then walks
 // little more than its own share of them. Made again when the toolpath has changed.
-struct ChunkHeights {
-    std::vector<float> low, high; // -inf and +inf for a chunk with a NaN coordinate
+struct ChunkExtents {
+    std::vector<float> low, high;   // y; -inf and +inf for a chunk with a NaN coordinate
+    std::vector<float> left, right; // x; the same
     const Move* moves = nullptr;
     std::int32_t count = 0;
     std::uint32_t revision = 0;
 };
 
-ChunkHeights chunkHeights;
+ChunkExtents chunkExtents;
 
-// The heights of chunks [first, last).
+// The extent of chunks [first, last).
 void measureChunks(std::int32_t first, std::int32_t last)
 {
     constexpr float Infinity = std::numeric_limits<float>::infinity();
@@ -128,51 +143,78 @@ void measureChunks(std::int32_t first, std::int32_t last)
         const Move* move = toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves;
         const Move* const end = toolpath.moves + std::min(toolpath.moveCount, (chunk + 1) * BandChunkMoves);
         // Selections, not branches, and the comparisons pass a NaN over: it is noted apart.
-        float low = Infinity;
-        float high = -Infinity;
+        float low = Infinity, high = -Infinity, left = Infinity, right = -Infinity;
         bool undefined = false;
         for (; move != end; ++move) {
-            const float y1 = move->y1, y2 = move->y2;
+            const float y1 = move->y1, y2 = move->y2, x1 = move->x1, x2 = move->x2;
             low = y1 < low ? y1 : low;
             low = y2 < low ? y2 : low;
             high = y1 > high ? y1 : high;
             high = y2 > high ? y2 : high;
-            undefined |= std::isnan(y1) | std::isnan(y2);
+            left = x1 < left ? x1 : left;
+            left = x2 < left ? x2 : left;
+            right = x1 > right ? x1 : right;
+            right = x2 > right ? x2 : right;
+            undefined |= std::isnan(y1) | std::isnan(y2) | std::isnan(x1) | std::isnan(x2);
         }
-        chunkHeights.low[static_cast<std::size_t>(chunk)] = undefined ? -Infinity : low;
-        chunkHeights.high[static_cast<std::size_t>(chunk)] = undefined ? Infinity : high;
+        const auto at = static_cast<std::size_t>(chunk);
+        chunkExtents.low[at] = undefined ? -Infinity : low;
+        chunkExtents.high[at] = undefined ? Infinity : high;
+        chunkExtents.left[at] = undefined ? -Infinity : left;
+        chunkExtents.right[at] = undefined ? Infinity : right;
     }
 }
 
-// Measures the chunks again, on `threads` threads, when the toolpath has changed: one
-// pass over the moves, as fast as memory is read.
-void updateChunkHeights(int threads)
+// Starts `work` on a thread of its own in `thread`; false when no thread can be started (the
+// standard library says so only by throwing, for want of a thread or of memory), and the
+// caller does the work itself.
+template <typename Work>
+bool startThread(std::thread& thread, Work work)
 {
-    ChunkHeights& chunks = chunkHeights;
+    try {
+        thread = std::thread(work);
+        return true;
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return false;
+}
+
+// Measures the chunks again, on `threads` threads, when the toolpath has changed: one
+// pass over the moves, as fast as memory is read. false when the memory for the extents
+// cannot be had.
+bool updateChunkExtents(int threads)
+{
+    ChunkExtents& chunks = chunkExtents;
     if (chunks.moves == toolpath.moves && chunks.count == toolpath.moveCount &&
         chunks.revision == toolpath.revision)
-        return;
+        return true;
     const std::int32_t count = (toolpath.moveCount + BandChunkMoves - 1) / BandChunkMoves;
-    chunks.low.resize(static_cast<std::size_t>(count));
-    chunks.high.resize(static_cast<std::size_t>(count));
+    chunks.moves = nullptr; // measured for no toolpath until done
+    try {
+        for (std::vector<float>* extent : {&chunks.low, &chunks.high, &chunks.left, &chunks.right})
+            extent->resize(static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     const auto edge = [&](int index) {
         return static_cast<std::int32_t>(static_cast<long long>(count) * index / threads);
     };
-    std::vector<std::thread> helpers;
+    std::thread helpers[MaxBands];
     for (int index = 1; index < threads; ++index) {
-        // A thread that cannot be started leaves its share to this one.
-        try {
-            helpers.emplace_back(measureChunks, edge(index), edge(index + 1));
-        } catch (const std::system_error&) {
-            measureChunks(edge(index), edge(index + 1));
-        }
+        const auto share = [&edge, index] { measureChunks(edge(index), edge(index + 1)); };
+        if (!startThread(helpers[index], share))
+            share();
     }
     measureChunks(0, edge(1));
-    for (std::thread& helper : helpers)
-        helper.join();
+    for (std::thread& helper : helpers) {
+        if (helper.joinable())
+            helper.join();
+    }
     chunks.moves = toolpath.moves;
     chunks.count = toolpath.moveCount;
     chunks.revision = toolpath.revision;
+    return true;
 }
 
 // Machine millimetres to canvas pixels for one walk; the canvas's y grows downwards.
@@ -209,9 +251,13 @@ bool anyMoveOnCanvas(int kind, const Move* first, const Move* end, const CanvasM
 // A walk for a band of rows skips the moves that lie wholly beyond BandSkipMargin above or
 // below it, after the canvas cull and before the colour and key, and forgets its key there:
 // the next segment is then drawn. That is what the walk over every move does for every
-// segment that can reach the band: a segment whose ends share the skipped move's half
-// pixels lies too far away to touch the band, so the comparison it skips could only have
-// failed. The band's pixels are therefore the same as from a walk over every move.
+// segment that can reach the band: there such a move sets the key, or matches it, or a
+// change of colour before it forgets it; a segment whose ends share the skipped move's
+// half pixels lies too far away to touch the band, so the comparison it skips could only
+// have failed. A move that needs the clip is not skipped: the walk over every move passes
+// over it without touching the key when the clip rejects it or an end is not finite, and
+// so does the band's walk. The band's pixels are therefore the same as from a walk over
+// every move.
 template <typename Sink>
 void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, PowerColours& colours,
               BandRows rows)
@@ -242,22 +288,29 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
 #endif
     // A band passes over each chunk of moves that lies wholly beyond it. Every move of the
     // chunk would be culled or skipped there; a skipped one would forget the key, so the
-    // key is forgotten when one of the chunk's moves of this kind is not culled.
+    // key is forgotten when one of the chunk's moves of this kind is not culled. A chunk
+    // that reaches beyond the clip threshold may hold a move that is not skipped but
+    // rejected, keeping the key: such a chunk is walked move by move.
     const bool banded = rows.top != NoBandRows.top || rows.bottom != NoBandRows.bottom;
-    assert(!banded || chunkHeights.count == toolpath.moveCount);
+    assert(!banded || chunkExtents.count == toolpath.moveCount);
     const std::int32_t chunks = (toolpath.moveCount + BandChunkMoves - 1) / BandChunkMoves;
     for (std::int32_t chunk = 0; chunk < chunks; ++chunk) {
         const Move* move = toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves;
         const Move* const end = toolpath.moves + std::min(toolpath.moveCount, (chunk + 1) * BandChunkMoves);
         if (banded) {
             // The chunk's largest and smallest canvas y: the transform is monotonic.
-            const double largest = map.y(chunkHeights.low[static_cast<std::size_t>(chunk)]);
-            const double smallest = map.y(chunkHeights.high[static_cast<std::size_t>(chunk)]);
+            const double largest = map.y(chunkExtents.low[static_cast<std::size_t>(chunk)]);
+            const double smallest = map.y(chunkExtents.high[static_cast<std::size_t>(chunk)]);
             if (largest < skipAbove || smallest > skipBelow) {
-                const bool allCulled = largest < 0.0 || smallest >= height;
-                if (!allCulled && anyMoveOnCanvas(kind, move, end, map, width, height))
-                    key0 = NoKey;
-                continue;
+                if (largest < 0.0 || smallest >= height)
+                    continue; // every move culled
+                const double left = map.x(chunkExtents.left[static_cast<std::size_t>(chunk)]);
+                const double right = map.x(chunkExtents.right[static_cast<std::size_t>(chunk)]);
+                if (withinClipThreshold(left, smallest, right, largest)) {
+                    if (anyMoveOnCanvas(kind, move, end, map, width, height))
+                        key0 = NoKey;
+                    continue;
+                }
             }
         }
         for (; move != end; ++move) {
@@ -287,7 +340,10 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
             if (offCanvas(sx1, sy1, sx2, sy2, width, height))
                 continue;
 #endif
-            if ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow)) {
+            const bool ordinary = withinClipThreshold(sx1, sy1, sx2, sy2);
+            const bool beyondBand =
+                (sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow);
+            if (ordinary && beyondBand) {
                 key0 = NoKey;
                 continue;
             }
@@ -304,8 +360,7 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
             // a NaN lands here too: a coordinate that is infinite or undefined (a G-code
             // number beyond the range of a float or double) has no place on the canvas, and
             // must never reach the integer conversion of the key below.
-            if (!(std::fabs(sx1) <= ClipThreshold && std::fabs(sx2) <= ClipThreshold &&
-                  std::fabs(sy1) <= ClipThreshold && std::fabs(sy2) <= ClipThreshold)) {
+            if (!ordinary) {
                 if (!allFinite(sx1, sy1, sx2, sy2))
                     continue;
                 if (clipSegment(sx1, sy1, sx2, sy2, clipLeft, clipTop, clipRight, clipBottom) == 0)
@@ -442,9 +497,9 @@ void drawMovesIntoFrame(int width, int height)
     assert(bytesPerLine % static_cast<int>(sizeof(std::uint32_t)) == 0);
     const std::ptrdiff_t stride = bytesPerLine / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
 
-    const int bands = bandCount(height);
-    if (bands > 1)
-        updateChunkHeights(bands);
+    int bands = bandCount(height);
+    if (bands > 1 && !updateChunkExtents(bands))
+        bands = 1; // without the chunks' extents one walk draws every row
     // The bands share out the rows the job covers, not the whole canvas, so that each
     // thread gets about as much to draw; the outer bands reach to the canvas edges.
     int jobTop = 0;
@@ -466,7 +521,7 @@ void drawMovesIntoFrame(int width, int height)
             return height;
         return jobTop + static_cast<int>(static_cast<long long>(jobBottom - jobTop) * index / bands);
     };
-    std::vector<PassWalk> walks(static_cast<std::size_t>(bands));
+    PassWalk walks[MaxBands];
     auto drawBand = [&](int index) {
         const int top = bandEdge(index);
         const int bottom = bandEdge(index + 1);
@@ -478,26 +533,24 @@ void drawMovesIntoFrame(int width, int height)
         PassWalk walk;
         walkPasses(width, height, sink, walk,
                    bands == 1 ? NoBandRows : BandRows{static_cast<double>(top), static_cast<double>(bottom)});
-        walks[static_cast<std::size_t>(index)] = walk;
+        walks[index] = walk;
     };
-    std::vector<std::thread> helpers;
-    helpers.reserve(static_cast<std::size_t>(bands - 1));
+    // Nothing here allocates but the threads themselves: a band whose thread cannot be
+    // started is drawn on this one.
+    std::thread helpers[MaxBands];
     for (int index = 1; index < bands; ++index) {
-        // The standard library reports a thread it cannot start only by throwing; that
-        // band is then drawn here, after the others have started.
-        try {
-            helpers.emplace_back(drawBand, index);
-        } catch (const std::system_error&) {
+        if (!startThread(helpers[index], [&drawBand, index] { drawBand(index); }))
             drawBand(index);
-        }
     }
     drawBand(0);
-    for (std::thread& helper : helpers)
-        helper.join();
+    for (std::thread& helper : helpers) {
+        if (helper.joinable())
+            helper.join();
+    }
     greyEvaluations += walks[0].greys;
     segmentsWalked = 0;
-    for (const PassWalk& walk : walks)
-        segmentsWalked += walk.segments;
+    for (int index = 0; index < bands; ++index)
+        segmentsWalked += walks[index].segments;
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 // command does to the view, the options, the window and the settings file.
 #include "app/main_loop.h"
 
+#include "app/follow_file.h"
 #include "app/main_window.h"
 #include "app/open_file.h"
+#include "model/loading_progress.h"
 #include "model/toolpath.h"
 #include "platform/drawing.h"
 #include "platform/event_queue.h"
@@ -468,6 +470,28 @@ TEST(MainLoop, F5ReloadsTheShownFileAndAFailedReloadKeepsTheDrawing)
     reload();
     EXPECT_EQ(toolpath.moveCount, 2);
     EXPECT_EQ(controlText(StatusText), composeStatusLine(false, false));
+}
+
+// The watch starts once the file is loaded: a change made while it was being read is
+// still loaded once the file settles, as any other change is.
+TEST(MainLoop, AChangeDuringTheFirstLoadIsLoadedOnceTheFileSettles)
+{
+    static fs::path job;
+    static LoadingProgressHook shown;
+    job = configFolder / "growing.gcode";
+    writeFile(job, "G1 S800 X40 Y25\n");
+    shown = loadingProgressHook;
+    loadingProgressHook = [](const std::string& name, int percent) {
+        std::ofstream(job, std::ios::app) << "X0\n";
+        loadingProgressHook = shown;
+        if (shown != nullptr)
+            shown(name, percent);
+    };
+    openFile(job.string());
+    loadingProgressHook = shown;
+    EXPECT_EQ(toolpath.moveCount, 1);
+    pumpFor(FollowSettleMs + 400);
+    EXPECT_EQ(toolpath.moveCount, 2);
 }
 
 TEST(MainLoop, PointerReadoutShowsWhileThePointerIsOverTheCanvas)

@@ -4,17 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <limits>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "gcode_test_support.h"
 #include "model/loading_progress.h"
 #include "model/toolpath.h"
+#include "tests/support/failing_new.h"
 
 namespace {
 
@@ -104,6 +110,8 @@ TEST(LoadGcodeFile, ReadableFilesLoadWhateverTheyHold)
 TEST(ReloadGcodeFile, KeepsTheToolpathUnlessTheFileIsWhole)
 {
     TempFolder folder;
+    const std::string huge = folder.write("huge.gcode", "");
+    ASSERT_EQ(truncate(huge.c_str(), 2147483646), 0) << "a sparse file of 2147483646 bytes";
     struct Case {
         const char* name;
         std::string path;
@@ -111,6 +119,7 @@ TEST(ReloadGcodeFile, KeepsTheToolpathUnlessTheFileIsWhole)
     };
     const std::vector<Case> cases = {
         {"gone", folder.path + "/gone.gcode", ReloadResult::Gone},
+        {"too large", huge, ReloadResult::TooLarge},
         {"a folder on the way", folder.write("plain", "x") + "/job.gcode", ReloadResult::Gone},
         {"a folder", folder.path, ReloadResult::Unreadable},
     };
@@ -210,6 +219,113 @@ TEST(LoadingProgress, NoHookNoReport)
     ASSERT_EQ(loadingProgressHook, nullptr);
     interpretText(repeatedLines("G1 X1\n", 20000)); // must not call through a null hook
     EXPECT_EQ(toolpath.moveCount, 1);
+}
+
+// A reload whose moves do not fit in memory leaves the shown toolpath whole and says why;
+// a first load keeps the moves read so far and says that it stopped short.
+TEST(ReloadGcodeFile, KeepsTheShownToolpathWithoutMemoryOrDescriptorsAndSaysSo)
+{
+    TempFolder folder;
+    const std::string big =
+        folder.write("big.gcode", repeatedLines("G1 X1\nX2\n", InitialMoveCapacity / 2 + 1));
+    for (const bool twoThreads : {false, true}) {
+        SCOPED_TRACE(twoThreads ? "two threads" : "one thread");
+        const std::size_t sharedBytes = loadSharedBytes;
+        loadSharedBytes = twoThreads ? 0 : std::numeric_limits<std::size_t>::max();
+        largestMoveCapacity = InitialMoveCapacity; // one move short of the file
+        const ToolpathSnapshot before = loadSomethingFirst(folder);
+        EXPECT_EQ(reloadGcodeFile(big), ReloadResult::OutOfMemory);
+        EXPECT_TRUE(sameSnapshot(before, snapshotToolpath()));
+        EXPECT_TRUE(loadGcodeFile(big));
+        EXPECT_TRUE(loadCutShort);
+        EXPECT_EQ(toolpath.moveCount, InitialMoveCapacity);
+        largestMoveCapacity = std::numeric_limits<std::int32_t>::max();
+        EXPECT_EQ(reloadGcodeFile(big), ReloadResult::Loaded);
+        EXPECT_EQ(toolpath.moveCount, InitialMoveCapacity + 1);
+        EXPECT_TRUE(loadGcodeFile(big));
+        EXPECT_FALSE(loadCutShort);
+        loadSharedBytes = sharedBytes;
+    }
+    // With no descriptor to be had, that is the reason given, not an unreadable file.
+    const ToolpathSnapshot before = loadSomethingFirst(folder);
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit saved = limit;
+    limit.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    const ReloadResult result = reloadGcodeFile(big);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(result, ReloadResult::TooManyFiles);
+    EXPECT_TRUE(sameSnapshot(before, snapshotToolpath()));
+}
+
+std::size_t openDescriptors()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// From the start of a load on, small allocations fail on the loading thread: the helper
+// thread cannot be started, and the load goes on without it.
+void failSmallAllocationsFromTheStart(const std::string&, int percent)
+{
+    if (percent == 0)
+        failAllocationsBelow = 4096;
+}
+
+TEST(LoadGcodeFile, AHelperThatCannotStartLeavesTheLoadToTheCallingThread)
+{
+    TempFolder folder;
+    const std::string text = repeatedLines("G1 S500 X1 Y2\nX3\n", 500);
+    const std::string path = folder.write("job.gcode", text);
+    interpretText(text);
+    const ToolpathSnapshot expected = snapshotToolpath();
+    const std::size_t sharedBytes = loadSharedBytes;
+    loadSharedBytes = 0;
+    const std::size_t descriptors = openDescriptors();
+    loadingProgressHook = failSmallAllocationsFromTheStart;
+    const bool loaded = loadGcodeFile(path);
+    failAllocationsBelow = 0;
+    loadingProgressHook = nullptr;
+    loadSharedBytes = sharedBytes;
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(sameSnapshot(expected, snapshotToolpath()));
+    EXPECT_EQ(openDescriptors(), descriptors);
+}
+
+// The helper hands its last block over full while every room of the ring is taken, and
+// tells the applying thread it is done, while that thread empties the rooms: a slow
+// applying thread and each count of lines on a step of 512 bring that about in some of
+// the loads. Run under ThreadSanitizer, the handing over must show no race; everywhere,
+// the toolpath must be that of one thread.
+void slowProgress(const std::string&, int)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+TEST(LoadGcodeFile, TwoThreadsHandOverTheirLastBlockWhateverItsFill)
+{
+    TempFolder folder;
+    ASSERT_TRUE(createToolpath());
+    const std::size_t sharedBytes = loadSharedBytes;
+    for (int lines = 6 * 16384; lines <= 7 * 16384; lines += 512) {
+        SCOPED_TRACE(lines);
+        const std::string text = repeatedLines("G1 X1.5\nG1 X2.5\n", lines / 2); // 8-byte lines
+        const std::string path = folder.write("job.gcode", text);
+        loadSharedBytes = std::numeric_limits<std::size_t>::max();
+        ASSERT_TRUE(loadGcodeFile(path));
+        const ToolpathSnapshot expected = snapshotToolpath();
+        loadSharedBytes = 0;
+        loadingProgressHook = slowProgress;
+        const bool loaded = loadGcodeFile(path);
+        loadingProgressHook = nullptr;
+        EXPECT_TRUE(loaded);
+        EXPECT_FALSE(loadCutShort);
+        EXPECT_TRUE(sameSnapshot(expected, snapshotToolpath()));
+    }
+    loadSharedBytes = sharedBytes;
 }
 
 } // namespace

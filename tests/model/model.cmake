@@ -11,4 +11,5 @@ tolvan_test(model_tests
     ${CMAKE_CURRENT_LIST_DIR}/randomised_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/corpus_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/examples_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/support/failing_new.cpp
   LIBS tolvan_core)

@@ -10,6 +10,7 @@
 #include "view/renderer.h"
 #include "view/settings.h"
 #include "view/view_state.h"
+#include "tests/support/failing_new.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -336,6 +338,73 @@ TEST(Equivalence, BandsPassOverFarChunksOfMovesKeepingTheKey)
         const std::vector<std::uint32_t> one = drawWith(MoveDrawing::Direct, 1);
         EXPECT_TRUE(one == drawWith(MoveDrawing::Direct, 2));
         EXPECT_TRUE(one == drawWith(MoveDrawing::Direct, 7));
+    }
+}
+
+// Between two segments on the same half pixels, a move with an end that is not finite or
+// one the clip rejects leaves the key as it was: the second segment is not drawn over the
+// first. A band beyond whose rows such a move lies, alone or in a chunk it passes over,
+// must keep the key too, or it blends the segment twice.
+TEST(Equivalence, MovesTheWalkRejectsKeepTheKeyInEveryBand)
+{
+    const int width = 301, height = 203;
+    startWorld(width, height);
+    applyColourScheme();
+    viewState.scale = 1.0;
+    viewState.centerX = width / 2.0;
+    viewState.centerY = height / 2.0;
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    // Canvas y = height - y. The segment in the lowest band; the others near the top.
+    const auto segment = [](double shift) {
+        ASSERT_TRUE(appendMove(100.1 + shift, 53.1, 106.3 + shift, 53.2, 300, false));
+    };
+    const auto notFinite = [] {
+        ASSERT_TRUE(appendMove(50, height - 20, infinity, height - 20, 300, false));
+    };
+    const auto rejected = [] { // across the region beyond the canvas's top left corner
+        ASSERT_TRUE(appendMove(-30000, height - 20, 20, height + 30000, 300, false));
+    };
+    segment(0);
+    notFinite();
+    segment(0.05);
+    rejected();
+    segment(0.1);
+    // The same in a chunk of its own, the rest of it culled beside the canvas.
+    while (toolpath.moveCount % BandChunkMoves != BandChunkMoves - 1)
+        ASSERT_TRUE(appendMove(-60, height - 20, -59, height - 21, 300, false));
+    segment(0.15);
+    notFinite();
+    rejected();
+    while (toolpath.moveCount % BandChunkMoves != 0)
+        ASSERT_TRUE(appendMove(-60, height - 20, -59, height - 21, 300, false));
+    segment(0.18); // still on the same half pixels
+    const std::vector<std::uint32_t> one = drawWith(MoveDrawing::Direct, 1);
+    EXPECT_TRUE(one == drawWith(MoveDrawing::Direct, 2));
+    EXPECT_TRUE(one == drawWith(MoveDrawing::Direct, 7));
+}
+
+// A band whose colour table cannot be had computes each colour as the power changes: the
+// same picture, on every thread.
+TEST(Equivalence, BandsWithoutMemoryForTheirColourTablesDrawTheSamePicture)
+{
+    const int width = 301, height = 203;
+    startWorld(width, height);
+    settings.greyByPower = 1;
+    settings.showTravel = 1;
+    applyColourScheme();
+    std::mt19937 random(11);
+    for (int i = 0; i < 300; ++i)
+        randomToolpath(random, width, height);
+    viewState.scale = 1.0;
+    viewState.centerX = width / 2.0;
+    viewState.centerY = height / 2.0;
+    const std::vector<std::uint32_t> one = drawWith(MoveDrawing::Direct, 1);
+    for (const int bands : {2, 7}) {
+        rendererOptions.threads = bands;
+        failAllocationsFrom = 128 * 1024; // a table is 256 KB
+        redraw();
+        failAllocationsFrom = 0;
+        EXPECT_TRUE(one == frameCopy()) << bands << " bands";
     }
 }
 

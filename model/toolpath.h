@@ -35,7 +35,8 @@ struct Toolpath {
     Bounds cutBounds;                  // end points of cutting moves
     double maxPower = DefaultMaxPower; // largest S of a cutting move
     double estimatedSeconds = 0.0;
-    std::uint32_t revision = 0;        // changes whenever the store is emptied or replaced
+    std::int32_t straightArcs = 0; // G2/G3 lines drawn as the straight move to their end
+    std::uint32_t revision = 0;    // changes whenever the store is emptied or replaced
 };
 
 constexpr std::int32_t InitialMoveCapacity = 100001; // records at start-up

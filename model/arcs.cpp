@@ -1,6 +1,7 @@
 // Turns a G2/G3 arc in the XY plane into the short straight moves that follow it.
 #include "model/arcs.h"
 
+#include <cassert>
 #include <cmath>
 #include <numbers>
 
@@ -13,6 +14,13 @@ constexpr double FullTurn = 2.0 * std::numbers::pi; // radians
 inline bool finite(double a, double b)
 {
     return std::isfinite(a) && std::isfinite(b);
+}
+
+// A length from its sides. Not hypot, which is several times slower: sides beyond 1e154
+// overflow to an infinite radius, and such an arc stays its chord.
+inline double length(double dx, double dy)
+{
+    return std::sqrt(dx * dx + dy * dy);
 }
 
 // Moves enough that none strays more than ArcTolerance from an arc of this radius: a chord
@@ -47,6 +55,35 @@ inline double turnBetween(double sx, double sy, double ex, double ey)
     return std::atan2(sx * ey - sy * ex, sx * ex + sy * ey);
 }
 
+// The moves of one arc as they are stored: what appendMove reads from the store each
+// time is held here, so that a store to a record (whose bytes may alias anything) does not
+// make the loop fetch the count, the bounds and the power again.
+struct MoveBatch {
+    Move* moves;
+    std::int32_t count, ready; // as toolpath.moveCount and movesReady
+    Bounds all, cut;
+    std::int16_t power; // as stored
+    bool travel;
+};
+
+// appendMove on the batch. false when the store is full and cannot grow.
+inline bool put(MoveBatch& batch, double x1, double y1, double x2, double y2)
+{
+    if (batch.count >= batch.ready) {
+        toolpath.moveCount = batch.count;
+        if (!readyMoreMoves())
+            return false;
+        batch.moves = toolpath.moves;
+        batch.ready = movesReady;
+    }
+    assert(batch.count < toolpath.capacity);
+    toolpath_steps::fillMove(batch.moves[batch.count++], x1, y1, x2, y2, batch.power, batch.travel);
+    toolpath_steps::widen(batch.all, x1, y1, x2, y2);
+    if (!batch.travel)
+        toolpath_steps::widen(batch.cut, x1, y1, x2, y2);
+    return true;
+}
+
 } // namespace
 
 bool planCentreArc(double x1, double y1, double x2, double y2, double cx, double cy, bool clockwise,
@@ -54,8 +91,8 @@ bool planCentreArc(double x1, double y1, double x2, double y2, double cx, double
 {
     const double sx = x1 - cx, sy = y1 - cy;
     const double ex = x2 - cx, ey = y2 - cy;
-    const double startRadius = std::hypot(sx, sy);
-    const double endRadius = std::hypot(ex, ey);
+    const double startRadius = length(sx, sy);
+    const double endRadius = length(ex, ey);
     if (!finite(startRadius, endRadius) || !(startRadius > 0.0) || !(endRadius > 0.0))
         return false;
     const double off = std::fabs(endRadius - startRadius);
@@ -76,7 +113,7 @@ bool planRadiusArc(double x1, double y1, double x2, double y2, double radius, bo
                    ArcPlan& plan)
 {
     const double dx = x2 - x1, dy = y2 - y1;
-    const double chord = std::hypot(dx, dy);
+    const double chord = length(dx, dy);
     const double r = std::fabs(radius);
     if (!finite(chord, r) || !(chord > 0.0) || !(r > 0.0))
         return false;
@@ -94,8 +131,8 @@ bool planRadiusArc(double x1, double y1, double x2, double y2, double radius, bo
         return false;
     const double sx = x1 - cx, sy = y1 - cy;
     const double ex = x2 - cx, ey = y2 - cy;
-    const double startRadius = std::hypot(sx, sy);
-    const double endRadius = std::hypot(ex, ey);
+    const double startRadius = length(sx, sy);
+    const double endRadius = length(ex, ey);
     if (!finite(startRadius, endRadius) || !(startRadius > 0.0) || !(endRadius > 0.0))
         return false;
     // The side of the centre already says which way round is short: only the direction
@@ -117,6 +154,13 @@ double arcLength(const ArcPlan& plan)
 bool appendArcMoves(const ArcPlan& plan, double x1, double y1, double x2, double y2, double power,
                     bool travel)
 {
+    MoveBatch batch{toolpath.moves,
+                    toolpath.moveCount,
+                    movesReady,
+                    toolpath.allBounds,
+                    toolpath.cutBounds,
+                    toolpath_steps::storedPower(power),
+                    travel};
     const std::int32_t n = plan.segments;
     // Each point is the one before turned by one step about the centre: a rotation per move
     // instead of a sine and a cosine, which the arc's length would otherwise cost. An end a
@@ -129,7 +173,8 @@ bool appendArcMoves(const ArcPlan& plan, double x1, double y1, double x2, double
     const double turnY = std::sin(step) * growth;
     double vx = x1 - plan.centreX, vy = y1 - plan.centreY;
     double px = x1, py = y1;
-    for (std::int32_t k = 1; k < n; ++k) {
+    bool room = true;
+    for (std::int32_t k = 1; k < n && room; ++k) {
         const double nextX = vx * turnX - vy * turnY;
         vy = vx * turnY + vy * turnX;
         vx = nextX;
@@ -137,13 +182,15 @@ bool appendArcMoves(const ArcPlan& plan, double x1, double y1, double x2, double
         const double qy = plan.centreY + vy;
         if (qx == px && qy == py)
             continue; // a tiny arc's points can coincide once rounded
-        if (!appendMove(px, py, qx, qy, power, travel))
-            return false;
+        room = put(batch, px, py, qx, qy);
         px = qx;
         py = qy;
     }
     // The last move ends exactly where the line said, so the chain goes on from there.
-    if (x2 == px && y2 == py)
-        return true;
-    return appendMove(px, py, x2, y2, power, travel);
+    if (room && (x2 != px || y2 != py))
+        room = put(batch, px, py, x2, y2);
+    toolpath.moveCount = batch.count;
+    toolpath.allBounds = batch.all;
+    toolpath.cutBounds = batch.cut;
+    return room;
 }

@@ -24,7 +24,7 @@
 namespace {
 
 constexpr double NotePadding = 6.0;     // layout units around the note's text
-constexpr double NoteFromBottom = 30.0; // layout units above the canvas's foot, clear of the ruler band (22)
+constexpr double NoteFromBottom = 30.0; // layout units above the canvas's foot, clear of its ruler band
 
 bool noteShown = false; // the note is on the canvas and its timer runs
 

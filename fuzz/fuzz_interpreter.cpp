@@ -131,6 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // so only the store's invariants are checked, byte for byte.
     if (size > 0)
         std::memcpy(buffer.get(), data, size);
+    lastPercent = -1;
     loadArcs = true;
     interpretGcodeBuffer(buffer.get(), size, "fuzz.gcode");
     loadArcs = false;

@@ -2,6 +2,7 @@
 // view or the file opener, and shuts down when the window is closed.
 #include "app/main_loop.h"
 
+#include "app/arc_option.h"
 #include "app/follow_file.h"
 #include "app/main_window.h"
 #include "app/open_file.h"
@@ -224,6 +225,7 @@ struct CanvasRow {
 constexpr CanvasRow CanvasTable[] = {
     {MouseEnter, onMouseEnter}, {MouseLeave, onMouseLeave},     {LeftButtonDown, onLeftButtonDown},
     {MouseMove, onMouseMove},   {LeftButtonUp, onLeftButtonUp}, {Wheel, onWheel},
+    {RightClick, onCanvasMenu},
 };
 
 void onCanvasEvent()
@@ -249,6 +251,7 @@ constexpr DispatchRow DispatchTable[] = {
     {SizeEvent, AnyNumber, onSize},
     {TimerEvent, ResizeTimer, onResizeTimer},
     {TimerEvent, FollowTimer, onFollowTimer},
+    {TimerEvent, ArcNoteTimer, onArcNoteTimer},
     {FileChangedEvent, AnyNumber, onFollowedFileChanged},
     {ShortcutEvent, ZoomInCommand, onZoomIn},
     {ShortcutEvent, ZoomOutCommand, onZoomOut},
@@ -302,6 +305,7 @@ bool startApplication()
     chooseLanguage();
     canvasMessage = tr("Arrastra aquí un fichero .gc / .gcode", "Drop a .gc / .gcode file here");
     loadSettings();
+    applyArcsOption();
     applyColourScheme();
     if (!createMainWindow()) {
         std::fputs("tolvan-gcode: the main window could not be opened.\n", stderr);
@@ -321,8 +325,10 @@ void dispatchEvent(int kind)
             break;
         }
     }
-    if (kind != NoEvent && kind < SystemMessage)
+    if (kind != NoEvent && kind < SystemMessage) {
         showPointerPosition();
+        keepArcNote(kind);
+    }
 }
 
 int runApplication(int argc, char** argv)

@@ -2,6 +2,7 @@
 // up to date: title, view, canvas message and status line.
 #include "app/open_file.h"
 
+#include "app/arc_option.h"
 #include "app/follow_file.h"
 #include "app/main_window.h"
 #include "model/interpreter.h"
@@ -60,6 +61,7 @@ void openFile(const std::string& path)
         redraw();
     }
     updateStatusLine();
+    noteStraightArcs();
 }
 
 void openFileFromDialog()

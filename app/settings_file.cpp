@@ -39,6 +39,10 @@ constexpr OptionKey OptionKeys[] = {
     {"Pulgadas", &Settings::inches},
 };
 
+// Written after the others and only while it is on, so that the file of a user who never
+// turns arcs on stays as it always was.
+constexpr OptionKey ArcsKey = {"Arcos", &Settings::arcs};
+
 inline char foldCase(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
@@ -442,6 +446,7 @@ void loadSettingsFrom(const std::string& path)
     selectSettingsGroup(store, OptionsGroup);
     for (const OptionKey& option : OptionKeys)
         settings.*option.field = readSettingsInteger(store, option.key, settings.*option.field);
+    settings.*ArcsKey.field = readSettingsInteger(store, ArcsKey.key, settings.*ArcsKey.field);
     selectSettingsGroup(store, WindowGroup);
     settings.windowX = readSettingsInteger(store, "X", UnsetPosition);
     settings.windowY = readSettingsInteger(store, "Y", UnsetPosition);
@@ -460,6 +465,8 @@ bool saveSettingsTo(const std::string& path, bool windowMaximized)
     selectSettingsGroup(store, OptionsGroup);
     for (const OptionKey& option : OptionKeys)
         writeSettingsInteger(store, option.key, settings.*option.field);
+    if (settings.*ArcsKey.field != 0)
+        writeSettingsInteger(store, ArcsKey.key, settings.*ArcsKey.field);
     selectSettingsGroup(store, WindowGroup);
     writeSettingsInteger(store, "X", settings.windowX);
     writeSettingsInteger(store, "Y", settings.windowY);

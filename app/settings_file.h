@@ -60,7 +60,8 @@ std::string settingsPath();
 
 // Overwrites the Settings fields found in the file at `path`; silent when it is unreadable.
 void loadSettingsFrom(const std::string& path);
-// Writes the thirteen-line file; false when nothing could be saved.
+// Writes the thirteen-line file (fourteen lines while arcs are on); false when nothing
+// could be saved.
 bool saveSettingsTo(const std::string& path, bool windowMaximized);
 
 // The same at settingsPath(), with the main window's current state.

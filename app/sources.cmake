@@ -1,5 +1,6 @@
 # The application shell: start-up, main loop, main window, settings file, opening files.
 set(APP_SOURCES
+  app/arc_option.cpp
   app/follow_file.cpp
   app/main_loop.cpp
   app/main_window.cpp

@@ -1,12 +1,15 @@
 // Measures how fast the interpreter reads laser raster G-code, against two plain passes over
 // the same buffer, and how much memory a load from a file takes at its peak.
 //
-//   interpreter_bench            about 1 MB and 30 MB, plus the corpus raster when present
+//   interpreter_bench            about 1 MB and 30 MB, plus the corpus raster when present,
+//                                and arcs drawn as chords against arcs followed
+//   interpreter_bench --arcs     only the arcs: generated, and the corpus files with arcs
 //   interpreter_bench --large    also about 200 MB
 //   interpreter_bench --file PATH   only the load figures of PATH, beside wc -l
 //   interpreter_bench --load-child FILE   (internal) loads FILE once and exits
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -84,6 +87,42 @@ std::string rasterGcode(std::size_t targetBytes)
     return text;
 }
 
+// CAM milling output: G2/G3 arcs of 0.5 to 20 mm radius turning 10 to 180 degrees one
+// after the other, and a full circle now and then, as a pocketing or drilling job writes
+// them, with I and J as offsets from the start.
+std::string arcGcode(std::size_t targetBytes)
+{
+    constexpr double Degree = 3.14159265358979323846 / 180.0;
+    Lcg random;
+    std::string text = "G21 G90 G17\nM3 S1000\nG1 F800\n";
+    text.reserve(targetBytes + 4096);
+    double x = 0.0, y = 0.0;
+    while (text.size() < targetBytes) {
+        const double radius = 0.5 + random.below(391) * 0.05;
+        const double angle = random.below(360) * Degree; // of the start, seen from the centre
+        const double i = -radius * std::cos(angle), j = -radius * std::sin(angle);
+        if (random.below(8) == 0) {
+            text += "G2";
+        } else {
+            const double turn = (10 + random.below(171)) * Degree;
+            const bool clockwise = random.below(2) == 0;
+            const double end = angle + (clockwise ? -turn : turn);
+            x += i + radius * std::cos(end);
+            y += j + radius * std::sin(end);
+            text += clockwise ? "G2 X" : "G3 X";
+            appendFixed(text, x);
+            text += " Y";
+            appendFixed(text, y);
+        }
+        text += " I";
+        appendFixed(text, i);
+        text += " J";
+        appendFixed(text, j);
+        text += "\n";
+    }
+    return text;
+}
+
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -152,6 +191,29 @@ void measureThroughput(const char* label, const std::string& text, int rounds)
         megabytes / byteLoop, byteLoop * 1e3, interpret / byteLoop);
     std::printf("  same with <cctype>   %8.1f MB/s  %8.2f ms  interpreter/cctype    %.2fx\n",
                 megabytes / cctypeLoop, cctypeLoop * 1e3, interpret / cctypeLoop);
+}
+
+// The load of the same arcs drawn as chords and followed as arcs.
+void measureArcs(const char* label, const std::string& text, int rounds)
+{
+    std::vector<unsigned char> buffer(text.size() + 2);
+    std::memcpy(buffer.data(), text.data(), text.size());
+    const double megabytes = static_cast<double>(text.size()) / Megabyte;
+    double seconds[2] = {};
+    std::int32_t moves[2] = {};
+    for (int arcs = 0; arcs < 2; ++arcs) {
+        loadArcs = arcs == 1;
+        seconds[arcs] =
+            bestTime(rounds, [&] { interpretGcodeBuffer(buffer.data(), text.size(), label); });
+        moves[arcs] = toolpath.moveCount;
+    }
+    loadArcs = false;
+    std::printf("%s: %.1f MB (best of %d)\n", label, megabytes, rounds);
+    std::printf("  as chords            %8.1f MB/s %8d moves  %8.2f ms\n", megabytes / seconds[0],
+                moves[0], seconds[0] * 1e3);
+    std::printf(
+        "  as arcs              %8.1f MB/s %8d moves  %8.2f ms  arcs/chords time %.2fx (target <= 2)\n",
+        megabytes / seconds[1], moves[1], seconds[1] * 1e3, seconds[1] / seconds[0]);
 }
 
 // Loads `path` in a fresh process (a new program image, so nothing of this one counts)
@@ -226,12 +288,27 @@ int main(int argc, char** argv)
         return 0;
     }
     const bool large = argc == 2 && std::strcmp(argv[1], "--large") == 0;
-    if (argc > 1 && !large) {
-        std::fprintf(stderr, "usage: interpreter_bench [--large | --file PATH]\n");
+    const bool arcsOnly = argc == 2 && std::strcmp(argv[1], "--arcs") == 0;
+    if (argc > 1 && !large && !arcsOnly) {
+        std::fprintf(stderr, "usage: interpreter_bench [--large | --arcs | --file PATH]\n");
         return 2;
     }
     if (!createToolpath())
         return 1;
+    measureArcs("arcs 2 MB", arcGcode(2 << 20), 10);
+    if (arcsOnly) {
+        for (const char* name :
+             {"ugs__Gates_combined_R12.nc", "universalbit__mandala_cnc_0001.gcode",
+              "ugs__electric_turtle.nc", "led_floor__1108_wall_better_m4_m6_holes.nc"}) {
+            std::ifstream in(std::string(TOLVAN_CORPUS_DIR) + "/" + name, std::ios::binary);
+            if (in)
+                measureArcs(
+                    name,
+                    std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
+                    20);
+        }
+        return 0;
+    }
 
     runCase(argv[0], "raster 1 MB", rasterGcode(1 << 20), 30);
     runCase(argv[0], "raster 30 MB", rasterGcode(30 << 20), 5);

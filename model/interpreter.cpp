@@ -6,6 +6,7 @@
 #include <cstring>
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <condition_variable>
@@ -20,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/arcs.h"
 #include "model/job_stats.h"
 #include "model/loading_progress.h"
 #include "model/motion.h"
@@ -33,16 +35,25 @@ constexpr unsigned char LineFeed = 10;
 constexpr std::int64_t LargestFileSize = 2147483645; // size + 2 must fit a signed 32-bit count
 constexpr std::int64_t ProgressLineStep = 20000;     // lines between two progress checks
 constexpr int NoCode = -1;                           // a G or M value that matches no code we act on
+constexpr double TenthCodeSlack = 0.001;             // G90.1 and G91.1 within a thousandth
+
+// The plane arcs turn in, as the G code that selects it.
+constexpr std::int8_t PlaneXY = 17;
+constexpr std::int8_t PlaneXZ = 18;
+constexpr std::int8_t PlaneYZ = 19;
 
 // Everything that persists from line to line during one load.
 struct Modes {
-    double x = 0.0, y = 0.0;   // current position, millimetres
-    double unitFactor = 1.0;   // 25.4 after G20
-    bool relative = false;     // G91
-    int motionMode = NoMotion; // last G0..G3 in force
-    bool powerOn = true;       // M3/M4 on, M5 off
-    double power = 0.0;        // S as written
-    double feed = 0.0;         // F as written
+    double x = 0.0, y = 0.0;     // current position, millimetres
+    double unitFactor = 1.0;     // 25.4 after G20
+    bool relative = false;       // G91
+    int motionMode = NoMotion;   // last G0..G3 in force
+    bool powerOn = true;         // M3/M4 on, M5 off
+    double power = 0.0;          // S as written
+    double feed = 0.0;           // millimetres per minute, fixed by the unit of the line that set it
+    bool arcs = false;           // G2/G3 in the XY plane are followed as arcs (loadArcs)
+    std::int8_t plane = PlaneXY; // G17, G18, G19
+    bool relativeCentres = true; // G91.1: I and J are offsets from the start; G90.1: absolute
 };
 
 // What one line says. Every word of a line acts only once the line has been read (the
@@ -50,27 +61,34 @@ struct Modes {
 // words), and of several words of a kind the last wins, so a line comes down to these
 // values. They do not depend on the lines before, so a line can be read on another
 // thread and applied later.
-enum class Switch : std::uint8_t { Unchanged, Off, On };
+constexpr std::uint8_t SeenX = 1, SeenY = 2, SeenS = 4, SeenF = 8, SeenI = 16, SeenJ = 32, SeenR = 64;
 
-constexpr std::uint8_t SeenX = 1, SeenY = 2, SeenS = 4, SeenF = 8;
+// The mode switches a line can throw, as bits of its `said`; `on` holds how each was thrown.
+constexpr std::uint8_t SaysInches = 1;          // on G20, off G21
+constexpr std::uint8_t SaysRelative = 2;        // on G91, off G90
+constexpr std::uint8_t SaysLaser = 4;           // on M3 or M4, off M5
+constexpr std::uint8_t SaysRelativeCentres = 8; // on G91.1, off G90.1
+constexpr std::uint8_t SaysPlane = 16;          // `plane` holds the line's last G17..G19
 
 struct LineWords {
-    double x, y, power, feed;         // as written, where `seen` says so
-    std::uint32_t start;              // where the line starts, from its block's first line
-    std::uint8_t seen;                // SeenX | SeenY | SeenS | SeenF
-    std::int8_t motionCode;           // NoMotion, or the line's last G0..G3
-    Switch inches;                    // G20 On, G21 Off
-    Switch relative;                  // G91 On, G90 Off
-    Switch laser;                     // M3 and M4 On, M5 Off
+    double x, y, power, feed; // as written, where `seen` says so
+    double i, j;              // an arc's I and J (or R, kept in `i`), as written, where `seen` says so
+    std::uint32_t start;      // where the line starts, from its block's first line
+    std::uint8_t seen;        // SeenX | SeenY | SeenS | SeenF | SeenI | SeenJ | SeenR
+    std::int8_t motionCode;   // NoMotion, or the line's last G0..G3
+    std::uint8_t said;        // the switches the line throws (Says...)
+    std::uint8_t on;          // of those, the ones thrown on
+    std::int8_t plane;        // with SaysPlane: G17, G18 or G19
 };
 
 // The start of a line: nothing said yet.
-constexpr LineWords NoWords = {0.0, 0.0, 0.0, 0.0, 0, 0, NoMotion, Switch::Unchanged,
-                               Switch::Unchanged, Switch::Unchanged};
+constexpr LineWords NoWords = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0, 0, NoMotion, 0, 0, 0};
 
-inline Switch switchTo(bool on)
+// Notes a switch; the last of a kind on a line wins.
+inline void say(LineWords& line, std::uint8_t which, bool on)
 {
-    return on ? Switch::On : Switch::Off;
+    line.said |= which;
+    line.on = static_cast<std::uint8_t>(on ? line.on | which : line.on & ~which);
 }
 
 // Loading progress for one load.
@@ -103,6 +121,12 @@ inline int wordCode(double value)
     if (!(value > -1000.0 && value < 1000.0))
         return NoCode;
     return static_cast<int>(value);
+}
+
+// G90.1 or G91.1 rather than plain G90 or G91: the code `code` (90 or 91) plus a tenth.
+inline bool isTenthCode(double value, int code)
+{
+    return std::fabs(value - code - 0.1) <= TenthCodeSlack;
 }
 
 inline void showProgress(const Progress& progress, int percent)
@@ -222,10 +246,19 @@ inline void noteWord(unsigned char letter, double value, LineWords& line)
         case LinearMotion:
         case ClockwiseArc:
         case CounterClockwiseArc: line.motionCode = static_cast<std::int8_t>(code); break;
+        case 17:
+        case 18:
+        case 19:
+            line.said |= SaysPlane;
+            line.plane = static_cast<std::int8_t>(code);
+            break;
         case 20:
-        case 21: line.inches = switchTo(code == 20); break;
+        case 21: say(line, SaysInches, code == 20); break;
         case 90:
-        case 91: line.relative = switchTo(code == 91); break;
+        case 91:
+            // G90.1 and G91.1 say how I and J are read; X and Y keep their distance mode.
+            say(line, isTenthCode(value, code) ? SaysRelativeCentres : SaysRelative, code == 91);
+            break;
         default: break;
         }
         break;
@@ -233,8 +266,8 @@ inline void noteWord(unsigned char letter, double value, LineWords& line)
     case 'M':
         switch (wordCode(value)) {
         case 3:
-        case 4: line.laser = Switch::On; break;
-        case 5: line.laser = Switch::Off; break;
+        case 4: say(line, SaysLaser, true); break;
+        case 5: say(line, SaysLaser, false); break;
         default: break;
         }
         break;
@@ -242,7 +275,10 @@ inline void noteWord(unsigned char letter, double value, LineWords& line)
     case 'Y': note(line.y, SeenY); break;
     case 'S': note(line.power, SeenS); break;
     case 'F': note(line.feed, SeenF); break;
-    default: break; // N, Z, I, J, K, R, P, T, E ...: read past
+    case 'I': note(line.i, SeenI); break;
+    case 'J': note(line.j, SeenJ); break;
+    case 'R': note(line.i, SeenR); break; // with I or J too, no arc is made of either
+    default: break;                       // N, Z, K, P, T, E ...: read past
     }
 }
 
@@ -254,10 +290,32 @@ inline double endCoordinate(bool seen, double written, double current, const Mod
     return modes.relative ? current + distance : distance;
 }
 
+inline bool isTravel(const Modes& modes)
+{
+    return modes.motionMode == RapidMotion || !(modes.power > 0.0) || !modes.powerOn;
+}
+
+// G0 or G1 (one unsigned test: NoMotion wraps past them).
+inline bool isStraightMotion(int motionMode)
+{
+    return static_cast<unsigned>(motionMode) <= static_cast<unsigned>(LinearMotion);
+}
+
+inline bool isArcMotion(int motionMode)
+{
+    return motionMode == ClockwiseArc || motionMode == CounterClockwiseArc;
+}
+
+// Whether the motion in force is an arc to follow as an arc rather than as its chord.
+inline bool followsArc(const Modes& modes)
+{
+    return modes.arcs && isArcMotion(modes.motionMode) && modes.plane == PlaneXY;
+}
+
 // Emits one move with its statistics. false when the store is full and cannot grow.
 inline bool emitMove(const Modes& modes, double endX, double endY)
 {
-    const bool travel = modes.motionMode == RapidMotion || !(modes.power > 0.0) || !modes.powerOn;
+    const bool travel = isTravel(modes);
     powerStep(modes.power, travel);
     if (!appendMove(modes.x, modes.y, endX, endY, modes.power, travel))
         return false;
@@ -265,24 +323,102 @@ inline bool emitMove(const Modes& modes, double endX, double endY)
     return true;
 }
 
+// An arc centre coordinate: after G91.1 an offset from the start, after G90.1 where it
+// lies; a missing word puts it level with the start.
+inline double centreCoordinate(bool seen, double written, double start, const Modes& modes)
+{
+    if (!seen)
+        return start;
+    const double distance = written * modes.unitFactor;
+    return modes.relativeCentres ? start + distance : distance;
+}
+
+// Follows the line's arc with moves, or stores its chord when no machine would run it.
+// false when the store is full.
+bool emitArc(const Modes& modes, const LineWords& line, double endX, double endY)
+{
+    const bool clockwise = modes.motionMode == ClockwiseArc;
+    const bool byRadius = (line.seen & SeenR) != 0;
+    const bool byCentre = (line.seen & (SeenI | SeenJ)) != 0;
+    ArcPlan plan;
+    bool runs = false; // neither form, or both at once, is refused by machines
+    if (byRadius && !byCentre) {
+        runs = planRadiusArc(modes.x, modes.y, endX, endY, line.i * modes.unitFactor, clockwise, plan);
+    } else if (byCentre && !byRadius) {
+        const double cx = centreCoordinate((line.seen & SeenI) != 0, line.i, modes.x, modes);
+        const double cy = centreCoordinate((line.seen & SeenJ) != 0, line.j, modes.y, modes);
+        runs = planCentreArc(modes.x, modes.y, endX, endY, cx, cy, clockwise, plan);
+    }
+    if (!runs)
+        return (endX == modes.x && endY == modes.y) || emitMove(modes, endX, endY);
+    const bool travel = isTravel(modes);
+    const std::int32_t before = toolpath.moveCount;
+    const bool stored = appendArcMoves(plan, modes.x, modes.y, endX, endY, modes.power, travel);
+    // Like any move, an arc counts only when it stores something.
+    if (toolpath.moveCount > before) {
+        powerStep(modes.power, travel);
+        pathTimeStep(modes.motionMode, modes.feed, arcLength(plan));
+    }
+    return stored;
+}
+
+// The move of a line that has X, Y, I or J and is no G0 or G1 move: for a G2/G3 line an
+// arc, or the straight move to its end; nothing before the first motion word or for I and
+// J alone on a straight move. false when the store is full. Kept out of line: the loop
+// over lines stays small, and arcs are rare next to straight moves.
+[[gnu::noinline]] bool endArcLine(Modes& modes, const LineWords& line)
+{
+    if (!isArcMotion(modes.motionMode))
+        return true;
+    const double endX = endCoordinate((line.seen & SeenX) != 0, line.x, modes.x, modes);
+    const double endY = endCoordinate((line.seen & SeenY) != 0, line.y, modes.y, modes);
+    if (followsArc(modes)) {
+        if (!emitArc(modes, line, endX, endY))
+            return false;
+    } else {
+        ++toolpath.straightArcs; // even a full circle without X and Y, which goes nowhere
+        if ((endX != modes.x || endY != modes.y) && !emitMove(modes, endX, endY))
+            return false;
+    }
+    modes.x = endX;
+    modes.y = endY;
+    return true;
+}
+
+inline void throwSwitches(Modes& modes, const LineWords& line)
+{
+    const auto thrown = [&](std::uint8_t which, bool& mode) {
+        if (line.said & which)
+            mode = (line.on & which) != 0;
+    };
+    if (line.said & SaysInches)
+        modes.unitFactor = line.on & SaysInches ? MillimetresPerInch : 1.0;
+    thrown(SaysRelative, modes.relative);
+    thrown(SaysLaser, modes.powerOn);
+    thrown(SaysRelativeCentres, modes.relativeCentres);
+    if (line.said & SaysPlane)
+        modes.plane = line.plane;
+}
+
 // The line's words take effect here, once the whole line is read. false when the load
 // must stop.
 inline bool endLine(Modes& modes, const LineWords& line)
 {
-    if (line.inches != Switch::Unchanged)
-        modes.unitFactor = line.inches == Switch::On ? MillimetresPerInch : 1.0;
-    if (line.relative != Switch::Unchanged)
-        modes.relative = line.relative == Switch::On;
-    if (line.laser != Switch::Unchanged)
-        modes.powerOn = line.laser == Switch::On;
+    if (line.said != 0) // most lines throw no switch: one test for them all
+        throwSwitches(modes, line);
     if (line.seen & SeenS)
         modes.power = line.power;
+    // A feed is a speed: the unit of its own line fixes it, and a later G20 or G21 does not.
     if (line.seen & SeenF)
-        modes.feed = line.feed;
+        modes.feed = line.feed * modes.unitFactor;
     if (line.motionCode != NoMotion)
         modes.motionMode = line.motionCode;
-    if (!(line.seen & (SeenX | SeenY)) || modes.motionMode == NoMotion)
+    if (!(line.seen & (SeenX | SeenY | SeenI | SeenJ)))
         return true;
+    // G0 and G1 lines with X or Y, by far the most, go on here with one test; arcs (with I
+    // or J alone a full circle) and lines before the first motion word are sorted out apart.
+    if (!(isStraightMotion(modes.motionMode) && (line.seen & (SeenX | SeenY))))
+        return endArcLine(modes, line);
     const double endX = endCoordinate((line.seen & SeenX) != 0, line.x, modes.x, modes);
     const double endY = endCoordinate((line.seen & SeenY) != 0, line.y, modes.y, modes);
     if (endX != modes.x || endY != modes.y) {
@@ -298,7 +434,8 @@ inline bool endLine(Modes& modes, const LineWords& line)
 // always ends in a line feed before `end`, so every skip below stops at a line feed at the
 // latest. The cursor is a value of its own: written through a reference, it would go to
 // memory at every byte, as the stores into `line` might change it.
-inline const unsigned char* scanLine(const unsigned char* cursor, const unsigned char* end, LineWords& line)
+inline const unsigned char* scanLine(const unsigned char* cursor, const unsigned char* end,
+                                     LineWords& line)
 {
     for (;;) {
         const unsigned char c = *cursor;
@@ -374,10 +511,12 @@ double readWordNumber(const unsigned char*& cursor, const unsigned char* end)
     return readNumber<WithEndChecks>(cursor, end);
 }
 
+bool loadArcs = false;
 std::size_t loadPieceBytes = std::size_t{1} << 20;
 // A second core pays from a few megabytes on: below that the load is over in milliseconds.
-std::size_t loadSharedBytes =
-    std::thread::hardware_concurrency() > 1 ? std::size_t{4} << 20 : std::numeric_limits<std::size_t>::max();
+std::size_t loadSharedBytes = std::thread::hardware_concurrency() > 1
+                                  ? std::size_t{4} << 20
+                                  : std::numeric_limits<std::size_t>::max();
 
 namespace {
 
@@ -392,6 +531,7 @@ struct Load {
 void beginLoad(Load& load, const std::string& name, std::int64_t size)
 {
     clearToolpath();
+    load.modes.arcs = loadArcs;
     load.progress = Progress{&name, size, -1};
     showProgress(load.progress, 0);
 }
@@ -407,7 +547,8 @@ inline void countLine(Load& load, std::int64_t offset)
 
 // Interprets the lines of [begin, end) on this thread: the byte before `end` is a line
 // feed, and `offset` is where `begin` lies in the file. false once the load has stopped.
-bool interpretLines(Load& load, const unsigned char* begin, const unsigned char* end, std::int64_t offset)
+bool interpretLines(Load& load, const unsigned char* begin, const unsigned char* end,
+                    std::int64_t offset)
 {
     assert(begin < end && end[-1] == LineFeed);
     const unsigned char* cursor = begin;
@@ -448,11 +589,11 @@ struct SharedLoad {
     LineBlock blocks[Blocks];
     std::mutex mutex;
     std::condition_variable changed;
-    std::int64_t filled = 0;   // blocks handed over; block k lives in blocks[k % Blocks]
-    std::int64_t applied = 0;  // blocks applied, their room free again
+    std::int64_t filled = 0;              // blocks handed over; block k lives in blocks[k % Blocks]
+    std::int64_t applied = 0;             // blocks applied, their room free again
     std::size_t textShare = 4 * TextStep; // bytes of text a block passes on, at most
-    bool finished = false;     // the helper has handed over its last block
-    bool stop = false;         // this thread wants no more blocks
+    bool finished = false;                // the helper has handed over its last block
+    bool stop = false;                    // this thread wants no more blocks
     // The helper's alone: it holds lines in a block not yet handed over. The count of that
     // block's room is no help once the room is full, as this thread may be emptying it.
     bool filling = false;
@@ -485,7 +626,8 @@ bool readLineWords(SharedLoad& shared, const unsigned char* begin, const unsigne
             std::unique_lock<std::mutex> lock(shared.mutex);
             if (shared.filled - shared.applied == Blocks && shared.textShare > 0)
                 shared.textShare -= TextStep;
-            shared.changed.wait(lock, [&] { return shared.stop || shared.filled - shared.applied < Blocks; });
+            shared.changed.wait(lock,
+                                [&] { return shared.stop || shared.filled - shared.applied < Blocks; });
             if (shared.stop)
                 return false;
             next = shared.filled;
@@ -570,8 +712,10 @@ void interpretStretches(Load& load, std::size_t size, ForEachStretch forEachStre
         try {
             if (shared != nullptr) {
                 helper = std::thread([&] {
-                    forEachStretch([&](const unsigned char* begin, const unsigned char* end,
-                                       std::int64_t offset) { return readLineWords(*shared, begin, end, offset); });
+                    forEachStretch(
+                        [&](const unsigned char* begin, const unsigned char* end, std::int64_t offset) {
+                            return readLineWords(*shared, begin, end, offset);
+                        });
                     finishLineWords(*shared);
                 });
             }
@@ -693,7 +837,8 @@ ReloadResult readAndInterpret(const std::string& path, bool mustBeWhole)
         }
         Load load;
         beginLoad(load, name, static_cast<std::int64_t>(size));
-        interpretStretches(load, size, [&](auto&& toStretch) { readPieces(fd, size, piece, toStretch); });
+        interpretStretches(load, size,
+                           [&](auto&& toStretch) { readPieces(fd, size, piece, toStretch); });
         endOfLoadStep();
         std::free(piece.data);
         close(fd);

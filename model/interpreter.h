@@ -28,6 +28,10 @@ enum class ReloadResult {
 // read whole and interpreted whole; on every result but Loaded the toolpath is untouched.
 ReloadResult reloadGcodeFile(const std::string& path);
 
+// Whether a load follows G2/G3 arcs in the XY plane with moves; false (the default) stores
+// each arc as the straight move from its start to its end.
+extern bool loadArcs;
+
 // Bytes a first load reads at a time (a line longer than that is read whole). Tests make it
 // small to put piece boundaries everywhere.
 extern std::size_t loadPieceBytes;

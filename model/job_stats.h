@@ -13,19 +13,32 @@ inline void powerStep(double power, bool travel)
         toolpath.maxPower = power;
 }
 
-// After a move is stored: G1/G2/G3 moves with a positive feed add their length / F minutes.
-inline void timeStep(int motionMode, double feed, double x1, double y1, double x2, double y2)
+// Only feed moves are timed; rapids have no rate in the file.
+inline bool isTimed(int motionMode, double feed)
 {
-    constexpr double SecondsPerMinute = 60.0; // F is a rate per minute
-    // Only feed moves are timed; rapids have no rate in the file.
     const bool feedMotion =
         motionMode == LinearMotion || motionMode == ClockwiseArc || motionMode == CounterClockwiseArc;
-    if (!feedMotion || !(feed > 0.0))
+    return feedMotion && feed > 0.0;
+}
+
+// After a path of `length` mm is stored: a G1/G2/G3 path with a positive feed (mm per
+// minute) adds length / feed minutes, in file order.
+inline void pathTimeStep(int motionMode, double feed, double length)
+{
+    constexpr double SecondsPerMinute = 60.0; // the feed is a rate per minute
+    if (isTimed(motionMode, feed))
+        toolpath.estimatedSeconds += length / feed * SecondsPerMinute;
+}
+
+// After a straight move is stored: its length over the feed (an arc drawn as its chord
+// counts the chord).
+inline void timeStep(int motionMode, double feed, double x1, double y1, double x2, double y2)
+{
+    if (!isTimed(motionMode, feed))
         return;
     const double dx = x2 - x1;
     const double dy = y2 - y1;
-    // Chord length over the feed as written, in file order; arcs count as their chord.
-    toolpath.estimatedSeconds += std::sqrt(dx * dx + dy * dy) / feed * SecondsPerMinute;
+    pathTimeStep(motionMode, feed, std::sqrt(dx * dx + dy * dy));
 }
 
 // Once at the end of a load: maxPower becomes DefaultMaxPower when nothing cut.

@@ -1,6 +1,7 @@
 set(MODEL_SOURCES
   model/toolpath.cpp
   model/interpreter.cpp
+  model/arcs.cpp
   model/job_stats.cpp
   model/loading_progress.cpp
 )

@@ -91,6 +91,7 @@ void clearToolpath()
     toolpath.moveCount = 0;
     movesReady = 0;
     toolpath.estimatedSeconds = 0.0;
+    toolpath.straightArcs = 0;
     toolpath.maxPower = 0.0;
     toolpath.allBounds.valid = false;
     toolpath.cutBounds.valid = false;

@@ -35,7 +35,8 @@ struct Toolpath {
     Bounds cutBounds;                  // end points of cutting moves
     double maxPower = DefaultMaxPower; // largest S of a cutting move
     double estimatedSeconds = 0.0;
-    std::uint32_t revision = 0;        // changes whenever the store is emptied or replaced
+    std::int32_t straightArcs = 0; // G2/G3 lines drawn as the straight move to their end
+    std::uint32_t revision = 0;    // changes whenever the store is emptied or replaced
 };
 
 constexpr std::int32_t InitialMoveCapacity = 100001; // records at start-up
@@ -99,6 +100,19 @@ inline void widenRange(double value, double& low, double& high)
     high = value > high ? value : high;
 }
 
+// One record as the store keeps it; coordinates are narrowed only here.
+inline void fillMove(Move& move, double x1, double y1, double x2, double y2, std::int16_t power,
+                     bool travel)
+{
+    move.x1 = static_cast<float>(x1);
+    move.y1 = static_cast<float>(y1);
+    move.x2 = static_cast<float>(x2);
+    move.y2 = static_cast<float>(y2);
+    move.power = power;
+    move.travel = travel ? 1 : 0;
+    move.unused = 0;
+}
+
 inline void widen(Bounds& bounds, double x1, double y1, double x2, double y2)
 {
     if (!bounds.valid) {
@@ -122,15 +136,9 @@ inline bool appendMove(double x1, double y1, double x2, double y2, double power,
         return false;
 
     assert(toolpath.moveCount < toolpath.capacity);
-    // Coordinates are narrowed only here; the bounds below use the doubles.
-    Move& move = toolpath.moves[toolpath.moveCount];
-    move.x1 = static_cast<float>(x1);
-    move.y1 = static_cast<float>(y1);
-    move.x2 = static_cast<float>(x2);
-    move.y2 = static_cast<float>(y2);
-    move.power = toolpath_steps::storedPower(power);
-    move.travel = travel ? 1 : 0;
-    move.unused = 0;
+    // The bounds below use the doubles, not the narrowed coordinates.
+    toolpath_steps::fillMove(toolpath.moves[toolpath.moveCount], x1, y1, x2, y2,
+                             toolpath_steps::storedPower(power), travel);
     ++toolpath.moveCount;
 
     toolpath_steps::widen(toolpath.allBounds, x1, y1, x2, y2);

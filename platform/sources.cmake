@@ -3,6 +3,7 @@ set(PLATFORM_CORE_SOURCES
   platform/paths.cpp
 )
 set(PLATFORM_QT_SOURCES
+  platform/canvas_menu.cpp
   platform/canvas_widget.cpp
   platform/desktop.cpp
   platform/drawing.cpp

@@ -1,10 +1,11 @@
 // gcode-info: prints as JSON what the interpreter makes of one G-code file.
 //
-//   gcode-info FILE [--moves N] [--moves-out PATH]
+//   gcode-info FILE [--arcs] [--moves N] [--moves-out PATH]
 //
-// --moves N adds the first N moves; --moves-out PATH writes every stored move as a raw
-// 20-byte little-endian record (only when the file loaded). Exit status 0 when the file
-// loaded, 1 when it did not (or PATH cannot be written), 2 for bad arguments.
+// --arcs follows G2/G3 arcs with moves instead of storing each as its chord; --moves N
+// adds the first N moves; --moves-out PATH writes every stored move as a raw 20-byte
+// little-endian record (only when the file loaded). Exit status 0 when the file loaded, 1
+// when it did not (or PATH cannot be written), 2 for bad arguments.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -30,6 +31,7 @@ struct Arguments {
     std::string file;
     std::int64_t moveListLength = -1; // --moves N; -1 when not asked
     std::string movesOutPath;         // --moves-out PATH, empty when not asked
+    bool arcs = false;                // --arcs
 };
 
 // One "key": value pair; the value is already JSON text.
@@ -191,7 +193,9 @@ bool parseArguments(int argc, char** argv, Arguments& arguments, std::string& pr
     bool haveFile = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "--moves" || argument == "--moves-out") {
+        if (argument == "--arcs") {
+            arguments.arcs = true;
+        } else if (argument == "--moves" || argument == "--moves-out") {
             if (i + 1 >= argc) {
                 problem = std::string(argument) + " needs a value";
                 return false;
@@ -232,14 +236,16 @@ int main(int argc, char** argv)
     Arguments arguments;
     std::string problem;
     if (!parseArguments(argc, argv, arguments, problem)) {
-        std::fprintf(stderr, "gcode-info: %s (usage: gcode-info FILE [--moves N] [--moves-out PATH])\n",
-                     problem.c_str());
+        std::fprintf(
+            stderr, "gcode-info: %s (usage: gcode-info FILE [--arcs] [--moves N] [--moves-out PATH])\n",
+            problem.c_str());
         return ExitBadArguments;
     }
     if (!createToolpath()) {
         std::fprintf(stderr, "gcode-info: no memory for the toolpath\n");
         return ExitNotLoaded;
     }
+    loadArcs = arguments.arcs;
     const bool loaded = loadGcodeFile(arguments.file);
     std::printf("%s\n", jsonObject(reportFields(loaded, arguments), "").c_str());
     if (!loaded)

@@ -34,7 +34,7 @@ constexpr int ExitNoDrawing = 3; // no offscreen drawing could be set up
 
 const char* const Usage =
     "usage: gcode-render FILE OUT.png [--size WxH] [--scale R] [--inches] [--invert] "
-    "[--travel] [--no-grey] [--no-bed]";
+    "[--travel] [--no-grey] [--no-bed] [--arcs]";
 
 struct Options {
     std::string input;
@@ -42,7 +42,7 @@ struct Options {
     int width = DefaultWidth;
     int height = DefaultHeight;
     double scale = 1.0;
-    bool inches = false, invert = false, travel = false, grey = true, bed = true;
+    bool inches = false, invert = false, travel = false, grey = true, bed = true, arcs = false;
 };
 
 int fail(int code, const std::string& message)
@@ -101,6 +101,8 @@ std::string parseArguments(int argc, char** argv, Options& options)
             options.grey = false;
         } else if (arg == "--no-bed") {
             options.bed = false;
+        } else if (arg == "--arcs") {
+            options.arcs = true; // G2/G3 followed as arcs, not drawn as their chords
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option '" + std::string(arg) + "'";
         } else if (positional == 0) {
@@ -145,6 +147,7 @@ int main(int argc, char** argv)
     // The file first: a bad input needs no drawing at all.
     if (!createToolpath())
         return fail(ExitUnreadable, "out of memory");
+    loadArcs = options.arcs;
     if (!loadGcodeFile(options.input))
         return fail(ExitUnreadable, "cannot read '" + options.input + "'");
 

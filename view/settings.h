@@ -11,6 +11,7 @@ struct Settings {
     std::int32_t showBed = 1;             // grid and rulers
     std::int32_t invertColours = 0;       // dark scheme
     std::int32_t inches = 0;              // lengths shown in inches
+    std::int32_t arcs = 0;                // G2/G3 followed as arcs rather than drawn as chords
     std::int32_t windowX = UnsetPosition; // outer left of the last normal window, layout units
     std::int32_t windowY = UnsetPosition; // outer top, layout units
     std::int32_t windowWidth = 0;         // client width, layout units; 0 = unknown

@@ -107,6 +107,40 @@ TEST(SettingsFile, SaveWithNoPriorFileWritesTheThirteenLines)
     EXPECT_NE(again.find("\r\nMaximizada = 1\r\n"), std::string::npos);
 }
 
+TEST(SettingsFile, ArcsKeyIsWrittenOnlyWhileOn)
+{
+    TempFolder folder;
+    const fs::path file = folder.path / "TolvanGcode.prefs";
+    settings = Settings{};
+    settings.windowX = 192;
+    settings.windowY = 108;
+    settings.windowWidth = 1536;
+    settings.windowHeight = 864;
+    settings.arcs = 1;
+    ASSERT_TRUE(saveSettingsTo(file.string(), false));
+    std::string expected = ExampleFile;
+    expected.insert(expected.find("[Ventana]"), "Arcos = 1\r\n");
+    EXPECT_EQ(readBytes(file), expected);
+    settings = Settings{};
+    loadSettingsFrom(file.string());
+    EXPECT_EQ(settings.arcs, 1);
+
+    // Off again: the very file of a user who never turned arcs on.
+    settings.arcs = 0;
+    ASSERT_TRUE(saveSettingsTo(file.string(), false));
+    EXPECT_EQ(readBytes(file), ExampleFile);
+    loadSettingsFrom(file.string());
+    EXPECT_EQ(settings.arcs, 0);
+
+    // A hand-edited value is kept as it stands.
+    writeBytes(file, "[opciones]\narcos=7\n");
+    loadSettingsFrom(file.string());
+    EXPECT_EQ(settings.arcs, 7);
+    ASSERT_TRUE(saveSettingsTo(file.string(), false));
+    EXPECT_NE(readBytes(file).find("\r\nPulgadas = 0\r\nArcos = 7\r\n[Ventana]\r\n"),
+              std::string::npos);
+}
+
 TEST(SettingsFile, ReadsHandEditedFiles)
 {
     struct Row {

@@ -5,5 +5,6 @@
 
 #include "reference_interpreter.h"
 
-// An empty text when they agree, else a description of the first difference.
-std::string differenceFromReference(const ReferenceResult& expected);
+// An empty text when they agree, else a description of the first difference. `loose`
+// allows a millionth between lengths, for arcs whose points the two compute differently.
+std::string differenceFromReference(const ReferenceResult& expected, bool loose = false);

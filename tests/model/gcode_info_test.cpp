@@ -82,7 +82,8 @@ TEST(GcodeInfo, NumbersReadBackExactly)
     EXPECT_NE(compact.find("\"maxX\":2.54"), std::string::npos) << compact; // 0.1 * 25.4 prints as 2.54
     EXPECT_NE(compact.find("\"maxPower\":\"+Infinity\""), std::string::npos) << compact;
     EXPECT_NE(compact.find("\"x2\":2.54,"), std::string::npos) << compact;
-    EXPECT_NE(compact.find("\"estimatedSeconds\":21.771428571428572"), std::string::npos) << compact;
+    // 2.54 mm at 7 inches (177.8 mm) a minute.
+    EXPECT_NE(compact.find("\"estimatedSeconds\":0.8571428571428572"), std::string::npos) << compact;
 }
 
 TEST(GcodeInfo, WritesRawLittleEndianRecords)

@@ -11,7 +11,9 @@ struct ReferenceResult {
     Bounds allBounds, cutBounds;
     double maxPower = 0.0;
     double estimatedSeconds = 0.0;
+    int straightArcs = 0;
 };
 
-// What a load of a file holding `text` should leave in the store.
-ReferenceResult referenceInterpret(const std::string& text);
+// What a load of a file holding `text` should leave in the store, with G2/G3 followed as
+// arcs or (`arcs` false) drawn as their chords.
+ReferenceResult referenceInterpret(const std::string& text, bool arcs = false);

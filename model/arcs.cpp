@@ -1,0 +1,196 @@
+// Turns a G2/G3 arc in the XY plane into the short straight moves that follow it.
+#include "model/arcs.h"
+
+#include <cassert>
+#include <cmath>
+#include <numbers>
+
+#include "model/toolpath.h"
+
+namespace {
+
+constexpr double FullTurn = 2.0 * std::numbers::pi; // radians
+
+inline bool finite(double a, double b)
+{
+    return std::isfinite(a) && std::isfinite(b);
+}
+
+// A length from its sides. Not hypot, which is several times slower: sides beyond 1e154
+// overflow to an infinite radius, and such an arc stays its chord.
+inline double length(double dx, double dy)
+{
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// Moves enough that none strays more than ArcTolerance from an arc of this radius: a chord
+// turning theta lies r (1 - cos(theta / 2)) = 2 r sin^2(theta / 4) inside it at its middle.
+std::int32_t segmentsFor(double radius, double sweep)
+{
+    const double share = ArcTolerance / radius;
+    if (!(share < 2.0))
+        return 1; // the whole circle lies within the tolerance of any chord
+    const double step = 4.0 * std::asin(std::sqrt(share / 2.0));
+    const double count = std::ceil(std::fabs(sweep) / step);
+    if (!(count >= 1.0))
+        return 1;
+    // Huge radii would ask for millions of moves a line; past the cap the moves stray more.
+    return count >= MostArcSegments ? MostArcSegments : static_cast<std::int32_t>(count);
+}
+
+// The plan about a known centre once the sweep is known.
+void finishPlan(double cx, double cy, double startRadius, double endRadius, double sweep, ArcPlan& plan)
+{
+    plan.centreX = cx;
+    plan.centreY = cy;
+    plan.startRadius = startRadius;
+    plan.endRadius = endRadius;
+    plan.sweep = sweep;
+    plan.segments = segmentsFor(startRadius > endRadius ? startRadius : endRadius, sweep);
+}
+
+// The signed angle from the start's direction to the end's, in (-pi, pi].
+inline double turnBetween(double sx, double sy, double ex, double ey)
+{
+    return std::atan2(sx * ey - sy * ex, sx * ex + sy * ey);
+}
+
+// The moves of one arc as they are stored: what appendMove reads from the store each
+// time is held here, so that a store to a record (whose bytes may alias anything) does not
+// make the loop fetch the count, the bounds and the power again.
+struct MoveBatch {
+    Move* moves;
+    std::int32_t count, ready; // as toolpath.moveCount and movesReady
+    Bounds all, cut;
+    std::int16_t power; // as stored
+    bool travel;
+};
+
+// appendMove on the batch. false when the store is full and cannot grow.
+inline bool put(MoveBatch& batch, double x1, double y1, double x2, double y2)
+{
+    if (batch.count >= batch.ready) {
+        toolpath.moveCount = batch.count;
+        if (!readyMoreMoves())
+            return false;
+        batch.moves = toolpath.moves;
+        batch.ready = movesReady;
+    }
+    assert(batch.count < toolpath.capacity);
+    toolpath_steps::fillMove(batch.moves[batch.count++], x1, y1, x2, y2, batch.power, batch.travel);
+    toolpath_steps::widen(batch.all, x1, y1, x2, y2);
+    if (!batch.travel)
+        toolpath_steps::widen(batch.cut, x1, y1, x2, y2);
+    return true;
+}
+
+} // namespace
+
+bool planCentreArc(double x1, double y1, double x2, double y2, double cx, double cy, bool clockwise,
+                   ArcPlan& plan)
+{
+    const double sx = x1 - cx, sy = y1 - cy;
+    const double ex = x2 - cx, ey = y2 - cy;
+    const double startRadius = length(sx, sy);
+    const double endRadius = length(ex, ey);
+    if (!finite(startRadius, endRadius) || !(startRadius > 0.0) || !(endRadius > 0.0))
+        return false;
+    const double off = std::fabs(endRadius - startRadius);
+    if (off > ArcEndSlack && off > ArcEndSlackShare * startRadius)
+        return false;
+    // As grbl does: a turn too small to tell from none is a whole circle, so an end equal
+    // to the start goes round once.
+    double sweep = turnBetween(sx, sy, ex, ey);
+    if (clockwise && sweep >= -FullCircleAngle)
+        sweep -= FullTurn;
+    else if (!clockwise && sweep <= FullCircleAngle)
+        sweep += FullTurn;
+    finishPlan(cx, cy, startRadius, endRadius, sweep, plan);
+    return true;
+}
+
+bool planRadiusArc(double x1, double y1, double x2, double y2, double radius, bool clockwise,
+                   ArcPlan& plan)
+{
+    const double dx = x2 - x1, dy = y2 - y1;
+    const double chord = length(dx, dy);
+    const double r = std::fabs(radius);
+    if (!finite(chord, r) || !(chord > 0.0) || !(r > 0.0))
+        return false;
+    const double half = chord / 2.0;
+    if (r < half - RadiusSlack)
+        return false;
+    // The centre lies on the chord's bisector, `rise` from its middle (written as a product
+    // so that a huge radius does not overflow its square).
+    const double rise = r > half ? std::sqrt(r - half) * std::sqrt(r + half) : 0.0;
+    // Seen along the chord, a clockwise shorter arc turns about a centre on the right.
+    const double side = clockwise == (radius > 0.0) ? 1.0 : -1.0;
+    const double cx = x1 + dx / 2.0 + side * rise * (dy / chord);
+    const double cy = y1 + dy / 2.0 - side * rise * (dx / chord);
+    if (!finite(cx, cy))
+        return false;
+    const double sx = x1 - cx, sy = y1 - cy;
+    const double ex = x2 - cx, ey = y2 - cy;
+    const double startRadius = length(sx, sy);
+    const double endRadius = length(ex, ey);
+    if (!finite(startRadius, endRadius) || !(startRadius > 0.0) || !(endRadius > 0.0))
+        return false;
+    // The side of the centre already says which way round is short: only the direction
+    // of travel is left to choose.
+    double sweep = turnBetween(sx, sy, ex, ey);
+    if (clockwise && sweep > 0.0)
+        sweep -= FullTurn;
+    else if (!clockwise && sweep < 0.0)
+        sweep += FullTurn;
+    finishPlan(cx, cy, startRadius, endRadius, sweep, plan);
+    return true;
+}
+
+double arcLength(const ArcPlan& plan)
+{
+    return std::fabs(plan.sweep) * (plan.startRadius + plan.endRadius) / 2.0;
+}
+
+bool appendArcMoves(const ArcPlan& plan, double x1, double y1, double x2, double y2, double power,
+                    bool travel)
+{
+    MoveBatch batch{toolpath.moves,
+                    toolpath.moveCount,
+                    movesReady,
+                    toolpath.allBounds,
+                    toolpath.cutBounds,
+                    toolpath_steps::storedPower(power),
+                    travel};
+    const std::int32_t n = plan.segments;
+    // Each point is the one before turned by one step about the centre: a rotation per move
+    // instead of a sine and a cosine, which the arc's length would otherwise cost. An end a
+    // little off the start's circle is reached by a steady growth of the radius.
+    const double step = plan.sweep / n;
+    double growth = 1.0;
+    if (plan.endRadius != plan.startRadius)
+        growth = std::pow(plan.endRadius / plan.startRadius, 1.0 / n);
+    const double turnX = std::cos(step) * growth;
+    const double turnY = std::sin(step) * growth;
+    double vx = x1 - plan.centreX, vy = y1 - plan.centreY;
+    double px = x1, py = y1;
+    bool room = true;
+    for (std::int32_t k = 1; k < n && room; ++k) {
+        const double nextX = vx * turnX - vy * turnY;
+        vy = vx * turnY + vy * turnX;
+        vx = nextX;
+        const double qx = plan.centreX + vx;
+        const double qy = plan.centreY + vy;
+        if (qx == px && qy == py)
+            continue; // a tiny arc's points can coincide once rounded
+        room = put(batch, px, py, qx, qy);
+        px = qx;
+        py = qy;
+    }
+    // The last move ends exactly where the line said, so the chain goes on from there.
+    if (room && (x2 != px || y2 != py))
+        room = put(batch, px, py, x2, y2);
+    toolpath.moveCount = batch.count;
+    toolpath.allBounds = batch.all;
+    toolpath.cutBounds = batch.cut;
+    return room;
+}

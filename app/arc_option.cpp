@@ -8,25 +8,17 @@
 #include "model/interpreter.h"
 #include "model/toolpath.h"
 #include "platform/canvas_menu.h"
-#include "platform/drawing.h"
-#include "platform/numtext.h"
 #include "platform/toolkit.h"
-#include "view/colour_scheme.h"
+#include "view/canvas_texts.h"
 #include "view/controls.h"
 #include "view/language.h"
 #include "view/renderer.h"
 #include "view/settings.h"
-#include "view/view_state.h"
 
 #include <string>
 #include <vector>
 
 namespace {
-
-constexpr double NotePadding = 6.0;     // layout units around the note's text
-constexpr double NoteFromBottom = 30.0; // layout units above the canvas's foot, clear of its ruler band
-
-bool noteShown = false; // the note is on the canvas and its timer runs
 
 std::string noteText()
 {
@@ -36,30 +28,12 @@ std::string noteText()
         "Arcs (G2/G3) are drawn as straight lines. Right-click the drawing to draw them as arcs.");
 }
 
-// The note in a framed box at the foot of the canvas, over the picture shown there.
-void paintNote()
-{
-    if (!beginCanvasRaster(Canvas))
-        return;
-    const std::string text = noteText();
-    const int padding = truncate(NotePadding * viewState.uiScale);
-    const int width = rasterTextWidth(text) + 2 * padding;
-    const int height = rasterTextHeight(text) + 2 * padding;
-    const int left = (rasterWidth() - width) / 2;
-    const int top = rasterHeight() - height - truncate(NoteFromBottom * viewState.uiScale);
-    rasterBox(left, top, width, height, colourScheme.background);
-    rasterMode(RasterOutline);
-    rasterBox(left, top, width, height, colourScheme.hintText);
-    rasterMode(RasterTransparentText);
-    rasterText(left + padding, top + padding, text, colourScheme.hintText);
-    endRaster();
-}
-
+// Takes the note off; the caller presents the canvas again.
 void hideNote()
 {
-    if (!noteShown)
+    if (canvasFootNote.empty())
         return;
-    noteShown = false;
+    canvasFootNote.clear();
     stopTimer(mainWindow, ArcNoteTimer);
 }
 
@@ -88,24 +62,13 @@ void noteStraightArcs()
     hideNote();
     if (settings.arcs != 0 || toolpath.moveCount == 0 || toolpath.straightArcs == 0)
         return;
-    noteShown = true;
+    canvasFootNote = noteText();
     startTimer(mainWindow, ArcNoteTimer, ArcNoteMs);
-    paintNote();
-}
-
-void keepArcNote(int kind)
-{
-    // A pointer moving over the canvas redraws nothing; a drag shows the note again when it ends.
-    if (!noteShown || (kind == ControlEvent && eventNumber() == Canvas && eventType() == MouseMove))
-        return;
-    paintNote();
+    presentAgain();
 }
 
 void onArcNoteTimer()
 {
     hideNote();
-    if (dragActive)
-        presentShifted(dragDX, dragDY); // the drawing stays where the drag has pulled it
-    else
-        presentShifted(0, 0);
+    presentAgain(); // where a drag has pulled the drawing, it stays
 }

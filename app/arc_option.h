@@ -14,9 +14,5 @@ void onCanvasMenu();
 // After a file is opened: a note on the canvas when it has arcs drawn as straight lines.
 void noteStraightArcs();
 
-// After an event of `kind`: while the note lasts, it is drawn again over whatever the
-// event may have redrawn.
-void keepArcNote(int kind);
-
 // The note's time is up: the canvas shows the drawing alone again.
 void onArcNoteTimer();

@@ -175,6 +175,14 @@ void onMouseLeave()
     pointer.inside = false;
 }
 
+// The menu takes the pointer, and a leave while it is open can be lost in the reload that
+// follows a choice; the pointer counts as away until it moves over the canvas again.
+void onRightClick()
+{
+    onCanvasMenu();
+    pointer.inside = false;
+}
+
 void onLeftButtonDown()
 {
     notePointer();
@@ -225,7 +233,7 @@ struct CanvasRow {
 constexpr CanvasRow CanvasTable[] = {
     {MouseEnter, onMouseEnter}, {MouseLeave, onMouseLeave},     {LeftButtonDown, onLeftButtonDown},
     {MouseMove, onMouseMove},   {LeftButtonUp, onLeftButtonUp}, {Wheel, onWheel},
-    {RightClick, onCanvasMenu},
+    {RightClick, onRightClick},
 };
 
 void onCanvasEvent()
@@ -325,10 +333,8 @@ void dispatchEvent(int kind)
             break;
         }
     }
-    if (kind != NoEvent && kind < SystemMessage) {
+    if (kind != NoEvent && kind < SystemMessage)
         showPointerPosition();
-        keepArcNote(kind);
-    }
 }
 
 int runApplication(int argc, char** argv)

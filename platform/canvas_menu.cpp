@@ -24,6 +24,7 @@ int popUpMenu(int control, int x, int y, const std::vector<MenuItem>& items)
     // The menu runs its own loop until it closes; window events meanwhile are queued as usual.
     const QPoint at(static_cast<int>(x / toolkit.scale), static_cast<int>(y / toolkit.scale));
     const QAction* chosen = menu.exec(canvas->mapToGlobal(at));
+    canvas->forgetPointer();
     for (std::size_t i = 0; i < actions.size(); ++i)
         if (actions[i] == chosen)
             return static_cast<int>(i);

@@ -224,6 +224,13 @@ void CanvasWidget::mouseReleaseEvent(QMouseEvent* event)
     }
 }
 
+void CanvasWidget::forgetPointer()
+{
+    pointerInside = false;
+    captured = false;
+    leaveDeferred = false;
+}
+
 void CanvasWidget::leaveEvent(QEvent*)
 {
     if (captured) {

@@ -25,6 +25,9 @@ public:
     // top-left corner of a new white one; queues CanvasResized when `report` and it changed.
     void fitPicture(bool report);
 
+    // After a popup that held the pointer: it counts as outside until it moves in again.
+    void forgetPointer();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -1,5 +1,6 @@
 // Writes the texts that stand on the canvas rather than in a control: the empty-canvas
-// message, the hint of an empty bed, the notice of a stale drawing and the pointer readout.
+// message, the hint of an empty bed, the notice of a stale drawing, the foot note and the
+// pointer readout.
 #include "view/canvas_texts.h"
 
 #include "model/toolpath.h"
@@ -18,6 +19,7 @@
 
 std::string canvasNotice;
 std::string pointerReadout;
+std::string canvasFootNote;
 
 namespace {
 
@@ -157,4 +159,27 @@ void paintPointerReadout()
     rasterMode(RasterTransparentText);
     rasterText(boxLeft + scaled(BoxPaddingX), boxTop + scaled(BoxPaddingY), pointerReadout,
                colourScheme.rulerText);
+}
+
+void paintFootNote()
+{
+    if (canvasFootNote.empty())
+        return;
+    const int width = rasterWidth();
+    const std::vector<std::string> lines = wrapText(canvasFootNote, wrapWidth(width));
+    int textWidth = 0;
+    for (const std::string& line : lines)
+        textWidth = std::max(textWidth, rasterTextWidth(line));
+    const int boxWidth = textWidth + 2 * scaled(BoxPaddingX);
+    const int boxHeight = static_cast<int>(lines.size()) * rasterTextHeight("") + 2 * scaled(BoxPaddingY);
+    const int bottom = rasterHeight() - (settings.showBed ? scaled(RulerBandHeight) : 0) -
+                       scaled(TextMargin);
+    const int boxLeft = (width - boxWidth) / 2;
+    const int boxTop = bottom - boxHeight;
+    rasterMode(RasterFilled);
+    rasterBox(boxLeft, boxTop, boxWidth, boxHeight, colourScheme.background);
+    rasterMode(RasterOutline);
+    rasterBox(boxLeft, boxTop, boxWidth, boxHeight, colourScheme.hintText);
+    rasterMode(RasterTransparentText);
+    centredLines(lines, boxLeft, boxLeft + boxWidth, boxTop + scaled(BoxPaddingY));
 }

@@ -1,6 +1,6 @@
 // Texts written on the canvas: the message of an empty canvas, the hint of a bed the options
-// leave empty, the notice that the drawing is older than the file, and the machine point
-// under the pointer.
+// leave empty, the notice that the drawing is older than the file, a short-lived note at the
+// canvas's foot, and the machine point under the pointer.
 #pragma once
 
 #include <string>
@@ -14,6 +14,10 @@ extern std::string canvasNotice;
 // The machine point under the pointer ("" when the pointer is away), shown in the canvas's
 // bottom-right corner over the presented frame; it is never painted into the frame.
 extern std::string pointerReadout;
+
+// A short-lived note ("" for none), shown in a box at the canvas's foot over the presented
+// frame, like pointerReadout; whoever sets it clears it when its time is up.
+extern std::string canvasFootNote;
 
 // `text` broken at blanks into lines no wider than `maxWidth` pixels in the raster font; a
 // word wider than that stands alone on its line. Never empty.
@@ -31,3 +35,5 @@ void paintCanvasNotice(int width, int height, int leftBand);
 // pointerReadout into the raster context open on the canvas, above the bottom ruler band
 // when the bed is shown.
 void paintPointerReadout();
+// canvasFootNote into the raster context open on the canvas, clear of the bottom ruler band.
+void paintFootNote();

@@ -633,7 +633,9 @@ void presentShifted(int dx, int dy)
         rasterBox(0, 0, rasterWidth(), rasterHeight(), colourScheme.background);
     if (haveFrame)
         rasterDrawImage(FrameImageSlot, dx, dy);
-    paintPointerReadout(); // it stays in its corner while the drawing is dragged
+    // Both stay in their places while the drawing is dragged.
+    paintFootNote();
+    paintPointerReadout();
     endRaster();
 }
 

@@ -128,6 +128,8 @@ toggle_arcs() { # the menu at the canvas's middle, its one option chosen by keyb
   sleep 0.6
   xdotool key Down Return
   settle 1.0
+  xdotool mousemove --window "$window" 300 17 # off the canvas: no pointer readout in the shots
+  settle 0.5
 }
 if start_and_settle "$work/circle.gcode"; then
   shot 8-arcs-note

@@ -21,9 +21,6 @@ using Fixed = std::int64_t;
 constexpr int FixedShift = 32;
 constexpr Fixed FixedOne = Fixed{1} << FixedShift;
 constexpr Fixed FractionMask = FixedOne - 1;
-constexpr unsigned FullCoverage = 255;                // a pixel wholly covered
-constexpr std::uint64_t LaneMask = 0x00ff00ff00ffULL; // blue, green, red in 16-bit lanes
-constexpr std::uint64_t LaneHalf = 0x008000800080ULL; // 128 in every lane
 
 // std::floor and std::ceil are library calls on the baseline x86-64 instruction set; these
 // are exact for the magnitudes the rasteriser accepts.
@@ -56,43 +53,6 @@ inline int wholePart(Fixed f)
 inline unsigned fractionCoverage(Fixed f)
 {
     return static_cast<unsigned>(((f & FractionMask) * FullCoverage + FixedOne / 2) >> FixedShift);
-}
-
-// x / 255 rounded to nearest, exact for 0 <= x <= 255 * 255.
-inline unsigned divide255(unsigned x)
-{
-    const unsigned t = x + 128;
-    return (t + (t >> 8)) >> 8;
-}
-
-// Coverage of a length (pixels, along the major axis) inside one pixel, in 255ths.
-inline unsigned spanCoverage(double length)
-{
-    const double c = std::clamp(length, 0.0, 1.0) * FullCoverage + 0.5;
-    return static_cast<unsigned>(c);
-}
-
-inline std::uint64_t spreadChannels(std::uint32_t p)
-{
-    return (p & 0xffu) | (static_cast<std::uint64_t>(p & 0xff00u) << 8) |
-           (static_cast<std::uint64_t>(p & 0xff0000u) << 16);
-}
-
-inline std::uint32_t gatherChannels(std::uint64_t v)
-{
-    return static_cast<std::uint32_t>((v & 0xffu) | ((v >> 8) & 0xff00u) | ((v >> 16) & 0xff0000u));
-}
-
-// dst blended towards src by coverage / 255. All three channels at once, each in a 16-bit
-// lane: src * a + dst * (255 - a) is at most 255 * 255 per lane, and the rounded division
-// by 255 never carries into the next lane.
-[[gnu::always_inline]] inline std::uint32_t blendLanes(std::uint32_t dst, std::uint32_t src,
-                                                       unsigned coverage)
-{
-    std::uint64_t t = spreadChannels(src) * coverage + spreadChannels(dst) * (FullCoverage - coverage);
-    t += LaneHalf;
-    t = ((t + ((t >> 8) & LaneMask)) >> 8) & LaneMask;
-    return 0xff000000u | gatherChannels(t);
 }
 
 
@@ -157,10 +117,10 @@ inline __m128i blendTwoLanes(__m128i pixels, __m128i src, __m128i cover)
     *r = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 2)));
     *s = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 3)));
 #else
-    *p = blendLanes(*p, pixel, divide255((FullCoverage - next) * a));
-    *q = blendLanes(*q, pixel, divide255(next * a));
-    *r = blendLanes(*r, pixel, divide255((FullCoverage - nextB) * b));
-    *s = blendLanes(*s, pixel, divide255(nextB * b));
+    *p = blendCoverage(*p, pixel, divide255((FullCoverage - next) * a));
+    *q = blendCoverage(*q, pixel, divide255(next * a));
+    *r = blendCoverage(*r, pixel, divide255((FullCoverage - nextB) * b));
+    *s = blendCoverage(*s, pixel, divide255(nextB * b));
 #endif
 }
 
@@ -215,8 +175,8 @@ template <bool Steep>
     const int minorHi = Steep ? band.width : bandRowHi(band);
     if (std::min(m0, m1) < minorLo || std::max(m0, m1) + 1 >= minorHi)
         return false;
-    const unsigned firstAlong = spanCoverage(std::min(a2, first + 1.0) - a1);
-    const unsigned lastAlong = spanCoverage(a2 - last) * static_cast<unsigned>(last != first);
+    const unsigned firstAlong = coverageOfShare(std::min(a2, first + 1.0) - a1);
+    const unsigned lastAlong = coverageOfShare(a2 - last) * static_cast<unsigned>(last != first);
     plan.toNext = Steep ? 1 : band.stride;
     plan.p0 = Steep ? band.rows + static_cast<std::ptrdiff_t>(first) * band.stride + m0
                     : band.rows + static_cast<std::ptrdiff_t>(m0) * band.stride + first;
@@ -260,8 +220,8 @@ struct LevelRow {
     plan.p0 = row.upper + first;
     plan.toNext = band.stride;
     plan.next0 = row.next;
-    plan.along0 = spanCoverage(std::min(a2, first + 1.0) - a1);
-    plan.along1 = spanCoverage(a2 - last) * static_cast<unsigned>(last != first);
+    plan.along0 = coverageOfShare(std::min(a2, first + 1.0) - a1);
+    plan.along1 = coverageOfShare(a2 - last) * static_cast<unsigned>(last != first);
     return true;
 }
 
@@ -312,7 +272,7 @@ struct Blit {
         if (coverage == 0 || (Steep ? (x < 0 || x >= width) : (y < rowLo || y >= rowHi)))
             return;
         std::uint32_t* p = rows + static_cast<std::ptrdiff_t>(y) * stride + x;
-        *p = coverage == FullCoverage ? pixel : blendLanes(*p, pixel, coverage);
+        *p = coverage == FullCoverage ? pixel : blendCoverage(*p, pixel, coverage);
     }
 };
 
@@ -390,8 +350,8 @@ template <bool Steep> void walkMajor(const Blit& blit, double a1, double b1, dou
     }
 
     // The end pixels hold only the part of the pixel the segment spans along the axis.
-    const unsigned firstAlong = spanCoverage(std::min(a2, first + 1.0) - a1);
-    const unsigned lastAlong = last == first ? 0 : spanCoverage(a2 - last);
+    const unsigned firstAlong = coverageOfShare(std::min(a2, first + 1.0) - a1);
+    const unsigned lastAlong = last == first ? 0 : coverageOfShare(a2 - last);
 
     int i = lo;
     Fixed minor = start + static_cast<Fixed>(lo - first) * step;
@@ -420,8 +380,8 @@ void drawHorizontal(const Blit& blit, double x1, double x2, double y)
     const int hi = std::min(last, blit.width - 1);
     if (lo > hi)
         return;
-    const unsigned firstAlong = spanCoverage(std::min(x2, first + 1.0) - x1);
-    const unsigned lastAlong = last == first ? 0 : spanCoverage(x2 - last);
+    const unsigned firstAlong = coverageOfShare(std::min(x2, first + 1.0) - x1);
+    const unsigned lastAlong = last == first ? 0 : coverageOfShare(x2 - last);
     const Fixed minor = toFixed(y - 0.5);
     const int row = wholePart(minor);
     const unsigned next = fractionCoverage(minor);
@@ -443,7 +403,7 @@ void drawHorizontal(const Blit& blit, double x1, double x2, double y)
                 std::fill(line + i, line + innerEnd + 1, blit.pixel);
         } else {
             for (int x = i; x <= innerEnd; ++x)
-                line[x] = blendLanes(line[x], blit.pixel, coverage);
+                line[x] = blendCoverage(line[x], blit.pixel, coverage);
         }
         i = std::max(i, innerEnd + 1);
         if (i == last && last <= hi && last != first)
@@ -452,12 +412,6 @@ void drawHorizontal(const Blit& blit, double x1, double x2, double y)
 }
 
 } // namespace
-
-std::uint32_t blendCoverage(std::uint32_t dst, std::uint32_t src, unsigned coverage)
-{
-    assert(coverage <= FullCoverage);
-    return blendLanes(dst, src, coverage);
-}
 
 void drawHairline(const PixelBand& band, double x1, double y1, double x2, double y2,
                   std::uint32_t pixel)

@@ -295,14 +295,15 @@ void coverRect(const QImage& image, double left, double top, double right, doubl
     bottom = std::min(bottom, static_cast<double>(h));
     if (!(left < right) || !(top < bottom))
         return;
-    const int i0 = static_cast<int>(left), i1 = static_cast<int>(std::ceil(right));
-    const int j0 = static_cast<int>(top), j1 = static_cast<int>(std::ceil(bottom));
-    strokeMaskUsed |= QRect(i0, j0, i1 - i0, j1 - j0);
-    for (int j = j0; j < j1; ++j) {
-        const double cy = shareOfPixel(top, bottom, j);
+    // A pixel's coverage is the product of the rectangle's shares of its column and its row.
+    const PixelSpan across = pixelSpanOf(left, right);
+    const PixelSpan down = pixelSpanOf(top, bottom);
+    strokeMaskUsed |= QRect(across.first, down.first, across.last - across.first + 1, down.last - down.first + 1);
+    for (int j = down.first; j <= down.last; ++j) {
+        const double cy = shareOfPixel(down, j);
         std::uint8_t* row = strokeMask.data() + static_cast<size_t>(j) * static_cast<size_t>(w);
-        for (int i = i0; i < i1; ++i) {
-            const auto c = static_cast<std::uint8_t>(coverageOfShare(shareOfPixel(left, right, i) * cy));
+        for (int i = across.first; i <= across.last; ++i) {
+            const auto c = static_cast<std::uint8_t>(coverageOfShare(shareOfPixel(across, i) * cy));
             row[i] = std::max(row[i], c);
         }
     }

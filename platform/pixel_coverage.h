@@ -17,11 +17,53 @@ constexpr unsigned divide255(unsigned x)
     return (t + (t >> 8)) >> 8;
 }
 
-// The length of the stretch [lo, hi) that lies inside pixel i, which spans [i, i + 1) and
-// overlaps it.
-inline double shareOfPixel(double lo, double hi, int i)
+// std::floor and std::ceil are library calls on the baseline x86-64 instruction set; these
+// are exact for |v| < 2^31.
+inline int floorToInt(double v)
 {
-    return std::min(hi, i + 1.0) - std::max(lo, static_cast<double>(i));
+    const int i = static_cast<int>(v);
+    return i - (v < i);
+}
+
+inline int ceilToInt(double v)
+{
+    const int i = static_cast<int>(v);
+    return i + (v > i);
+}
+
+// A stretch [lo, hi) along one axis of the pixel grid (lo < hi): the pixels first..last it
+// touches. Those between first and last lie wholly inside it; the two end pixels hold only
+// the part of it that lies in them (firstShare, lastShare).
+struct PixelSpan {
+    double lo;
+    double hi;
+    int first;
+    int last;
+};
+
+inline PixelSpan pixelSpanOf(double lo, double hi)
+{
+    assert(lo < hi);
+    return PixelSpan{lo, hi, floorToInt(lo), ceilToInt(hi) - 1};
+}
+
+// The length of the span inside pixel `first`: the whole span when it lies in one pixel.
+inline double firstShare(const PixelSpan& s)
+{
+    return std::min(s.hi, s.first + 1.0) - s.lo;
+}
+
+// The length of the span inside pixel `last`, when that is not `first`.
+inline double lastShare(const PixelSpan& s)
+{
+    return s.hi - s.last;
+}
+
+// The length of the span inside pixel i, first <= i <= last.
+inline double shareOfPixel(const PixelSpan& s, int i)
+{
+    assert(i >= s.first && i <= s.last);
+    return i == s.first ? firstShare(s) : i == s.last ? lastShare(s) : 1.0;
 }
 
 // A share of one pixel (a length along it, or an area) in 255ths, rounded to nearest.

@@ -298,7 +298,8 @@ void coverRect(const QImage& image, double left, double top, double right, doubl
     // A pixel's coverage is the product of the rectangle's shares of its column and its row.
     const PixelSpan across = pixelSpanOf(left, right);
     const PixelSpan down = pixelSpanOf(top, bottom);
-    strokeMaskUsed |= QRect(across.first, down.first, across.last - across.first + 1, down.last - down.first + 1);
+    strokeMaskUsed |=
+        QRect(across.first, down.first, across.last - across.first + 1, down.last - down.first + 1);
     for (int j = down.first; j <= down.last; ++j) {
         const double cy = shareOfPixel(down, j);
         std::uint8_t* row = strokeMask.data() + static_cast<size_t>(j) * static_cast<size_t>(w);

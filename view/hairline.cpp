@@ -179,7 +179,8 @@ struct Blit {
 // Every pixel's minor position is the start's plus a whole number of steps, exact in
 // integers, so a walk that begins further along (another band) finds the very same values.
 template <typename Procedure>
-[[gnu::always_inline]] inline void walkSpan(const Procedure& procedure, const Line& line, int lo, int hi)
+[[gnu::always_inline]] inline void walkSpan(const Procedure& procedure, const Line& line, int lo,
+                                            int hi)
 {
     const PixelSpan& s = line.span;
     assert(s.first <= lo && lo <= hi && hi <= s.last);
@@ -206,7 +207,8 @@ struct LevelProcedure {
     std::uint32_t* row[2]; // rows m and m + 1 at x = 0; null when not the band's
     unsigned next;         // the second row's share
 
-    LevelProcedure(const Blit& b, Fixed start) : blit(b), row{nullptr, nullptr}, next(fractionCoverage(start))
+    LevelProcedure(const Blit& b, Fixed start)
+        : blit(b), row{nullptr, nullptr}, next(fractionCoverage(start))
     {
         const int m = wholePart(start);
         for (int k = 0; k < 2; ++k)
@@ -329,8 +331,9 @@ void drawLine(const Blit& blit, const Line& line)
 // The band's rows as the walk sees them; false when it has no pixel to write.
 bool blitOf(const PixelBand& band, std::uint32_t pixel, Blit& blit)
 {
-    blit = Blit{band.rows, band.stride, band.width, std::max(band.top, 0), std::min(band.bottom, band.height),
-                pixel};
+    blit = Blit{
+        band.rows, band.stride, band.width, std::max(band.top, 0), std::min(band.bottom, band.height),
+        pixel};
     return blit.rowLo < blit.rowHi && blit.width > 0 && blit.rows != nullptr;
 }
 
@@ -356,7 +359,8 @@ struct LevelRow {
 };
 
 // measureLine for a level segment from x1 to x2 at y, its start taken from `row`.
-[[gnu::always_inline]] inline Line levelLine(const Blit& blit, double x1, double x2, double y, LevelRow& row)
+[[gnu::always_inline]] inline Line levelLine(const Blit& blit, double x1, double x2, double y,
+                                             LevelRow& row)
 {
     if (y != row.y) {
         row.y = y;
@@ -440,7 +444,8 @@ inline void spreadCoverages(__m128i cover, __m128i& first, __m128i& second)
 inline __m128i blendTwoLanes(__m128i pixels, __m128i src, __m128i cover)
 {
     const __m128i dst = _mm_unpacklo_epi8(pixels, _mm_setzero_si128());
-    const __m128i rest = _mm_xor_si128(cover, _mm_set1_epi16(static_cast<short>(FullCoverage))); // 255 - c
+    const __m128i rest =
+        _mm_xor_si128(cover, _mm_set1_epi16(static_cast<short>(FullCoverage))); // 255 - c
     return divide255Lanes(_mm_add_epi16(_mm_mullo_epi16(src, cover), _mm_mullo_epi16(dst, rest)));
 }
 #endif
@@ -468,10 +473,11 @@ inline __m128i blendTwoLanes(__m128i pixels, __m128i src, __m128i cover)
     spreadCoverages(divide255Lanes(_mm_mullo_epi16(shares, along)), coverPQ, coverRS);
     const __m128i src = pixelLanes(pixel);
     const auto two = [](std::uint32_t u, std::uint32_t v) {
-        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(u)), _mm_cvtsi32_si128(static_cast<int>(v)));
+        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(u)),
+                                  _mm_cvtsi32_si128(static_cast<int>(v)));
     };
-    const __m128i packed =
-        _mm_packus_epi16(blendTwoLanes(two(*p, *q), src, coverPQ), blendTwoLanes(two(*r, *s), src, coverRS));
+    const __m128i packed = _mm_packus_epi16(blendTwoLanes(two(*p, *q), src, coverPQ),
+                                            blendTwoLanes(two(*r, *s), src, coverRS));
     *p = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
     *q = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 1)));
     *r = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(packed, 2)));
@@ -506,9 +512,9 @@ inline __m128i blendTwoLanes(__m128i pixels, __m128i src, __m128i cover)
     __m128i coverUpper, coverLower;
     spreadCoverages(divide255Lanes(_mm_mullo_epi16(shares, along)), coverUpper, coverLower);
     const __m128i src = pixelLanes(pixel);
-    const __m128i packed =
-        _mm_packus_epi16(blendTwoLanes(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), src, coverUpper),
-                         blendTwoLanes(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), src, coverLower));
+    const __m128i packed = _mm_packus_epi16(
+        blendTwoLanes(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), src, coverUpper),
+        blendTwoLanes(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), src, coverLower));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packed);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(q), _mm_unpackhi_epi64(packed, packed));
 #else

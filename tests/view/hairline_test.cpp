@@ -133,11 +133,13 @@ TEST(Hairline, BatchDrawsWhatSegmentsDrawOneByOne)
             break;
         case 3: // on pixel edges and centres
             segments.push_back({std::round(x), std::round(y) + 0.5 * (random() % 2),
-                                std::round(x) + static_cast<double>(random() % 5), std::round(y), colour()});
+                                std::round(x) + static_cast<double>(random() % 5), std::round(y),
+                                colour()});
             break;
         default: // no length, or far off the frame
-            segments.push_back(random() % 2 == 0 ? HairlineSegment{x, y, x, y, colour()}
-                                                 : HairlineSegment{x - 900, y, x - 800, y + 50, colour()});
+            segments.push_back(random() % 2 == 0
+                                   ? HairlineSegment{x, y, x, y, colour()}
+                                   : HairlineSegment{x - 900, y, x - 800, y + 50, colour()});
         }
     }
     std::vector<std::uint32_t> mottled(37 * 23);

@@ -109,9 +109,9 @@ struct Line {
 // batch alike.
 [[gnu::always_inline]] inline Case caseOf(double dx, double dy)
 {
-    if (std::fabs(dx) >= std::fabs(dy))
-        return dx == 0.0 ? Case::Nothing : dy == 0.0 ? Case::Level : Case::Flat;
-    return Case::Steep;
+    if (dy == 0.0) // first: most segments of a raster engraving are level
+        return dx == 0.0 ? Case::Nothing : Case::Level;
+    return std::fabs(dx) >= std::fabs(dy) ? Case::Flat : Case::Steep;
 }
 
 // The minor position less half a pixel at the centre of major pixel `first`, on the centre
@@ -358,9 +358,8 @@ struct LevelRow {
     unsigned next = 0;
 };
 
-// measureLine for a level segment from x1 to x2 at y, its start taken from `row`.
-[[gnu::always_inline]] inline Line levelLine(const Blit& blit, double x1, double x2, double y,
-                                             LevelRow& row)
+// Brings `row` to the row pair of a level line at y.
+[[gnu::always_inline]] inline void lookUpRow(const Blit& blit, double y, LevelRow& row)
 {
     if (y != row.y) {
         row.y = y;
@@ -369,23 +368,22 @@ struct LevelRow {
         row.upper = m >= blit.rowLo && m + 1 < blit.rowHi ? blit.at(0, m) : nullptr;
         row.next = fractionCoverage(row.start);
     }
-    return Line{Case::Level, pixelSpanOf(std::min(x1, x2), std::max(x1, x2)), row.start, 0};
 }
 
-// planShort<false>'s plan for a level line, from the rows `row` has looked up already.
-[[gnu::always_inline]] inline bool planLevel(const Blit& blit, const Line& line, const LevelRow& row,
-                                             ShortSegment& plan)
+// planShort<false>'s plan for a level line over `span`, from the rows `row` has looked up.
+[[gnu::always_inline]] inline bool planLevel(const Blit& blit, const PixelSpan& span,
+                                             const LevelRow& row, ShortSegment& plan)
 {
-    const int first = line.span.first;
-    if (row.upper == nullptr || line.span.last - first > 1 || first < 0 || first + 1 >= blit.width)
+    const int first = span.first;
+    if (row.upper == nullptr || span.last - first > 1 || first < 0 || first + 1 >= blit.width)
         return false;
     plan.p0 = row.upper + first;
     plan.p1 = plan.p0 + 1;
     plan.toNext = blit.stride;
     plan.next0 = row.next;
-    plan.along0 = firstAlong(line.span);
+    plan.along0 = firstAlong(span);
     plan.next1 = row.next;
-    plan.along1 = lastAlong(line.span);
+    plan.along1 = lastAlong(span);
     return true;
 }
 
@@ -554,32 +552,39 @@ void drawHairlines(const PixelBand& band, const HairlineSegment* segments, int c
         const HairlineSegment& s = segments[i];
         assert(std::fabs(s.x1) <= HairlineCoordinateLimit && std::fabs(s.y1) <= HairlineCoordinateLimit &&
                std::fabs(s.x2) <= HairlineCoordinateLimit && std::fabs(s.y2) <= HairlineCoordinateLimit);
-        kinds[i] = Missed;
-        if (hairlineMissesBand(band, s.y1, s.y2))
-            continue;
-        const Case kind = caseOf(s.x2 - s.x1, s.y2 - s.y1);
-        Line line;
-        if (kind == Case::Level) {
-            line = levelLine(blit, s.x1, s.x2, s.y1, row);
-            kinds[i] = planLevel(blit, line, row, plans[i]) ? LevelCaps : Walk;
-        } else if (kind == Case::Flat) {
-            line = measureLine(kind, s.x1, s.y1, s.x2, s.y2);
-            kinds[i] = planShort<false>(blit, line, plans[i]) ? Caps : Walk;
-        } else if (kind == Case::Steep) {
-            line = measureLine(kind, s.y1, s.x1, s.y2, s.x2);
-            kinds[i] = planShort<true>(blit, line, plans[i]) ? Caps : Walk;
+        Kind kind = Missed;
+        if (!hairlineMissesBand(band, s.y1, s.y2)) {
+            const Case c = caseOf(s.x2 - s.x1, s.y2 - s.y1);
+            if (c == Case::Level) {
+                const PixelSpan span = pixelSpanOf(std::min(s.x1, s.x2), std::max(s.x1, s.x2));
+                lookUpRow(blit, s.y1, row);
+                kind = planLevel(blit, span, row, plans[i]) ? LevelCaps : Walk;
+                if (kind == Walk)
+                    lines[i] = Line{Case::Level, span, row.start, 0};
+            } else if (c != Case::Nothing) {
+                const bool steep = c == Case::Steep;
+                const Line line = steep ? measureLine(c, s.y1, s.x1, s.y2, s.x2)
+                                        : measureLine(c, s.x1, s.y1, s.x2, s.y2);
+                kind = (steep ? planShort<true>(blit, line, plans[i])
+                              : planShort<false>(blit, line, plans[i]))
+                           ? Caps
+                           : Walk;
+                if (kind == Walk)
+                    lines[i] = line;
+            }
         }
-        if (kinds[i] == Walk)
-            lines[i] = line;
+        kinds[i] = kind;
     }
     // Then the pixels, in the segments' order.
     for (int i = 0; i < count; ++i) {
-        blit.pixel = segments[i].pixel;
-        if (kinds[i] == LevelCaps)
-            blendLevelCaps(plans[i], blit.pixel);
-        else if (kinds[i] == Caps)
-            blendCaps(plans[i], blit.pixel);
-        else if (kinds[i] == Walk)
+        const std::uint32_t pixel = segments[i].pixel;
+        if (kinds[i] == LevelCaps) {
+            blendLevelCaps(plans[i], pixel);
+        } else if (kinds[i] == Caps) {
+            blendCaps(plans[i], pixel);
+        } else if (kinds[i] == Walk) {
+            blit.pixel = pixel;
             drawLine(blit, lines[i]);
+        }
     }
 }

@@ -3,6 +3,7 @@
 #include "platform/drawing.h"
 
 #include "platform/canvas_widget.h"
+#include "platform/pixel_coverage.h"
 #include "platform/qt_helpers.h"
 #include "platform/toolkit.h"
 #include "platform/toolkit_state.h"
@@ -294,15 +295,16 @@ void coverRect(const QImage& image, double left, double top, double right, doubl
     bottom = std::min(bottom, static_cast<double>(h));
     if (!(left < right) || !(top < bottom))
         return;
-    const int i0 = static_cast<int>(left), i1 = static_cast<int>(std::ceil(right));
-    const int j0 = static_cast<int>(top), j1 = static_cast<int>(std::ceil(bottom));
-    strokeMaskUsed |= QRect(i0, j0, i1 - i0, j1 - j0);
-    for (int j = j0; j < j1; ++j) {
-        const double cy = std::min(bottom, j + 1.0) - std::max(top, static_cast<double>(j));
+    // A pixel's coverage is the product of the rectangle's shares of its column and its row.
+    const PixelSpan across = pixelSpanOf(left, right);
+    const PixelSpan down = pixelSpanOf(top, bottom);
+    strokeMaskUsed |=
+        QRect(across.first, down.first, across.last - across.first + 1, down.last - down.first + 1);
+    for (int j = down.first; j <= down.last; ++j) {
+        const double cy = shareOfPixel(down, j);
         std::uint8_t* row = strokeMask.data() + static_cast<size_t>(j) * static_cast<size_t>(w);
-        for (int i = i0; i < i1; ++i) {
-            const double cx = std::min(right, i + 1.0) - std::max(left, static_cast<double>(i));
-            const auto c = static_cast<std::uint8_t>(cx * cy * 255.0 + 0.5); // within 0 to 255
+        for (int i = across.first; i <= across.last; ++i) {
+            const auto c = static_cast<std::uint8_t>(coverageOfShare(shareOfPixel(across, i) * cy));
             row[i] = std::max(row[i], c);
         }
     }
@@ -359,11 +361,12 @@ void coverDashes(const QImage& image, const Figure& f, double width, const DashP
     }
 }
 
-// Blends the paint colour over the image through the mask, source over, and clears it.
+// Blends the paint colour over the image through the mask, source over, and clears it: a
+// pixel gets the mask's coverage scaled by the colour's alpha, blended as a hairline is.
 void blendMask(QImage& image)
 {
-    const int alpha = vec.colour.alpha();
-    const int r = vec.colour.red(), g = vec.colour.green(), b = vec.colour.blue();
+    const unsigned alpha = static_cast<unsigned>(vec.colour.alpha());
+    const std::uint32_t src = qRgb(vec.colour.red(), vec.colour.green(), vec.colour.blue());
     const int w = image.width();
     const QRect used = strokeMaskUsed & image.rect();
     strokeMaskUsed = QRect();
@@ -377,11 +380,7 @@ void blendMask(QImage& image)
                 i += 8;
             if (i > used.right() || cover[i] == 0)
                 continue;
-            const int a = (alpha * cover[i] + 127) / 255;
-            const QRgb d = row[i];
-            row[i] = qRgb((r * a + qRed(d) * (255 - a) + 127) / 255,
-                          (g * a + qGreen(d) * (255 - a) + 127) / 255,
-                          (b * a + qBlue(d) * (255 - a) + 127) / 255);
+            row[i] = blendCoverage(row[i], src, divide255(alpha * cover[i]));
             cover[i] = 0;
         }
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/colour.h"
+#include "platform/pixel_coverage.h" // blendCoverage, the blend of every hairline pixel
 
 #include <cstddef>
 #include <cstdint>
@@ -23,9 +24,6 @@ constexpr std::uint32_t framePixelOf(ColourValue c)
 {
     return 0xff000000u | (redOf(c) << 16) | (greenOf(c) << 8) | blueOf(c);
 }
-
-// dst blended towards the opaque src by coverage/255, each channel rounded to nearest.
-std::uint32_t blendCoverage(std::uint32_t dst, std::uint32_t src, unsigned coverage);
 
 // Draws the segment from (x1, y1) to (x2, y2) (pixel units, Y down, pixel (i, j) centred
 // on (i + 0.5, j + 0.5)) in `pixel`, writing only the band's rows. A pixel's value depends

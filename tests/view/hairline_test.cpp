@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 namespace {
@@ -97,6 +99,68 @@ TEST(Hairline, BandsDrawTheirRowsOnlyAndTogetherTheWhole)
                 }
     }
     EXPECT_EQ(whole.pixels, banded.pixels);
+}
+
+TEST(Hairline, BatchDrawsWhatSegmentsDrawOneByOne)
+{
+    // Raster lines of short level moves back and forth, short and long slanted segments
+    // of every direction, segments on pixel edges, off the frame and without length, in
+    // many colours over a mottled frame: every plan of the batch and every way of walking.
+    std::mt19937 random(19);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const auto colour = [&] { return 0xff000000u | static_cast<std::uint32_t>(random() & 0xffffffu); };
+    std::vector<HairlineSegment> segments;
+    while (segments.size() < 5 * HairlineBatch + 17) {
+        const double x = unit(random) * 41 - 2;
+        const double y = unit(random) * 27 - 2;
+        switch (random() % 5) {
+        case 0: { // a raster line: its moves share their y
+            double at = x;
+            const bool back = random() % 2 == 0;
+            for (int k = 0; k < 8; ++k) {
+                const double length = 0.05 + unit(random) * 2.4;
+                const double to = back ? at - length : at + length;
+                segments.push_back({at, y, to, y, colour()});
+                at = to;
+            }
+            break;
+        }
+        case 1: // short and slanted
+            segments.push_back({x, y, x + unit(random) * 4 - 2, y + unit(random) * 4 - 2, colour()});
+            break;
+        case 2: // long
+            segments.push_back({x, y, unit(random) * 41 - 2, unit(random) * 27 - 2, colour()});
+            break;
+        case 3: // on pixel edges and centres
+            segments.push_back({std::round(x), std::round(y) + 0.5 * (random() % 2),
+                                std::round(x) + static_cast<double>(random() % 5), std::round(y),
+                                colour()});
+            break;
+        default: // no length, or far off the frame
+            segments.push_back(random() % 2 == 0
+                                   ? HairlineSegment{x, y, x, y, colour()}
+                                   : HairlineSegment{x - 900, y, x - 800, y + 50, colour()});
+        }
+    }
+    std::vector<std::uint32_t> mottled(37 * 23);
+    for (std::uint32_t& p : mottled)
+        p = colour();
+    const int bands[][2] = {{0, 23}, {0, 5}, {5, 6}, {6, 17}, {17, 23}, {-3, 4}, {20, 30}};
+    for (const auto& rows : bands) {
+        SCOPED_TRACE(testing::Message() << "band " << rows[0] << " to " << rows[1]);
+        std::vector<std::uint32_t> batched = mottled;
+        std::vector<std::uint32_t> single = mottled;
+        const PixelBand batch{batched.data(), 37, 37, 23, rows[0], rows[1]};
+        const PixelBand alone{single.data(), 37, 37, 23, rows[0], rows[1]};
+        for (std::size_t i = 0; i < segments.size(); i += HairlineBatch)
+            drawHairlines(batch, segments.data() + i,
+                          static_cast<int>(std::min<std::size_t>(HairlineBatch, segments.size() - i)));
+        for (const HairlineSegment& s : segments)
+            drawHairline(alone, s.x1, s.y1, s.x2, s.y2, s.pixel);
+        EXPECT_NE(single, mottled); // the segments drew something
+        for (std::size_t i = 0; i < single.size(); ++i)
+            ASSERT_EQ(batched[i], single[i]) << "pixel " << i % 37 << "," << i / 37;
+    }
 }
 
 } // namespace

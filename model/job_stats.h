@@ -13,14 +13,18 @@ inline void powerStep(double power, bool travel)
         toolpath.maxPower = power;
 }
 
-// After a move is stored: G1/G2/G3 moves with a positive feed add their length / F minutes.
+// After a move is stored: G1/G2/G3 moves with a positive feed add their length / F minutes,
+// and the pace record notes the move's rate for the replay.
 inline void timeStep(int motionMode, double feed, double x1, double y1, double x2, double y2)
 {
     constexpr double SecondsPerMinute = 60.0; // F is a rate per minute
     // Only feed moves are timed; rapids have no rate in the file.
     const bool feedMotion =
         motionMode == LinearMotion || motionMode == ClockwiseArc || motionMode == CounterClockwiseArc;
-    if (!feedMotion || !(feed > 0.0))
+    const bool timed = feedMotion && feed > 0.0;
+    paceStep(toolpath.pace, toolpath.moveCount - 1, toolpath.estimatedSeconds,
+             timed ? SecondsPerMinute / feed : 0.0);
+    if (!timed)
         return;
     const double dx = x2 - x1;
     const double dy = y2 - y1;

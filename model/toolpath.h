@@ -2,6 +2,8 @@
 // bounds and the job totals.
 #pragma once
 
+#include "model/job_pace.h"
+
 #include <cassert>
 #include <cmath>
 #include <cstddef>
@@ -36,6 +38,7 @@ struct Toolpath {
     double maxPower = DefaultMaxPower; // largest S of a cutting move
     double estimatedSeconds = 0.0;
     std::uint32_t revision = 0;        // changes whenever the store is emptied or replaced
+    JobPace pace;                      // how the estimate spreads over the moves
 };
 
 constexpr std::int32_t InitialMoveCapacity = 100001; // records at start-up

@@ -108,8 +108,9 @@ TEST(JobPace, PlacesAsAUserWritesThem)
     EXPECT_EQ(at("0:00"), ReplayCursor{});
     EXPECT_EQ(at("3:20"), (ReplayCursor{1, 1.0}));
     // Not a place at all, whatever the job.
-    for (const char* text : {"", "abc", "-1", "+3", "1.5", "1e3", " 5", "5 ", "101%", "-5%", "%", ".5%",
-                             "1:60", "1:60:00", "1:2:3:4", ":30", "1:", "0:0x:10", "inf", "nan%"})
+    for (const char* text :
+         {"",  "abc", "-1",   "+3",      "1.5",     "1e3", " 5", "5 ",      "101%", "-5%",
+          "%", ".5%", "1:60", "1:60:00", "1:2:3:4", ":30", "1:", "0:0x:10", "inf",  "nan%"})
         EXPECT_FALSE(readReplayPlace(text, place)) << text;
     // Places beyond this job.
     ASSERT_TRUE(readReplayPlace("3", place));

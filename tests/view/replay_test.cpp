@@ -111,7 +111,8 @@ TEST(Replay, RandomToolpathsAtRandomCursorsMatchTheirPrefix)
         for (int cursors = 0; cursors < 3; ++cursors) {
             const auto move = static_cast<std::int32_t>(unit(random) * toolpath.moveCount);
             const double fraction = cursors == 0 ? 1.0 : cursors == 1 ? 0.0 : unit(random);
-            SCOPED_TRACE(testing::Message() << "round " << round << " cursor " << move << "+" << fraction);
+            SCOPED_TRACE(testing::Message()
+                         << "round " << round << " cursor " << move << "+" << fraction);
             EXPECT_TRUE(sameAsPrefix(ReplayCursor{move, fraction}));
             ++compared;
         }

@@ -87,6 +87,14 @@ void chunkStart(std::int32_t chunk, double& seconds, std::int32_t& untimed)
     untimed = estimate > 0.0 ? 0 : first;
 }
 
+// A stored move's length, as the estimate measures it (there from the doubles).
+double storedLength(const Move& m)
+{
+    const double dx = static_cast<double>(m.x2) - m.x1;
+    const double dy = static_cast<double>(m.y2) - m.y1;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
 // Each move of chunk `chunk` with its estimated seconds, in order: visit(move, seconds,
 // untimed), false to stop. The seconds are the stored length times the move's rate, scaled
 // so that the chunk's moves add up to the estimate's own sum over them (the stored floats
@@ -125,14 +133,12 @@ template <typename Visit> void walkChunk(std::int32_t chunk, Visit visit)
         if (change->secondsPerMm == 0.0)
             continue;
         const Move& m = toolpath.moves[move];
-        lengthSeconds +=
-            std::hypot(static_cast<double>(m.x2) - m.x1, static_cast<double>(m.y2) - m.y1) *
-            change->secondsPerMm;
+        lengthSeconds += storedLength(m) * change->secondsPerMm;
         ++timedMoves;
     }
     // Moves too short to have a stored length share the chunk's time evenly.
-    const bool byLength = lengthSeconds > 0.0 && std::isfinite(lengthSeconds);
-    const double factor = byLength ? chunkSeconds / lengthSeconds : 0.0;
+    const double factor = chunkSeconds / lengthSeconds;
+    const bool byLength = lengthSeconds > 0.0 && std::isfinite(lengthSeconds) && std::isfinite(factor);
     const double each = timedMoves > 0 ? chunkSeconds / timedMoves : 0.0;
     change = from;
     for (std::int32_t move = first; move < end; ++move) {
@@ -142,8 +148,7 @@ template <typename Visit> void walkChunk(std::int32_t chunk, Visit visit)
         const bool untimed = change->secondsPerMm == 0.0;
         if (!untimed && byLength) {
             const Move& m = toolpath.moves[move];
-            seconds = std::hypot(static_cast<double>(m.x2) - m.x1, static_cast<double>(m.y2) - m.y1) *
-                      change->secondsPerMm * factor;
+            seconds = storedLength(m) * change->secondsPerMm * factor;
         } else if (!untimed) {
             seconds = each;
         }

@@ -44,9 +44,9 @@ struct Options {
     int height = DefaultHeight;
     double scale = 1.0;
     bool inches = false, invert = false, travel = false, grey = true, bed = true;
-    bool view = false;           // --view: this centre and scale instead of the fit
+    bool view = false; // --view: this centre and scale instead of the fit
     double viewX = 0.0, viewY = 0.0, viewScale = 1.0;
-    bool upto = false;           // --upto: the replay's cursor, found once the job is loaded
+    bool upto = false; // --upto: the replay's cursor, found once the job is loaded
     ReplayPlace place;
     bool marker = true;
 };
@@ -99,8 +99,8 @@ bool parseView(std::string_view text, Options& options)
         return false;
     return parseCoordinate(text.substr(0, first), options.viewX) &&
            parseCoordinate(text.substr(first + 1, second - first - 1), options.viewY) &&
-           parseCoordinate(text.substr(second + 1), options.viewScale) && options.viewScale >= MinScale &&
-           options.viewScale <= MaxScale;
+           parseCoordinate(text.substr(second + 1), options.viewScale) &&
+           options.viewScale >= MinScale && options.viewScale <= MaxScale;
 }
 
 // Empty on success, else what was wrong with the arguments.
@@ -134,7 +134,8 @@ std::string parseArguments(int argc, char** argv, Options& options)
                 return "--view needs X,Y,SCALE";
             const std::string_view text = argv[++i];
             if (!parseView(text, options))
-                return "bad --view '" + std::string(text) + "' (want X,Y,SCALE: millimetres, and 0.01 to 5000 pixels per mm)";
+                return "bad --view '" + std::string(text) +
+                       "' (want X,Y,SCALE: millimetres, and 0.01 to 5000 pixels per mm)";
             options.view = true;
         } else if (arg == "--upto") {
             if (!hasValue)

@@ -304,8 +304,10 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
         const bool last = chunk == chunks; // the part, walked alone
         if (last && part == nullptr)
             break;
-        const Move* move = last ? part : toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves;
-        const Move* const end = last ? part + 1 : toolpath.moves + std::min(wholeMoves, (chunk + 1) * BandChunkMoves);
+        const Move* move =
+            last ? part : toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves;
+        const Move* const end =
+            last ? part + 1 : toolpath.moves + std::min(wholeMoves, (chunk + 1) * BandChunkMoves);
         if (banded && !last) {
             // The chunk's largest and smallest canvas y: the transform is monotonic.
             const double largest = map.y(chunkExtents.low[static_cast<std::size_t>(chunk)]);
@@ -574,12 +576,12 @@ void drawMovesIntoFrame(int width, int height)
         segmentsWalked += walks[index].segments;
 }
 
-// The replay's mark: a ring around the tool's place with a cross-hair gap, outlined in the
+// The replay's mark: a ring around the tool's place and four ticks pointing at it, outlined in the
 // background colour so that it shows on any shade of the drawing beneath.
-constexpr double MarkerRadius = 6.0;              // layout units
-constexpr double MarkerWidth = 1.5;               // layout units
-constexpr double MarkerHaloWidth = 3.5;           // layout units
-constexpr int MarkerSides = 24;                   // of the polygon drawn as the ring
+constexpr double MarkerRadius = 6.0;                             // layout units
+constexpr double MarkerWidth = 1.5;                              // layout units
+constexpr double MarkerHaloWidth = 3.5;                          // layout units
+constexpr int MarkerSides = 24;                                  // of the polygon drawn as the ring
 constexpr ColourValue MarkerColour = makeRgba(224, 80, 32, 255); // orange-red, in neither scheme
 
 // Where the tool is at the replay's cursor, machine millimetres.

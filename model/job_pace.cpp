@@ -14,6 +14,7 @@ void notePaceChunk(JobPace& pace, double estimateBefore)
     try {
         pace.chunkSeconds.push_back(estimateBefore);
         pace.chunkUntimed.push_back(pace.untimedMoves);
+        pace.untimedBits.resize(pace.untimedBits.size() + PaceChunkMoves / PaceBitsPerWord);
     } catch (const std::bad_alloc&) {
         pace.incomplete = true;
     }
@@ -33,6 +34,7 @@ void notePaceChange(JobPace& pace, std::int32_t move, double secondsPerMm)
 void clearJobPace(JobPace& pace)
 {
     pace.changes.clear();
+    pace.untimedBits.clear();
     pace.chunkSeconds.clear();
     pace.chunkUntimed.clear();
     pace.untimedMoves = 0;
@@ -54,7 +56,7 @@ bool paceRecorded()
     const JobPace& pace = toolpath.pace;
     return !pace.incomplete && std::isfinite(toolpath.estimatedSeconds) &&
            pace.chunkSeconds.size() == static_cast<std::size_t>(chunkCount()) &&
-           !pace.changes.empty() && pace.changes.front().firstMove == 0;
+           pace.untimedBits.size() == pace.chunkSeconds.size() * (PaceChunkMoves / PaceBitsPerWord);
 }
 
 // The timeline seconds an untimed move takes.
@@ -118,40 +120,44 @@ template <typename Visit> void walkChunk(std::int32_t chunk, Visit visit)
         return;
     }
 
-    const std::vector<PaceChange>& changes = toolpath.pace.changes;
-    // The change in force at the chunk's first move.
-    const auto from =
-        std::upper_bound(changes.begin(), changes.end(), first,
-                         [](std::int32_t move, const PaceChange& c) { return move < c.firstMove; }) -
-        1;
+    const JobPace& pace = toolpath.pace;
+    const auto untimedAt = [&pace](std::int32_t move) {
+        return (pace.untimedBits[static_cast<std::size_t>(move / PaceBitsPerWord)] >>
+                (move % PaceBitsPerWord)) &
+               1u;
+    };
+    // The rate of the timed moves from `first` on: the last change at or before it, then
+    // each change as its move is reached.
+    const auto firstChange =
+        std::upper_bound(pace.changes.begin(), pace.changes.end(), first,
+                         [](std::int32_t move, const PaceChange& c) { return move < c.firstMove; });
+    const double firstRate =
+        firstChange == pace.changes.begin() ? 0.0 : (firstChange - 1)->secondsPerMm;
     double lengthSeconds = 0.0;
     std::int32_t timedMoves = 0;
-    auto change = from;
+    auto next = firstChange;
+    double rate = firstRate;
     for (std::int32_t move = first; move < end; ++move) {
-        while (change + 1 != changes.end() && (change + 1)->firstMove <= move)
-            ++change;
-        if (change->secondsPerMm == 0.0)
+        for (; next != pace.changes.end() && next->firstMove <= move; ++next)
+            rate = next->secondsPerMm;
+        if (untimedAt(move))
             continue;
-        const Move& m = toolpath.moves[move];
-        lengthSeconds += storedLength(m) * change->secondsPerMm;
+        lengthSeconds += storedLength(toolpath.moves[move]) * rate;
         ++timedMoves;
     }
     // Moves too short to have a stored length share the chunk's time evenly.
     const double factor = chunkSeconds / lengthSeconds;
     const bool byLength = lengthSeconds > 0.0 && std::isfinite(lengthSeconds) && std::isfinite(factor);
     const double each = timedMoves > 0 ? chunkSeconds / timedMoves : 0.0;
-    change = from;
+    next = firstChange;
+    rate = firstRate;
     for (std::int32_t move = first; move < end; ++move) {
-        while (change + 1 != changes.end() && (change + 1)->firstMove <= move)
-            ++change;
+        for (; next != pace.changes.end() && next->firstMove <= move; ++next)
+            rate = next->secondsPerMm;
+        const bool untimed = untimedAt(move) != 0;
         double seconds = 0.0;
-        const bool untimed = change->secondsPerMm == 0.0;
-        if (!untimed && byLength) {
-            const Move& m = toolpath.moves[move];
-            seconds = storedLength(m) * change->secondsPerMm * factor;
-        } else if (!untimed) {
-            seconds = each;
-        }
+        if (!untimed)
+            seconds = byLength ? storedLength(toolpath.moves[move]) * rate * factor : each;
         if (!visit(move, seconds, untimed))
             return;
     }

@@ -357,7 +357,7 @@ bool emitArc(const Modes& modes, const LineWords& line, double endX, double endY
     // Like any move, an arc counts only when it stores something.
     if (toolpath.moveCount > before) {
         powerStep(modes.power, travel);
-        pathTimeStep(modes.motionMode, modes.feed, arcLength(plan));
+        pathTimeStep(modes.motionMode, modes.feed, arcLength(plan), before);
     }
     return stored;
 }

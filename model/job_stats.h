@@ -13,6 +13,8 @@ inline void powerStep(double power, bool travel)
         toolpath.maxPower = power;
 }
 
+constexpr double SecondsPerMinute = 60.0; // F is a rate per minute
+
 // Only feed moves are timed; rapids have no rate in the file.
 inline bool isTimed(int motionMode, double feed)
 {
@@ -21,24 +23,35 @@ inline bool isTimed(int motionMode, double feed)
     return feedMotion && feed > 0.0;
 }
 
-// After a path of `length` mm is stored: a G1/G2/G3 path with a positive feed (mm per
-// minute) adds length / feed minutes, in file order.
-inline void pathTimeStep(int motionMode, double feed, double length)
+// After the moves from `firstMove` on are stored as one path of `length` mm (an arc
+// followed as an arc): a G1/G2/G3 path with a positive feed (mm per minute) adds
+// length / feed minutes, in file order, and the pace record notes each of its moves, the
+// path's time spread evenly over them (an arc's moves are of one length).
+inline void pathTimeStep(int motionMode, double feed, double length, std::int32_t firstMove)
 {
-    constexpr double SecondsPerMinute = 60.0; // the feed is a rate per minute
-    if (isTimed(motionMode, feed))
-        toolpath.estimatedSeconds += length / feed * SecondsPerMinute;
+    const bool timed = isTimed(motionMode, feed);
+    const double before = toolpath.estimatedSeconds;
+    const double seconds = timed ? length / feed * SecondsPerMinute : 0.0;
+    const std::int32_t count = toolpath.moveCount - firstMove;
+    for (std::int32_t k = 0; k < count; ++k)
+        paceStep(toolpath.pace, firstMove + k, before + seconds * k / count,
+                 timed ? SecondsPerMinute / feed : 0.0);
+    if (timed)
+        toolpath.estimatedSeconds += seconds;
 }
 
 // After a straight move is stored: its length over the feed (an arc drawn as its chord
-// counts the chord).
+// counts the chord), and the pace record notes the move's rate for the replay.
 inline void timeStep(int motionMode, double feed, double x1, double y1, double x2, double y2)
 {
-    if (!isTimed(motionMode, feed))
+    const bool timed = isTimed(motionMode, feed);
+    paceStep(toolpath.pace, toolpath.moveCount - 1, toolpath.estimatedSeconds,
+             timed ? SecondsPerMinute / feed : 0.0);
+    if (!timed)
         return;
     const double dx = x2 - x1;
     const double dy = y2 - y1;
-    pathTimeStep(motionMode, feed, std::sqrt(dx * dx + dy * dy));
+    toolpath.estimatedSeconds += std::sqrt(dx * dx + dy * dy) / feed * SecondsPerMinute;
 }
 
 // Once at the end of a load: maxPower becomes DefaultMaxPower when nothing cut.

@@ -3,5 +3,6 @@ set(MODEL_SOURCES
   model/interpreter.cpp
   model/arcs.cpp
   model/job_stats.cpp
+  model/job_pace.cpp
   model/loading_progress.cpp
 )

@@ -95,6 +95,7 @@ void clearToolpath()
     toolpath.maxPower = 0.0;
     toolpath.allBounds.valid = false;
     toolpath.cutBounds.valid = false;
+    clearJobPace(toolpath.pace);
 }
 
 bool setToolpathAside(Toolpath& aside)
@@ -102,7 +103,7 @@ bool setToolpathAside(Toolpath& aside)
     Move* storage = mapRecords(InitialMoveCapacity);
     if (storage == nullptr)
         return false;
-    aside = toolpath;
+    aside = std::move(toolpath); // the pace record goes along without a copy
     toolpath.moves = storage;
     toolpath.capacity = InitialMoveCapacity;
     ++toolpath.revision;

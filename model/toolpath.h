@@ -2,6 +2,8 @@
 // bounds and the job totals.
 #pragma once
 
+#include "model/job_pace.h"
+
 #include <cassert>
 #include <cmath>
 #include <cstddef>
@@ -37,6 +39,7 @@ struct Toolpath {
     double estimatedSeconds = 0.0;
     std::int32_t straightArcs = 0; // G2/G3 lines drawn as the straight move to their end
     std::uint32_t revision = 0;    // changes whenever the store is emptied or replaced
+    JobPace pace;                  // how the estimate spreads over the moves
 };
 
 constexpr std::int32_t InitialMoveCapacity = 100001; // records at start-up

@@ -1,6 +1,7 @@
 // Renders a G-code file to a PNG with the viewer's own renderer, without a display, and
 // prints its status line: the command behind file-manager thumbnails.
 #include "model/interpreter.h"
+#include "model/job_pace.h"
 #include "model/toolpath.h"
 #include "platform/drawing.h"
 #include "platform/numtext.h"
@@ -34,7 +35,7 @@ constexpr int ExitNoDrawing = 3; // no offscreen drawing could be set up
 
 const char* const Usage =
     "usage: gcode-render FILE OUT.png [--size WxH] [--scale R] [--inches] [--invert] "
-    "[--travel] [--no-grey] [--no-bed] [--arcs]";
+    "[--travel] [--no-grey] [--no-bed] [--arcs] [--view X,Y,SCALE] [--upto WHERE] [--no-marker]";
 
 struct Options {
     std::string input;
@@ -43,6 +44,11 @@ struct Options {
     int height = DefaultHeight;
     double scale = 1.0;
     bool inches = false, invert = false, travel = false, grey = true, bed = true, arcs = false;
+    bool view = false; // --view: this centre and scale instead of the fit
+    double viewX = 0.0, viewY = 0.0, viewScale = 1.0;
+    bool upto = false; // --upto: the replay's cursor, found once the job is loaded
+    ReplayPlace place;
+    bool marker = true;
 };
 
 int fail(int code, const std::string& message)
@@ -63,6 +69,38 @@ int parseSide(std::string_view text)
         value = value * 10 + (c - '0');
     }
     return value <= MaxSide ? value : 0;
+}
+
+// A finite decimal number written plainly ("-12.5"), in the C locale whatever the user's.
+bool parseCoordinate(std::string_view text, double& value)
+{
+    const std::size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (text.size() <= start || text.size() > 32)
+        return false;
+    bool digit = false, point = false;
+    for (std::size_t i = start; i < text.size(); ++i) {
+        if (text[i] >= '0' && text[i] <= '9')
+            digit = true;
+        else if (text[i] == '.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    value = parseNumber(text);
+    return digit && std::isfinite(value);
+}
+
+// "X,Y,SCALE": a machine point in millimetres and device pixels per millimetre.
+bool parseView(std::string_view text, Options& options)
+{
+    const std::size_t first = text.find(',');
+    const std::size_t second = first == std::string_view::npos ? first : text.find(',', first + 1);
+    if (second == std::string_view::npos)
+        return false;
+    return parseCoordinate(text.substr(0, first), options.viewX) &&
+           parseCoordinate(text.substr(first + 1, second - first - 1), options.viewY) &&
+           parseCoordinate(text.substr(second + 1), options.viewScale) &&
+           options.viewScale >= MinScale && options.viewScale <= MaxScale;
 }
 
 // Empty on success, else what was wrong with the arguments.
@@ -91,6 +129,24 @@ std::string parseArguments(int argc, char** argv, Options& options)
             if (!(r >= MinDisplayScale && r <= MaxDisplayScale))
                 return "bad --scale '" + std::string(text) + "' (want 0.5 to 8)";
             options.scale = r;
+        } else if (arg == "--view") {
+            if (!hasValue)
+                return "--view needs X,Y,SCALE";
+            const std::string_view text = argv[++i];
+            if (!parseView(text, options))
+                return "bad --view '" + std::string(text) +
+                       "' (want X,Y,SCALE: millimetres, and 0.01 to 5000 pixels per mm)";
+            options.view = true;
+        } else if (arg == "--upto") {
+            if (!hasValue)
+                return "--upto needs WHERE";
+            const std::string_view text = argv[++i];
+            if (!readReplayPlace(text, options.place))
+                return "bad --upto '" + std::string(text) +
+                       "' (want a move number, a share such as 50% or a time such as 0:12:34)";
+            options.upto = true;
+        } else if (arg == "--no-marker") {
+            options.marker = false;
         } else if (arg == "--inches") {
             options.inches = true;
         } else if (arg == "--invert") {
@@ -151,6 +207,14 @@ int main(int argc, char** argv)
     if (!loadGcodeFile(options.input))
         return fail(ExitUnreadable, "cannot read '" + options.input + "'");
 
+    // The cursor is read against the job: its moves and its estimated time.
+    if (options.upto) {
+        ReplayCursor cursor;
+        if (const std::string problem = cursorAtPlace(options.place, cursor); !problem.empty())
+            return fail(ExitBadArguments, "bad --upto: " + problem);
+        replayDrawing = ReplayDrawing{true, cursor, options.marker};
+    }
+
     // Qt's offscreen platform draws without a display; the scale factor makes the layout
     // units of the canvas come out at the requested device pixels each.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -176,7 +240,13 @@ int main(int argc, char** argv)
     settings.greyByPower = options.grey;
     settings.showBed = options.bed;
     applyColourScheme();
-    if (toolpath.moveCount > 0) {
+    if (toolpath.moveCount > 0 && options.view) {
+        viewState.centerX = options.viewX;
+        viewState.centerY = options.viewY;
+        viewState.scale = options.viewScale;
+        viewState.autoFit = false;
+        redraw();
+    } else if (toolpath.moveCount > 0) {
         fitView();
     } else {
         canvasMessage = tr("El fichero no contiene movimientos.", "The file contains no moves.");

@@ -33,6 +33,7 @@ std::string canvasMessage;
 std::uint64_t greyEvaluations = 0;
 std::uint64_t segmentsWalked = 0;
 RendererOptions rendererOptions;
+ReplayDrawing replayDrawing;
 
 namespace {
 
@@ -258,9 +259,14 @@ bool anyMoveOnCanvas(int kind, const Move* first, const Move* end, const CanvasM
 // over it without touching the key when the clip rejects it or an end is not finite, and
 // so does the band's walk. The band's pixels are therefore the same as from a walk over
 // every move.
+//
+// A replay's walk stops after the first `wholeMoves` moves and then walks `part`, the
+// move at the cursor cut at the tool's place, if there is one: the walk a store of just
+// those moves would get. The chunks' extents are the whole job's, and those of the
+// chunk the walk stops in cover its first moves and the part too.
 template <typename Sink>
 void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, PowerColours& colours,
-              BandRows rows)
+              BandRows rows, std::int32_t wholeMoves, const Move* part)
 {
     const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
     const ColourValue travelColour = colourScheme.travelMove;
@@ -293,11 +299,16 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     // rejected, keeping the key: such a chunk is walked move by move.
     const bool banded = rows.top != NoBandRows.top || rows.bottom != NoBandRows.bottom;
     assert(!banded || chunkExtents.count == toolpath.moveCount);
-    const std::int32_t chunks = (toolpath.moveCount + BandChunkMoves - 1) / BandChunkMoves;
-    for (std::int32_t chunk = 0; chunk < chunks; ++chunk) {
-        const Move* move = toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves;
-        const Move* const end = toolpath.moves + std::min(toolpath.moveCount, (chunk + 1) * BandChunkMoves);
-        if (banded) {
+    const std::int32_t chunks = (wholeMoves + BandChunkMoves - 1) / BandChunkMoves;
+    for (std::int32_t chunk = 0; chunk <= chunks; ++chunk) {
+        const bool last = chunk == chunks; // the part, walked alone
+        if (last && part == nullptr)
+            break;
+        const Move* move =
+            last ? part : toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves;
+        const Move* const end =
+            last ? part + 1 : toolpath.moves + std::min(wholeMoves, (chunk + 1) * BandChunkMoves);
+        if (banded && !last) {
             // The chunk's largest and smallest canvas y: the transform is monotonic.
             const double largest = map.y(chunkExtents.low[static_cast<std::size_t>(chunk)]);
             const double smallest = map.y(chunkExtents.high[static_cast<std::size_t>(chunk)]);
@@ -466,10 +477,22 @@ struct NoSink {
 template <typename Sink>
 void walkPasses(int width, int height, Sink& sink, PassWalk& total, BandRows rows = NoBandRows)
 {
+    // A replay draws the moves before its cursor and the part of the one at it.
+    std::int32_t wholeMoves = toolpath.moveCount;
+    Move part{};
+    const Move* partDrawn = nullptr;
+    if (replayDrawing.active && toolpath.moveCount > 0) {
+        const ReplayCursor cursor = replayDrawing.cursor;
+        wholeMoves = std::clamp(cursor.move, 0, toolpath.moveCount);
+        if (wholeMoves < toolpath.moveCount && cursor.fraction > 0.0) {
+            part = movePart(toolpath.moves[wholeMoves], cursor.fraction);
+            partDrawn = &part;
+        }
+    }
     PowerColours colours;
     if (settings.showTravel)
-        walkPass(TravelKind, width, height, sink, total, colours, rows);
-    walkPass(CuttingKind, width, height, sink, total, colours, rows);
+        walkPass(TravelKind, width, height, sink, total, colours, rows, wholeMoves, partDrawn);
+    walkPass(CuttingKind, width, height, sink, total, colours, rows, wholeMoves, partDrawn);
 }
 
 int bandCount(int height)
@@ -553,6 +576,68 @@ void drawMovesIntoFrame(int width, int height)
         segmentsWalked += walks[index].segments;
 }
 
+// The replay's mark: a ring around the tool's place and four ticks pointing at it, outlined in the
+// background colour so that it shows on any shade of the drawing beneath.
+constexpr double MarkerRadius = 6.0;                             // layout units
+constexpr double MarkerWidth = 1.5;                              // layout units
+constexpr double MarkerHaloWidth = 3.5;                          // layout units
+constexpr int MarkerSides = 24;                                  // of the polygon drawn as the ring
+constexpr ColourValue MarkerColour = makeRgba(224, 80, 32, 255); // orange-red, in neither scheme
+
+// Where the tool is at the replay's cursor, machine millimetres.
+void replayToolPlace(double& x, double& y)
+{
+    const ReplayCursor cursor = replayDrawing.cursor;
+    const std::int32_t count = toolpath.moveCount;
+    const std::int32_t at = std::clamp(cursor.move, 0, count - 1);
+    const Move& move = toolpath.moves[at];
+    if (cursor.move >= count || cursor.fraction > 0.0) {
+        const Move part = movePart(move, cursor.move >= count ? 1.0 : cursor.fraction);
+        x = part.x2;
+        y = part.y2;
+    } else {
+        x = move.x1;
+        y = move.y1;
+    }
+}
+
+void drawReplayMarker()
+{
+    double machineX = 0.0, machineY = 0.0;
+    replayToolPlace(machineX, machineY);
+    double x = 0.0, y = 0.0;
+    machineToCanvas(machineX, machineY, x, y);
+    const double r = viewState.uiScale;
+    const double radius = MarkerRadius * r;
+    // A tool far off the canvas gets no mark (and the path no huge coordinates).
+    if (!(x > -radius - ClipMargin && x < viewState.canvasWidth + radius + ClipMargin &&
+          y > -radius - ClipMargin && y < viewState.canvasHeight + radius + ClipMargin))
+        return;
+    if (!beginVector(FrameImageSlot))
+        return;
+    const auto ring = [&] {
+        constexpr double Turn = 6.283185307179586;
+        pathMoveTo(x + radius, y);
+        for (int side = 1; side <= MarkerSides; ++side)
+            pathLineTo(x + radius * std::cos(Turn * side / MarkerSides),
+                       y + radius * std::sin(Turn * side / MarkerSides));
+        for (const int sign : {-1, 1}) { // ticks pointing in at the place from four sides
+            pathMoveTo(x + sign * radius * 1.6, y);
+            pathLineTo(x + sign * radius * 0.5, y);
+            pathMoveTo(x, y + sign * radius * 1.6);
+            pathLineTo(x, y + sign * radius * 0.5);
+        }
+    };
+    const ColourValue background = colourScheme.background;
+    setPaintColour(makeRgba(redOf(background), greenOf(background), blueOf(background), Opaque));
+    ring();
+    strokeSolid(MarkerHaloWidth * r);
+    setPaintColour(MarkerColour);
+    ring();
+    strokeSolid(MarkerWidth * r);
+    endVector();
+}
+
 } // namespace
 
 void redraw()
@@ -617,6 +702,8 @@ void redraw()
             drawRulers(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
             endVector();
         }
+        if (replayDrawing.active && replayDrawing.marker)
+            drawReplayMarker(); // over the rulers: the tool's place is never hidden
         paintCanvasNotice(width, height, leftBand);
     }
     presentShifted(0, 0);

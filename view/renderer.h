@@ -1,6 +1,7 @@
 // Paints the toolpath into the off-screen frame and shows it on the canvas.
 #pragma once
 
+#include "model/job_pace.h"
 #include "platform/colour.h"
 
 #include <cstdint>
@@ -33,6 +34,16 @@ extern RendererOptions rendererOptions;
 // Moves a band passes over at once when all of them lie beyond it: the chunks of
 // consecutive moves that start at multiples of this.
 constexpr std::int32_t BandChunkMoves = 512;
+
+// What a replay shows: the moves before the cursor drawn as ever (shaded by the whole job's
+// largest power), the move at the cursor up to the tool's place, none after it, and a mark
+// at the tool's place.
+struct ReplayDrawing {
+    bool active = false; // false: the whole job
+    ReplayCursor cursor;
+    bool marker = true;
+};
+extern ReplayDrawing replayDrawing;
 
 // Repaints the frame from the toolpath and view, then presents it.
 void redraw();

@@ -67,6 +67,8 @@ TEST(GcodeRender, RendersAtTheAskedSizeAndPrintsTheStatusLine)
          "Bounds:  X 0.079 \u2192 0.394   Y 0.039 \u2192 0.197        Size: 0.315 \u00d7 0.157 in\n"},
         {"scaled display", "--size 900x600 --scale 1.5 --no-bed --no-grey", 900, 600,
          "Bounds:  X 2.00 \u2192 10.00   Y 1.00 \u2192 5.00        Size: 8.00 \u00d7 4.00 mm\n"},
+        {"a replay's cursor in a given view", "--upto 0:00:00.4 --view 6,3,40 --no-marker", 800, 600,
+         "Bounds:  X 2.00 \u2192 10.00   Y 1.00 \u2192 5.00        Size: 8.00 \u00d7 4.00 mm\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -99,6 +101,15 @@ TEST(GcodeRender, FailsClearlyOnBadInputOrArguments)
         {"bad size", input + " " + output + " --size 0x10", 2},
         {"size without a cross", input + " " + output + " --size 100", 2},
         {"scale out of range", input + " " + output + " --scale 100", 2},
+        {"upto without a place", input + " " + output + " --upto", 2},
+        {"upto not a place", input + " " + output + " --upto 1:2:3:4", 2},
+        {"upto beyond the moves", input + " " + output + " --upto 2", 2},
+        {"upto beyond the time", input + " " + output + " --upto 0:00:01", 2},
+        {"upto share above all", input + " " + output + " --upto 100.5%", 2},
+        {"view with two numbers", input + " " + output + " --view 1,2", 2},
+        {"view not numbers", input + " " + output + " --view 1,2,x", 2},
+        {"view scale out of range", input + " " + output + " --view 1,2,0", 2},
+        {"view in exponent form", input + " " + output + " --view 1e999,2,3", 2},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

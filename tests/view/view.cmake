@@ -18,6 +18,7 @@ tolvan_test(view_pixels_test
     ${CMAKE_CURRENT_LIST_DIR}/image_probe.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pixels_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/equivalence_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/replay_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/support/failing_new.cpp
   LIBS tolvan_view tolvan_platform)
 

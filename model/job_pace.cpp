@@ -1,0 +1,375 @@
+// Paces the job's moves by the estimated time, from the rates and checkpoints the load kept.
+#include "model/job_pace.h"
+
+#include "model/toolpath.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+void notePaceChunk(JobPace& pace, double estimateBefore)
+{
+    if (pace.incomplete)
+        return;
+    try {
+        pace.chunkSeconds.push_back(estimateBefore);
+        pace.chunkUntimed.push_back(pace.untimedMoves);
+        pace.untimedBits.resize(pace.untimedBits.size() + PaceChunkMoves / PaceBitsPerWord);
+    } catch (const std::bad_alloc&) {
+        pace.incomplete = true;
+    }
+}
+
+void notePaceChange(JobPace& pace, std::int32_t move, double secondsPerMm)
+{
+    if (pace.incomplete)
+        return;
+    try {
+        pace.changes.push_back(PaceChange{move, secondsPerMm});
+    } catch (const std::bad_alloc&) {
+        pace.incomplete = true;
+    }
+}
+
+void clearJobPace(JobPace& pace)
+{
+    pace.changes.clear();
+    pace.untimedBits.clear();
+    pace.chunkSeconds.clear();
+    pace.chunkUntimed.clear();
+    pace.untimedMoves = 0;
+    pace.incomplete = false;
+}
+
+namespace {
+
+std::int32_t chunkCount()
+{
+    return (toolpath.moveCount + PaceChunkMoves - 1) / PaceChunkMoves;
+}
+
+// Whether the record describes the moves in the store. A store filled without the time
+// step (or a load that ran out of memory for the record) is paced evenly instead: every
+// move an equal part of the estimate, or of the untimed timeline without one.
+bool paceRecorded()
+{
+    const JobPace& pace = toolpath.pace;
+    return !pace.incomplete && std::isfinite(toolpath.estimatedSeconds) &&
+           pace.chunkSeconds.size() == static_cast<std::size_t>(chunkCount()) &&
+           pace.untimedBits.size() == pace.chunkSeconds.size() * (PaceChunkMoves / PaceBitsPerWord);
+}
+
+// The timeline seconds an untimed move takes.
+double untimedSeconds()
+{
+    const double estimate = toolpath.estimatedSeconds;
+    if (!(estimate > 0.0) || !std::isfinite(estimate))
+        return UnestimatedMoveSeconds;
+    return estimate * UntimedMoveShare / toolpath.moveCount;
+}
+
+// The estimate and the untimed moves before chunk `chunk` (chunkCount() for the end).
+void chunkStart(std::int32_t chunk, double& seconds, std::int32_t& untimed)
+{
+    const std::int32_t chunks = chunkCount();
+    const double estimate = std::isfinite(toolpath.estimatedSeconds) ? toolpath.estimatedSeconds : 0.0;
+    if (chunk >= chunks) {
+        seconds = estimate;
+        untimed =
+            paceRecorded() ? toolpath.pace.untimedMoves : (estimate > 0.0 ? 0 : toolpath.moveCount);
+        return;
+    }
+    if (paceRecorded()) {
+        seconds = toolpath.pace.chunkSeconds[static_cast<std::size_t>(chunk)];
+        untimed = toolpath.pace.chunkUntimed[static_cast<std::size_t>(chunk)];
+        return;
+    }
+    const std::int32_t first = chunk * PaceChunkMoves;
+    seconds = estimate * first / toolpath.moveCount;
+    untimed = estimate > 0.0 ? 0 : first;
+}
+
+// A stored move's length, as the estimate measures it (there from the doubles).
+double storedLength(const Move& m)
+{
+    const double dx = static_cast<double>(m.x2) - m.x1;
+    const double dy = static_cast<double>(m.y2) - m.y1;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// Each move of chunk `chunk` with its estimated seconds, in order: visit(move, seconds,
+// untimed), false to stop. The seconds are the stored length times the move's rate, scaled
+// so that the chunk's moves add up to the estimate's own sum over them (the stored floats
+// differ from the interpreter's doubles in the last bits).
+template <typename Visit> void walkChunk(std::int32_t chunk, Visit visit)
+{
+    const std::int32_t first = chunk * PaceChunkMoves;
+    const std::int32_t end = std::min(toolpath.moveCount, first + PaceChunkMoves);
+    double startSeconds = 0.0, endSeconds = 0.0;
+    std::int32_t startUntimed = 0, endUntimed = 0;
+    chunkStart(chunk, startSeconds, startUntimed);
+    chunkStart(chunk + 1, endSeconds, endUntimed);
+    const double chunkSeconds = std::max(0.0, endSeconds - startSeconds);
+
+    if (!paceRecorded()) {
+        const bool timed = toolpath.estimatedSeconds > 0.0 && std::isfinite(toolpath.estimatedSeconds);
+        const double each = timed ? chunkSeconds / (end - first) : 0.0;
+        for (std::int32_t move = first; move < end; ++move)
+            if (!visit(move, each, !timed))
+                return;
+        return;
+    }
+
+    const JobPace& pace = toolpath.pace;
+    const auto untimedAt = [&pace](std::int32_t move) {
+        return (pace.untimedBits[static_cast<std::size_t>(move / PaceBitsPerWord)] >>
+                (move % PaceBitsPerWord)) &
+               1u;
+    };
+    // The rate of the timed moves from `first` on: the last change at or before it, then
+    // each change as its move is reached.
+    const auto firstChange =
+        std::upper_bound(pace.changes.begin(), pace.changes.end(), first,
+                         [](std::int32_t move, const PaceChange& c) { return move < c.firstMove; });
+    const double firstRate =
+        firstChange == pace.changes.begin() ? 0.0 : (firstChange - 1)->secondsPerMm;
+    double lengthSeconds = 0.0;
+    std::int32_t timedMoves = 0;
+    auto next = firstChange;
+    double rate = firstRate;
+    for (std::int32_t move = first; move < end; ++move) {
+        for (; next != pace.changes.end() && next->firstMove <= move; ++next)
+            rate = next->secondsPerMm;
+        if (untimedAt(move))
+            continue;
+        lengthSeconds += storedLength(toolpath.moves[move]) * rate;
+        ++timedMoves;
+    }
+    // Moves too short to have a stored length share the chunk's time evenly.
+    const double factor = chunkSeconds / lengthSeconds;
+    const bool byLength = lengthSeconds > 0.0 && std::isfinite(lengthSeconds) && std::isfinite(factor);
+    const double each = timedMoves > 0 ? chunkSeconds / timedMoves : 0.0;
+    next = firstChange;
+    rate = firstRate;
+    for (std::int32_t move = first; move < end; ++move) {
+        for (; next != pace.changes.end() && next->firstMove <= move; ++next)
+            rate = next->secondsPerMm;
+        const bool untimed = untimedAt(move) != 0;
+        double seconds = 0.0;
+        if (!untimed)
+            seconds = byLength ? storedLength(toolpath.moves[move]) * rate * factor : each;
+        if (!visit(move, seconds, untimed))
+            return;
+    }
+}
+
+// What a place on one of the two axes is measured in: the timeline (untimed moves take
+// their share) or the estimate alone.
+enum class Axis { Timeline, Estimate };
+
+double axisStart(std::int32_t chunk, Axis axis)
+{
+    double seconds = 0.0;
+    std::int32_t untimed = 0;
+    chunkStart(chunk, seconds, untimed);
+    return axis == Axis::Timeline ? seconds + untimed * untimedSeconds() : seconds;
+}
+
+double placeOf(ReplayCursor cursor, Axis axis)
+{
+    if (toolpath.moveCount <= 0)
+        return 0.0;
+    const std::int32_t move = std::clamp(cursor.move, 0, toolpath.moveCount - 1);
+    const double fraction = std::clamp(cursor.fraction, 0.0, 1.0);
+    const std::int32_t chunk = move / PaceChunkMoves;
+    // The end of a chunk's last move is the next checkpoint itself: the end of the job is
+    // then the estimate, not a sum that rounds near it.
+    if (fraction == 1.0 && (move + 1) % PaceChunkMoves == 0)
+        return axisStart(chunk + 1, axis);
+    if (fraction == 1.0 && move + 1 == toolpath.moveCount)
+        return axisStart(chunkCount(), axis);
+    const double share = untimedSeconds();
+    double place = axisStart(chunk, axis);
+    walkChunk(chunk, [&](std::int32_t at, double seconds, bool untimed) {
+        const double width = seconds + (axis == Axis::Timeline && untimed ? share : 0.0);
+        place += at == move ? fraction * width : width;
+        return at != move;
+    });
+    return place;
+}
+
+ReplayCursor cursorAt(double target, Axis axis)
+{
+    const std::int32_t count = toolpath.moveCount;
+    if (count <= 0 || !(target > 0.0)) // also a NaN
+        return ReplayCursor{};
+    const std::int32_t chunks = chunkCount();
+    if (target >= axisStart(chunks, axis))
+        return ReplayCursor{count - 1, 1.0};
+    // The first chunk whose end reaches the target.
+    std::int32_t low = 0, high = chunks - 1;
+    while (low < high) {
+        const std::int32_t middle = low + (high - low) / 2;
+        if (axisStart(middle + 1, axis) >= target)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    const double share = untimedSeconds();
+    double place = axisStart(low, axis);
+    ReplayCursor found{std::min(count, (low + 1) * PaceChunkMoves) - 1, 1.0};
+    walkChunk(low, [&](std::int32_t at, double seconds, bool untimed) {
+        const double width = seconds + (axis == Axis::Timeline && untimed ? share : 0.0);
+        if (place + width >= target && width > 0.0) {
+            found = ReplayCursor{at, std::clamp((target - place) / width, 0.0, 1.0)};
+            return false;
+        }
+        place += width;
+        return true;
+    });
+    return found;
+}
+
+} // namespace
+
+double paceSeconds()
+{
+    return axisStart(chunkCount(), Axis::Timeline);
+}
+
+double paceAt(ReplayCursor cursor)
+{
+    return placeOf(cursor, Axis::Timeline);
+}
+
+double elapsedAt(ReplayCursor cursor)
+{
+    return placeOf(cursor, Axis::Estimate);
+}
+
+ReplayCursor cursorAtPace(double seconds)
+{
+    return cursorAt(seconds, Axis::Timeline);
+}
+
+ReplayCursor cursorAtElapsed(double seconds)
+{
+    return cursorAt(seconds, Axis::Estimate);
+}
+
+ReplayCursor cursorAfterMove(std::int32_t number)
+{
+    if (number <= 0 || toolpath.moveCount <= 0)
+        return ReplayCursor{};
+    return ReplayCursor{std::min(number, toolpath.moveCount) - 1, 1.0};
+}
+
+Move movePart(const Move& move, double fraction)
+{
+    Move part = move;
+    if (fraction >= 1.0)
+        return part;
+    const double f = fraction > 0.0 ? fraction : 0.0;
+    part.x2 = static_cast<float>(move.x1 + f * (static_cast<double>(move.x2) - move.x1));
+    part.y2 = static_cast<float>(move.y1 + f * (static_cast<double>(move.y2) - move.y1));
+    return part;
+}
+
+namespace {
+
+// Digits with at most one '.' inside or at the end, nothing else; false for anything else.
+// Spelled out rather than left to the C library, which would take signs, exponents,
+// "inf" and the locale's decimal point.
+bool parsePlain(std::string_view text, double& value, bool allowFraction)
+{
+    if (text.empty() || text.size() > 24 || text.front() == '.')
+        return false;
+    double whole = 0.0, scale = 1.0;
+    bool point = false;
+    for (const char c : text) {
+        if (c == '.' && allowFraction && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            if (point)
+                whole += (c - '0') * (scale /= 10.0);
+            else
+                whole = whole * 10.0 + (c - '0');
+        } else {
+            return false;
+        }
+    }
+    value = whole;
+    return true;
+}
+
+constexpr double SecondsPerMinute = 60.0;
+constexpr double SecondsPerHour = 3600.0;
+
+} // namespace
+
+bool readReplayPlace(std::string_view text, ReplayPlace& place)
+{
+    double value = 0.0;
+    if (!text.empty() && text.back() == '%') {
+        if (!parsePlain(text.substr(0, text.size() - 1), value, true) || value > 100.0)
+            return false;
+        place = ReplayPlace{ReplayPlace::Share, value};
+        return true;
+    }
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        if (!parsePlain(text, value, false))
+            return false;
+        place = ReplayPlace{ReplayPlace::MoveNumber, value};
+        return true;
+    }
+    // [hours:]minutes:seconds, the seconds with a fraction if wanted; minutes and seconds
+    // below 60 after a larger field.
+    const std::size_t second = text.find(':', colon + 1);
+    const bool withHours = second != std::string_view::npos;
+    const std::string_view first = text.substr(0, colon);
+    const std::string_view middle =
+        withHours ? text.substr(colon + 1, second - colon - 1) : std::string_view{};
+    const std::string_view last = text.substr(withHours ? second + 1 : colon + 1);
+    double hours = 0.0, minutes = 0.0, seconds = 0.0;
+    const bool read = withHours
+                          ? parsePlain(first, hours, false) && parsePlain(middle, minutes, false) &&
+                                middle.size() <= 2 && minutes < 60.0
+                          : parsePlain(first, minutes, false);
+    if (!read || !parsePlain(last, seconds, true) || seconds >= 60.0)
+        return false; // a third colon leaves a ':' in the seconds, which parsePlain refuses
+    place =
+        ReplayPlace{ReplayPlace::Time, hours * SecondsPerHour + minutes * SecondsPerMinute + seconds};
+    return true;
+}
+
+std::string cursorAtPlace(const ReplayPlace& place, ReplayCursor& cursor)
+{
+    const std::int32_t count = toolpath.moveCount;
+    if (count <= 0)
+        return "the job has no moves";
+    const double estimate = std::isfinite(toolpath.estimatedSeconds) ? toolpath.estimatedSeconds : 0.0;
+    switch (place.kind) {
+    case ReplayPlace::MoveNumber:
+        if (place.value > count)
+            return "the job has only " + std::to_string(count) + " moves";
+        cursor = cursorAfterMove(static_cast<std::int32_t>(place.value));
+        return "";
+    case ReplayPlace::Share:
+        if (place.value >= 100.0)
+            cursor = cursorAfterMove(count);
+        else if (estimate > 0.0)
+            cursor = cursorAtElapsed(estimate * place.value / 100.0);
+        else
+            cursor = cursorAtPace(paceSeconds() * place.value / 100.0);
+        return "";
+    case ReplayPlace::Time:
+        if (place.value > estimate)
+            return "the job's estimated time is shorter";
+        cursor = !(place.value > 0.0)      ? ReplayCursor{}
+                 : place.value >= estimate ? cursorAfterMove(count)
+                                           : cursorAtElapsed(place.value);
+        return "";
+    }
+    return "";
+}

@@ -59,12 +59,15 @@ void onCanvasMenu()
 
 void noteStraightArcs()
 {
+    const bool wasShown = !canvasFootNote.empty();
     hideNote();
-    if (settings.arcs != 0 || toolpath.moveCount == 0 || toolpath.straightArcs == 0)
-        return;
-    canvasFootNote = noteText();
-    startTimer(mainWindow, ArcNoteTimer, ArcNoteMs);
-    presentAgain();
+    if (settings.arcs == 0 && toolpath.moveCount > 0 && toolpath.straightArcs > 0) {
+        canvasFootNote = noteText();
+        startTimer(mainWindow, ArcNoteTimer, ArcNoteMs);
+    } else if (!wasShown) {
+        return; // the canvas shows no note, and none is due
+    }
+    presentAgain(); // the open has presented its picture with the old note on it
 }
 
 void onArcNoteTimer()

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "gcode_test_support.h"
+#include "model/interpreter.h"
 #include "model/toolpath.h"
 
 namespace {
@@ -55,18 +56,28 @@ TEST(JobPace, LongJobsEndExactlyAtTheEstimateAcrossCheckpoints)
                  std::to_string(i * 53 % 89) + ".7";
         gcode += i % 500 == 0 ? " F" + std::to_string(300 + i / 10) + "\n" : "\n";
     }
-    interpretText(gcode);
-    ASSERT_GT(toolpath.moveCount, 3 * PaceChunkMoves);
-    const std::int32_t last = toolpath.moveCount - 1;
-    EXPECT_EQ(elapsedAt({last, 1.0}), toolpath.estimatedSeconds);
-    double previous = 0.0;
-    for (std::int32_t move = 0; move <= last; move += 37) {
-        const double at = elapsedAt({move, 0.5});
-        EXPECT_GE(at, previous) << move;
-        previous = at;
-        // There and back: the cursor found for a timeline place lies at that place.
-        const ReplayCursor cursor = cursorAtPace(paceAt({move, 0.5}));
-        EXPECT_NEAR(paceAt(cursor), paceAt({move, 0.5}), 1e-9 * paceSeconds()) << move;
+    // Full circles followed as arcs add their time once for a hundred moves or more, which
+    // span checkpoints; rapids between them are untimed.
+    std::string circles = "G1 S100 F500\n";
+    for (int i = 0; i < 40; ++i)
+        circles += "G2 I" + std::to_string(5 + i % 7) + (i % 5 == 0 ? "\nG0 X1\nG0 X0\n" : "\n");
+    for (const bool arcs : {false, true}) {
+        SCOPED_TRACE(arcs ? "circles" : "straight moves");
+        loadArcs = arcs;
+        interpretText(arcs ? circles : gcode);
+        loadArcs = false;
+        ASSERT_GT(toolpath.moveCount, 3 * PaceChunkMoves);
+        const std::int32_t last = toolpath.moveCount - 1;
+        EXPECT_EQ(elapsedAt({last, 1.0}), toolpath.estimatedSeconds);
+        double previous = 0.0;
+        for (std::int32_t move = 0; move <= last; move += 37) {
+            const double at = elapsedAt({move, 0.5});
+            EXPECT_GE(at, previous) << move;
+            previous = at;
+            // There and back: the cursor found for a timeline place lies at that place.
+            const ReplayCursor cursor = cursorAtPace(paceAt({move, 0.5}));
+            EXPECT_NEAR(paceAt(cursor), paceAt({move, 0.5}), 1e-9 * paceSeconds()) << move;
+        }
     }
 }
 

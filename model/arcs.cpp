@@ -58,6 +58,20 @@ inline double turnBetween(double sx, double sy, double ex, double ey)
 // The moves of one arc as they are stored: what appendMove reads from the store each
 // time is held here, so that a store to a record (whose bytes may alias anything) does not
 // make the loop fetch the count, the bounds and the power again.
+// The start's and the end's offsets from the centre (cx, cy) and their lengths; false when
+// either length is zero or not finite, an arc no machine runs.
+struct ArcRadii {
+    double sx, sy, ex, ey, start, end;
+};
+inline bool radiiAbout(double cx, double cy, double x1, double y1, double x2, double y2, ArcRadii& r)
+{
+    r.sx = x1 - cx, r.sy = y1 - cy;
+    r.ex = x2 - cx, r.ey = y2 - cy;
+    r.start = length(r.sx, r.sy);
+    r.end = length(r.ex, r.ey);
+    return finite(r.start, r.end) && r.start > 0.0 && r.end > 0.0;
+}
+
 struct MoveBatch {
     Move* moves;
     std::int32_t count, ready; // as toolpath.moveCount and movesReady
@@ -89,12 +103,11 @@ inline bool put(MoveBatch& batch, double x1, double y1, double x2, double y2)
 bool planCentreArc(double x1, double y1, double x2, double y2, double cx, double cy, bool clockwise,
                    ArcPlan& plan)
 {
-    const double sx = x1 - cx, sy = y1 - cy;
-    const double ex = x2 - cx, ey = y2 - cy;
-    const double startRadius = length(sx, sy);
-    const double endRadius = length(ex, ey);
-    if (!finite(startRadius, endRadius) || !(startRadius > 0.0) || !(endRadius > 0.0))
+    ArcRadii about;
+    if (!radiiAbout(cx, cy, x1, y1, x2, y2, about))
         return false;
+    const double sx = about.sx, sy = about.sy, ex = about.ex, ey = about.ey;
+    const double startRadius = about.start, endRadius = about.end;
     const double off = std::fabs(endRadius - startRadius);
     if (off > ArcEndSlack && off > ArcEndSlackShare * startRadius)
         return false;
@@ -129,12 +142,11 @@ bool planRadiusArc(double x1, double y1, double x2, double y2, double radius, bo
     const double cy = y1 + dy / 2.0 - side * rise * (dx / chord);
     if (!finite(cx, cy))
         return false;
-    const double sx = x1 - cx, sy = y1 - cy;
-    const double ex = x2 - cx, ey = y2 - cy;
-    const double startRadius = length(sx, sy);
-    const double endRadius = length(ex, ey);
-    if (!finite(startRadius, endRadius) || !(startRadius > 0.0) || !(endRadius > 0.0))
+    ArcRadii about;
+    if (!radiiAbout(cx, cy, x1, y1, x2, y2, about))
         return false;
+    const double sx = about.sx, sy = about.sy, ex = about.ex, ey = about.ey;
+    const double startRadius = about.start, endRadius = about.end;
     // The side of the centre already says which way round is short: only the direction
     // of travel is left to choose.
     double sweep = turnBetween(sx, sy, ex, ey);

@@ -49,6 +49,37 @@ int wrapWidth(int width)
     return std::max(width - 2 * scaled(TextMargin), SmallestWrapWidth);
 }
 
+// A box filled with `fill` and framed in the hint's colour, then the text mode for the words
+// in it: the box keeps them legible over any drawing, and the drawing around stays as it was.
+void framedBox(int left, int top, int width, int height, ColourValue fill)
+{
+    rasterMode(RasterFilled);
+    rasterBox(left, top, width, height, fill);
+    rasterMode(RasterOutline);
+    rasterBox(left, top, width, height, colourScheme.hintText);
+    rasterMode(RasterTransparentText);
+}
+
+enum class Edge { Top, Bottom }; // which edge of a box stands at the row given
+
+// `text` wrapped into a framed box centred between `left` and `right`, with its top or its
+// bottom edge at row `y`. Into the raster context open.
+void framedText(const std::string& text, int left, int right, int y, Edge edge)
+{
+    const int padX = scaled(BoxPaddingX);
+    const int padY = scaled(BoxPaddingY);
+    const std::vector<std::string> lines = wrapText(text, wrapWidth(right - left) - 2 * padX);
+    int widest = 0;
+    for (const std::string& line : lines)
+        widest = std::max(widest, rasterTextWidth(line));
+    const int boxWidth = std::min(widest + 2 * padX, right - left);
+    const int boxHeight = static_cast<int>(lines.size()) * rasterTextHeight("") + 2 * padY;
+    const int boxLeft = left + (right - left - boxWidth) / 2;
+    const int boxTop = edge == Edge::Top ? y : y - boxHeight;
+    framedBox(boxLeft, boxTop, boxWidth, boxHeight, colourScheme.background);
+    centredLines(lines, boxLeft, boxLeft + boxWidth, boxTop + padY);
+}
+
 } // namespace
 
 std::vector<std::string> wrapText(const std::string& text, int maxWidth)
@@ -116,27 +147,9 @@ void paintCanvasNotice(int width, int height, int leftBand)
 {
     if (canvasNotice.empty() || height < 1)
         return;
-    const int left = std::clamp(leftBand, 0, width);
-    const int padX = scaled(BoxPaddingX);
-    const int padY = scaled(BoxPaddingY);
-    const std::vector<std::string> lines = wrapText(canvasNotice, wrapWidth(width - left) - 2 * padX);
     if (!beginImageRaster(FrameImageSlot))
         return;
-    int widest = 0;
-    for (const std::string& line : lines)
-        widest = std::max(widest, rasterTextWidth(line));
-    const int boxWidth = std::min(widest + 2 * padX, width - left);
-    const int boxHeight = static_cast<int>(lines.size()) * rasterTextHeight("") + 2 * padY;
-    const int boxLeft = left + (width - left - boxWidth) / 2;
-    const int boxTop = scaled(TextMargin);
-    // A box in the background colour keeps the words legible over any drawing; the drawing
-    // around it stays as it was.
-    rasterMode(RasterFilled);
-    rasterBox(boxLeft, boxTop, boxWidth, boxHeight, colourScheme.background);
-    rasterMode(RasterOutline);
-    rasterBox(boxLeft, boxTop, boxWidth, boxHeight, colourScheme.hintText);
-    rasterMode(RasterTransparentText);
-    centredLines(lines, boxLeft, boxLeft + boxWidth, boxTop + padY);
+    framedText(canvasNotice, std::clamp(leftBand, 0, width), width, scaled(TextMargin), Edge::Top);
     endRaster();
 }
 
@@ -152,11 +165,7 @@ void paintPointerReadout()
     // rulers and covers as little of the drawing as it can.
     const int boxLeft = width - boxWidth;
     const int boxTop = bottom - boxHeight;
-    rasterMode(RasterFilled);
-    rasterBox(boxLeft, boxTop, boxWidth, boxHeight, colourScheme.rulerBack);
-    rasterMode(RasterOutline);
-    rasterBox(boxLeft, boxTop, boxWidth, boxHeight, colourScheme.hintText);
-    rasterMode(RasterTransparentText);
+    framedBox(boxLeft, boxTop, boxWidth, boxHeight, colourScheme.rulerBack);
     rasterText(boxLeft + scaled(BoxPaddingX), boxTop + scaled(BoxPaddingY), pointerReadout,
                colourScheme.rulerText);
 }
@@ -165,21 +174,7 @@ void paintFootNote()
 {
     if (canvasFootNote.empty())
         return;
-    const int width = rasterWidth();
-    const std::vector<std::string> lines = wrapText(canvasFootNote, wrapWidth(width));
-    int textWidth = 0;
-    for (const std::string& line : lines)
-        textWidth = std::max(textWidth, rasterTextWidth(line));
-    const int boxWidth = textWidth + 2 * scaled(BoxPaddingX);
-    const int boxHeight = static_cast<int>(lines.size()) * rasterTextHeight("") + 2 * scaled(BoxPaddingY);
     const int bottom = rasterHeight() - (settings.showBed ? scaled(RulerBandHeight) : 0) -
                        scaled(TextMargin);
-    const int boxLeft = (width - boxWidth) / 2;
-    const int boxTop = bottom - boxHeight;
-    rasterMode(RasterFilled);
-    rasterBox(boxLeft, boxTop, boxWidth, boxHeight, colourScheme.background);
-    rasterMode(RasterOutline);
-    rasterBox(boxLeft, boxTop, boxWidth, boxHeight, colourScheme.hintText);
-    rasterMode(RasterTransparentText);
-    centredLines(lines, boxLeft, boxLeft + boxWidth, boxTop + scaled(BoxPaddingY));
+    framedText(canvasFootNote, 0, rasterWidth(), bottom, Edge::Bottom);
 }

@@ -98,6 +98,11 @@ void clearToolpath()
     clearJobPace(toolpath.pace);
 }
 
+const Bounds& jobBounds()
+{
+    return toolpath.cutBounds.valid ? toolpath.cutBounds : toolpath.allBounds;
+}
+
 bool setToolpathAside(Toolpath& aside)
 {
     Move* storage = mapRecords(InitialMoveCapacity);

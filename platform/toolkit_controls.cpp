@@ -79,7 +79,7 @@ public:
             QueuedEvent e;
             e.kind = DropEvent;
             e.number = controlNumberOf(watched);
-            e.window = 1;
+            e.window = MainWindowNumber;
             e.files = localPaths(drop->mimeData());
             queueEvent(e);
         }
@@ -142,7 +142,7 @@ void queueClick(int number)
     QueuedEvent e;
     e.kind = ControlEvent;
     e.number = number;
-    e.window = 1;
+    e.window = MainWindowNumber;
     e.type = ButtonClicked;
     queueEvent(e);
 }
@@ -150,7 +150,7 @@ void queueClick(int number)
 
 bool createButton(int number, int x, int y, int w, int h, const std::string& text)
 {
-    MainWindowWidget* parent = windowOf(1);
+    MainWindowWidget* parent = windowOf(MainWindowNumber);
     if (parent == nullptr)
         return false;
     removeControl(number);
@@ -162,7 +162,7 @@ bool createButton(int number, int x, int y, int w, int h, const std::string& tex
 
 bool createCheckBox(int number, int x, int y, int w, int h, const std::string& text)
 {
-    MainWindowWidget* parent = windowOf(1);
+    MainWindowWidget* parent = windowOf(MainWindowNumber);
     if (parent == nullptr)
         return false;
     removeControl(number);
@@ -175,7 +175,7 @@ bool createCheckBox(int number, int x, int y, int w, int h, const std::string& t
 
 bool createTextLine(int number, int x, int y, int w, int h, const std::string& text)
 {
-    MainWindowWidget* parent = windowOf(1);
+    MainWindowWidget* parent = windowOf(MainWindowNumber);
     if (parent == nullptr)
         return false;
     removeControl(number);
@@ -190,11 +190,11 @@ bool createTextLine(int number, int x, int y, int w, int h, const std::string& t
 
 bool createCanvas(int number, int x, int y, int w, int h, bool takesFocus)
 {
-    MainWindowWidget* parent = windowOf(1);
+    MainWindowWidget* parent = windowOf(MainWindowNumber);
     if (parent == nullptr)
         return false;
     removeControl(number);
-    auto* canvas = new CanvasWidget(number, 1, takesFocus, parent);
+    auto* canvas = new CanvasWidget(number, MainWindowNumber, takesFocus, parent);
     addControl(number, ControlKind::Canvas, canvas, x, y, w, h);
     canvas->fitPicture(false);
     return true;

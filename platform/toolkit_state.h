@@ -50,6 +50,9 @@ struct ToolkitState {
 
 extern ToolkitState toolkit;
 
+// The first window opened: the one every control is made in and file events are queued for.
+constexpr int MainWindowNumber = 1;
+
 // `current` when `value` is UnsetPosition, else `value`.
 int keepOr(int value, int current);
 

@@ -74,7 +74,7 @@ std::string composeStatusLine(bool spanish, bool inches)
     const std::int64_t seconds = truncate(total + 0.5);
     std::string text = texts.time + minutes + " min (" + clockText(seconds) + ")" + PartGap;
 
-    const Bounds& b = toolpath.cutBounds.valid ? toolpath.cutBounds : toolpath.allBounds;
+    const Bounds& b = jobBounds();
     const LengthUnit& unit = inches ? Inches : Millimetres;
     auto length = [&unit](double mm) { return lengthText(mm, unit); };
     text += texts.bounds;

@@ -4,8 +4,8 @@
 #include "platform/file_watch.h"
 
 #include "platform/event_queue.h"
-#include "platform/toolkit.h"
 #include "platform/toolkit_state.h"
+#include "platform/toolkit_types.h"
 
 #include <QApplication>
 #include <QFileInfo>

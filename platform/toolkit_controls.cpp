@@ -1,12 +1,13 @@
 // Creates the buttons, check boxes, text lines and canvases of the main window, places
 // them, and turns their clicks and file drops into events.
-#include "platform/toolkit.h"
+#include "platform/toolkit_controls.h"
 
 #include "platform/canvas_widget.h"
+#include "platform/drawing_state.h"
 #include "platform/event_queue.h"
 #include "platform/qt_helpers.h"
-#include "platform/testing_access.h"
 #include "platform/toolkit_state.h"
+#include "platform/toolkit_types.h"
 #include "platform/window_widget.h"
 
 #include <QCheckBox>
@@ -111,27 +112,6 @@ bool addControl(int number, ControlKind kind, Widget* widget, int x, int y, int 
 }
 
 } // namespace
-
-// ---- shared with the other files of the layer ----
-
-ControlEntry* controlOf(int number)
-{
-    auto it = toolkit.controls.find(number);
-    return it == toolkit.controls.end() ? nullptr : &it->second;
-}
-
-CanvasWidget* canvasControl(int number)
-{
-    const ControlEntry* c = controlOf(number);
-    if (c == nullptr || c->kind != ControlKind::Canvas)
-        return nullptr;
-    return static_cast<CanvasWidget*>(c->widget);
-}
-
-QObject* newDropFilter()
-{
-    return new DropFilter;
-}
 
 // ---- controls ----
 
@@ -278,14 +258,9 @@ void enableFileDrop(int number)
     if (c == nullptr)
         return;
     c->widget->setAcceptDrops(true);
+    if (toolkit.dropFilter == nullptr)
+        toolkit.dropFilter = new DropFilter; // one for every control, deleted at shutdown
     c->widget->removeEventFilter(toolkit.dropFilter); // installing twice would filter twice
     c->widget->installEventFilter(toolkit.dropFilter);
 }
 
-// ---- test access ----
-
-QWidget* controlWidgetForTest(int number)
-{
-    const ControlEntry* c = controlOf(number);
-    return c ? c->widget : nullptr;
-}

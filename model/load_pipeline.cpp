@@ -102,8 +102,9 @@ bool readLineWords(SharedLoad& shared, const unsigned char* begin, const unsigne
         std::size_t textShare;
         {
             std::unique_lock<std::mutex> lock(shared.mutex);
+            // The calling thread is behind: each block passes on less text.
             if (ringFull(shared) && shared.textShare > 0)
-                shared.textShare -= sizes.textStep; // the calling thread is behind: less text
+                shared.textShare -= sizes.textStep;
             shared.changed.wait(lock, [&] { return helperMayGoOn(shared); });
             checkRing(shared);
             if (shared.stop)
@@ -154,7 +155,8 @@ void applyLineWords(Load& load, SharedLoad& shared)
     for (std::int64_t next = 0;; ++next) {
         {
             std::unique_lock<std::mutex> lock(shared.mutex);
-            if (shared.filled == next && !shared.finished && next > 0) // the helper is behind: more text
+            // The helper is behind: each block passes on more text.
+            if (shared.filled == next && !shared.finished && next > 0)
                 shared.textShare = std::min(shared.textShare + sizes.textStep, sizes.textPerBlock);
             shared.changed.wait(lock, [&] { return blockReadyOrNoMore(shared, next); });
             checkRing(shared);

@@ -356,4 +356,3 @@ bool loadFont(int slot, const std::string& face, double points)
     toolkit.fonts[slot] = font;
     return true;
 }
-

@@ -258,9 +258,9 @@ void enableFileDrop(int number)
     if (c == nullptr)
         return;
     c->widget->setAcceptDrops(true);
+    // One filter serves every control; shutdownToolkit deletes it.
     if (toolkit.dropFilter == nullptr)
-        toolkit.dropFilter = new DropFilter; // one for every control, deleted at shutdown
+        toolkit.dropFilter = new DropFilter;
     c->widget->removeEventFilter(toolkit.dropFilter); // installing twice would filter twice
     c->widget->installEventFilter(toolkit.dropFilter);
 }
-

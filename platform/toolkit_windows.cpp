@@ -123,4 +123,3 @@ int clientHeight(int window)
     const MainWindowWidget* w = windowOf(window);
     return w ? w->height() : 0;
 }
-

@@ -20,7 +20,6 @@ constexpr double MiterLimit = 10.0;     // in stroke widths: only very sharp cor
 constexpr double MinPatternStep = 0.25; // pixels; finer dots merge into a line
 constexpr double MaxFontPixels = 2000.0;
 
-
 QFont defaultVectorFont()
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);

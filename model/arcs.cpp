@@ -55,9 +55,6 @@ inline double turnBetween(double sx, double sy, double ex, double ey)
     return std::atan2(sx * ey - sy * ex, sx * ex + sy * ey);
 }
 
-// The moves of one arc as they are stored: what appendMove reads from the store each
-// time is held here, so that a store to a record (whose bytes may alias anything) does not
-// make the loop fetch the count, the bounds and the power again.
 // The start's and the end's offsets from the centre (cx, cy) and their lengths; false when
 // either length is zero or not finite, an arc no machine runs.
 struct ArcRadii {
@@ -72,16 +69,24 @@ inline bool radiiAbout(double cx, double cy, double x1, double y1, double x2, do
     return finite(r.start, r.end) && r.start > 0.0 && r.end > 0.0;
 }
 
+// The moves of one arc as they are stored: what appendMove reads from the store each
+// time is held here, so that a store to a record (whose bytes may alias anything) does not
+// make the loop fetch the count and the readied end again. The box takes each point once
+// (the moves form a chain, so a move's start is the end of the one before), and joins the
+// toolpath's bounds once per arc; a minimum or maximum is exact, so the bounds come out
+// the same as when every move widens them.
 struct MoveBatch {
     Move* moves;
     std::int32_t count, ready; // as toolpath.moveCount and movesReady
-    Bounds all, cut;
+    float x, y;                // the stored end of the last move, where the next one starts
+    double minX, minY, maxX, maxY;
     std::int16_t power; // as stored
-    bool travel;
+    std::uint8_t travel;
 };
 
-// appendMove on the batch. false when the store is full and cannot grow.
-inline bool put(MoveBatch& batch, double x1, double y1, double x2, double y2)
+// Stores the move from the batch's last point to (x, y) and widens the box by it. false
+// when the store is full and cannot grow.
+inline bool put(MoveBatch& batch, double x, double y)
 {
     if (batch.count >= batch.ready) {
         toolpath.moveCount = batch.count;
@@ -91,10 +96,12 @@ inline bool put(MoveBatch& batch, double x1, double y1, double x2, double y2)
         batch.ready = movesReady;
     }
     assert(batch.count < toolpath.capacity);
-    toolpath_steps::fillMove(batch.moves[batch.count++], x1, y1, x2, y2, batch.power, batch.travel);
-    toolpath_steps::widen(batch.all, x1, y1, x2, y2);
-    if (!batch.travel)
-        toolpath_steps::widen(batch.cut, x1, y1, x2, y2);
+    const float storedX = static_cast<float>(x), storedY = static_cast<float>(y);
+    batch.moves[batch.count++] = Move{batch.x, batch.y, storedX, storedY, batch.power, batch.travel, 0};
+    batch.x = storedX;
+    batch.y = storedY;
+    toolpath_steps::widenRange(x, batch.minX, batch.maxX);
+    toolpath_steps::widenRange(y, batch.minY, batch.maxY);
     return true;
 }
 
@@ -166,13 +173,18 @@ double arcLength(const ArcPlan& plan)
 bool appendArcMoves(const ArcPlan& plan, double x1, double y1, double x2, double y2, double power,
                     bool travel)
 {
+    const std::int32_t first = toolpath.moveCount;
     MoveBatch batch{toolpath.moves,
-                    toolpath.moveCount,
+                    first,
                     movesReady,
-                    toolpath.allBounds,
-                    toolpath.cutBounds,
+                    static_cast<float>(x1),
+                    static_cast<float>(y1),
+                    x1,
+                    y1,
+                    x1,
+                    y1,
                     toolpath_steps::storedPower(power),
-                    travel};
+                    static_cast<std::uint8_t>(travel ? 1 : 0)};
     const std::int32_t n = plan.segments;
     // Each point is the one before turned by one step about the centre: a rotation per move
     // instead of a sine and a cosine, which the arc's length would otherwise cost. An end a
@@ -194,15 +206,18 @@ bool appendArcMoves(const ArcPlan& plan, double x1, double y1, double x2, double
         const double qy = plan.centreY + vy;
         if (qx == px && qy == py)
             continue; // a tiny arc's points can coincide once rounded
-        room = put(batch, px, py, qx, qy);
+        room = put(batch, qx, qy);
         px = qx;
         py = qy;
     }
     // The last move ends exactly where the line said, so the chain goes on from there.
     if (room && (x2 != px || y2 != py))
-        room = put(batch, px, py, x2, y2);
+        room = put(batch, x2, y2);
     toolpath.moveCount = batch.count;
-    toolpath.allBounds = batch.all;
-    toolpath.cutBounds = batch.cut;
+    if (batch.count > first) {
+        toolpath_steps::widen(toolpath.allBounds, batch.minX, batch.minY, batch.maxX, batch.maxY);
+        if (!travel)
+            toolpath_steps::widen(toolpath.cutBounds, batch.minX, batch.minY, batch.maxX, batch.maxY);
+    }
     return room;
 }

@@ -105,6 +105,40 @@ inline bool put(MoveBatch& batch, double x, double y)
     return true;
 }
 
+// Stores the moves to the arc's inner points from (x1, y1) on, leaving (px, py) at the
+// last point stored. false when the store is full and cannot grow.
+inline bool turnInner(const ArcPlan& plan, double x1, double y1, MoveBatch& batch, double& px,
+                      double& py)
+{
+    const std::int32_t n = plan.segments;
+    if (n < 2)
+        return true; // a chord needs no turn, and the sine and cosine are half an arc's cost
+    // Each point is the one before turned by one step about the centre: a rotation per move
+    // instead of a sine and a cosine, which the arc's length would otherwise cost. An end a
+    // little off the start's circle is reached by a steady growth of the radius.
+    const double step = plan.sweep / n;
+    double growth = 1.0;
+    if (plan.endRadius != plan.startRadius)
+        growth = std::pow(plan.endRadius / plan.startRadius, 1.0 / n);
+    const double turnX = std::cos(step) * growth;
+    const double turnY = std::sin(step) * growth;
+    double vx = x1 - plan.centreX, vy = y1 - plan.centreY;
+    for (std::int32_t k = 1; k < n; ++k) {
+        const double nextX = vx * turnX - vy * turnY;
+        vy = vx * turnY + vy * turnX;
+        vx = nextX;
+        const double qx = plan.centreX + vx;
+        const double qy = plan.centreY + vy;
+        if (qx == px && qy == py)
+            continue; // a tiny arc's points can coincide once rounded
+        if (!put(batch, qx, qy))
+            return false;
+        px = qx;
+        py = qy;
+    }
+    return true;
+}
+
 } // namespace
 
 bool planCentreArc(double x1, double y1, double x2, double y2, double cx, double cy, bool clockwise,
@@ -185,31 +219,8 @@ bool appendArcMoves(const ArcPlan& plan, double x1, double y1, double x2, double
                     y1,
                     toolpath_steps::storedPower(power),
                     static_cast<std::uint8_t>(travel ? 1 : 0)};
-    const std::int32_t n = plan.segments;
-    // Each point is the one before turned by one step about the centre: a rotation per move
-    // instead of a sine and a cosine, which the arc's length would otherwise cost. An end a
-    // little off the start's circle is reached by a steady growth of the radius.
-    const double step = plan.sweep / n;
-    double growth = 1.0;
-    if (plan.endRadius != plan.startRadius)
-        growth = std::pow(plan.endRadius / plan.startRadius, 1.0 / n);
-    const double turnX = std::cos(step) * growth;
-    const double turnY = std::sin(step) * growth;
-    double vx = x1 - plan.centreX, vy = y1 - plan.centreY;
     double px = x1, py = y1;
-    bool room = true;
-    for (std::int32_t k = 1; k < n && room; ++k) {
-        const double nextX = vx * turnX - vy * turnY;
-        vy = vx * turnY + vy * turnX;
-        vx = nextX;
-        const double qx = plan.centreX + vx;
-        const double qy = plan.centreY + vy;
-        if (qx == px && qy == py)
-            continue; // a tiny arc's points can coincide once rounded
-        room = put(batch, qx, qy);
-        px = qx;
-        py = qy;
-    }
+    bool room = turnInner(plan, x1, y1, batch, px, py);
     // The last move ends exactly where the line said, so the chain goes on from there.
     if (room && (x2 != px || y2 != py))
         room = put(batch, x2, y2);

@@ -30,8 +30,21 @@ std::int32_t segmentsFor(double radius, double sweep)
     const double share = ArcTolerance / radius;
     if (!(share < 2.0))
         return 1; // the whole circle lies within the tolerance of any chord
-    const double step = 4.0 * std::asin(std::sqrt(share / 2.0));
-    const double count = std::ceil(std::fabs(sweep) / step);
+    const double half = std::sqrt(share / 2.0); // sin(theta / 4) of the longest step
+    const double turn = std::fabs(sweep);
+    // The step is 4 asin(half), and asin(h) lies between h and h + h^3/6 + h^5/10 for h up
+    // to 1/2 (the series' later terms add less than h^5/10). When a step at either bound
+    // gives the same count, so does the step itself, and the arcsine's call is saved; the
+    // factors leave room for the last bits of the computed arcsine.
+    double count = 0.0;
+    const double square = half * half;
+    const double fewest = std::ceil(turn / (4.0 * (half + half * square * (1.0 / 6.0 + square / 10.0)) *
+                                            (1.0 + 1e-15)));
+    const double most = std::ceil(turn / (4.0 * half * (1.0 - 1e-15)));
+    if (half <= 0.5 && fewest == most)
+        count = most;
+    else
+        count = std::ceil(turn / (4.0 * std::asin(half)));
     if (!(count >= 1.0))
         return 1;
     // Huge radii would ask for millions of moves a line; past the cap the moves stray more.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -193,6 +194,36 @@ TEST(Arcs, HugeAndTinyRadiiStayBounded)
     EXPECT_EQ(toolpath.estimatedSeconds, 0.0);
     interpretWithArcs("G3 X0.0001 I0.00005");
     EXPECT_EQ(toolpath.moveCount, 1);
+}
+
+TEST(Arcs, CountMovesByTheArcsineOfTheirStep)
+{
+    // The fewest moves that keep within the tolerance, worked out the plain way; the plan
+    // may skip the arcsine, never change the count. Radii over ten decades, and sweeps a
+    // hair either side of a whole number of steps, where a count could tip over.
+    const auto plainCount = [](double radius, double sweep) {
+        const double share = ArcTolerance / radius;
+        if (!(share < 2.0))
+            return 1.0;
+        const double count = std::ceil(std::fabs(sweep) / (4.0 * std::asin(std::sqrt(share / 2.0))));
+        return std::clamp(count, 1.0, static_cast<double>(MostArcSegments));
+    };
+    int checked = 0;
+    for (double radius = 0.0007; radius < 3e6; radius *= 1.37) {
+        const double step = 4.0 * std::asin(std::sqrt(std::min(1.0, ArcTolerance / radius / 2.0)));
+        for (const double steps : {1.0, 2.0, 3.0, 7.0, 41.0, 500.0})
+            for (const double hair : {-4e-16, -1e-16, 0.0, 1e-16, 4e-16, 1e-9, 0.3}) {
+                const double angle = std::min(steps * step * (1.0 + hair), 6.28);
+                ArcPlan plan;
+                ASSERT_TRUE(planCentreArc(radius, 0.0, radius * std::cos(angle), radius * std::sin(angle),
+                                          0.0, 0.0, false, plan));
+                EXPECT_EQ(plan.segments,
+                          plainCount(std::max(plan.startRadius, plan.endRadius), plan.sweep))
+                    << radius << " mm, " << plan.sweep << " rad";
+                ++checked;
+            }
+    }
+    EXPECT_GT(checked, 1000);
 }
 
 TEST(Arcs, OffByDefault)

@@ -206,9 +206,9 @@ double measureArcs(const char* label, const std::string& text, int rounds)
     for (int round = 0; round < rounds; ++round) {
         for (int arcs = 0; arcs < 2; ++arcs) {
             loadArcs = arcs == 1;
-            seconds[arcs] = std::min(seconds[arcs], bestTime(1, [&] {
-                                         interpretGcodeBuffer(buffer.data(), text.size(), label);
-                                     }));
+            seconds[arcs] =
+                std::min(seconds[arcs],
+                         bestTime(1, [&] { interpretGcodeBuffer(buffer.data(), text.size(), label); }));
             moves[arcs] = toolpath.moveCount;
         }
     }
@@ -254,7 +254,8 @@ void measureCorpusArcs()
             worstName = name;
         }
     }
-    std::printf("corpus files with arcs: worst arcs/chords time %.2fx (%s)\n", worst, worstName.c_str());
+    std::printf("corpus files with arcs: worst arcs/chords time %.2fx (%s)\n", worst,
+                worstName.c_str());
 }
 
 // Loads `path` in a fresh process (a new program image, so nothing of this one counts)

@@ -38,8 +38,8 @@ std::int32_t segmentsFor(double radius, double sweep)
     // factors leave room for the last bits of the computed arcsine.
     double count = 0.0;
     const double square = half * half;
-    const double fewest = std::ceil(turn / (4.0 * (half + half * square * (1.0 / 6.0 + square / 10.0)) *
-                                            (1.0 + 1e-15)));
+    const double fewest =
+        std::ceil(turn / (4.0 * (half + half * square * (1.0 / 6.0 + square / 10.0)) * (1.0 + 1e-15)));
     const double most = std::ceil(turn / (4.0 * half * (1.0 - 1e-15)));
     if (half <= 0.5 && fewest == most)
         count = most;
@@ -137,7 +137,8 @@ inline void stepTurn(double step, double& cosine, double& sine)
     constexpr double S3 = 1.0 / 6, S5 = S3 / 20, S7 = S5 / 42, S9 = S7 / 72, S11 = S9 / 110,
                      S13 = S11 / 156, S15 = S13 / 210;
     const double t = step * step;
-    cosine = 1.0 - t * (C2 - t * (C4 - t * (C6 - t * (C8 - t * (C10 - t * (C12 - t * (C14 - t * C16)))))));
+    cosine =
+        1.0 - t * (C2 - t * (C4 - t * (C6 - t * (C8 - t * (C10 - t * (C12 - t * (C14 - t * C16)))))));
     sine = step * (1.0 - t * (S3 - t * (S5 - t * (S7 - t * (S9 - t * (S11 - t * (S13 - t * S15)))))));
 }
 
@@ -152,7 +153,9 @@ inline double stepGrowth(double ratio, std::int32_t n)
     const double d = ratio - 1.0; // exact: ratio lies near 1
     if (!(std::fabs(d) <= SeriesGrowth))
         return std::pow(ratio, e);
-    return 1.0 + e * d * (1.0 + (e - 1.0) / 2.0 * d * (1.0 + (e - 2.0) / 3.0 * d * (1.0 + (e - 3.0) / 4.0 * d)));
+    return 1.0 +
+           e * d *
+               (1.0 + (e - 1.0) / 2.0 * d * (1.0 + (e - 2.0) / 3.0 * d * (1.0 + (e - 3.0) / 4.0 * d)));
 }
 
 // Stores the moves to the arc's inner points from (x1, y1) on, leaving (px, py) at the
@@ -162,7 +165,7 @@ inline bool turnInner(const ArcPlan& plan, double x1, double y1, MoveBatch& batc
 {
     const std::int32_t n = plan.segments;
     if (n < 2)
-        return true; // a chord needs no turn, and the sine and cosine are half an arc's cost
+        return true; // a chord: no sine, cosine or growth to work out
     // Each point is the one before turned by one step about the centre: a rotation per move
     // instead of a sine and a cosine, which the arc's length would otherwise cost. An end a
     // little off the start's circle is reached by a steady growth of the radius.

@@ -41,8 +41,8 @@ void paceRun(JobPace& pace, std::int32_t first, std::int32_t count, double estim
         ++k;
         // ...then those before the next checkpoint, for which paceStep would only set the
         // untimed bits, or do nothing at all once the rate is noted or the record gave up.
-        const std::int64_t next = (std::int64_t{first} + k + PaceChunkMoves - 1) / PaceChunkMoves *
-                                  PaceChunkMoves;
+        const std::int64_t next =
+            (std::int64_t{first} + k + PaceChunkMoves - 1) / PaceChunkMoves * PaceChunkMoves;
         const std::int32_t end = static_cast<std::int32_t>(std::min<std::int64_t>(count, next - first));
         if (pace.incomplete) {
             k = end;

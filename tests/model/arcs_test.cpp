@@ -229,8 +229,8 @@ TEST(Arcs, PointsTurnByEqualStepsAndGrowEvenly)
         const double slack = 2.4e-7 * (std::fabs(cx) + std::fabs(cy) + c.endRadius);
         for (int k = 1; k < n; ++k) {
             const double angle = start + plan.sweep * k / n;
-            const double r = plan.startRadius * std::pow(plan.endRadius / plan.startRadius,
-                                                         static_cast<double>(k) / n);
+            const double r = plan.startRadius *
+                             std::pow(plan.endRadius / plan.startRadius, static_cast<double>(k) / n);
             ASSERT_NEAR(toolpath.moves[k - 1].x2, cx + r * std::cos(angle), slack) << k << " of " << n;
             ASSERT_NEAR(toolpath.moves[k - 1].y2, cy + r * std::sin(angle), slack) << k << " of " << n;
         }
@@ -256,8 +256,8 @@ TEST(Arcs, CountMovesByTheArcsineOfTheirStep)
             for (const double hair : {-4e-16, -1e-16, 0.0, 1e-16, 4e-16, 1e-9, 0.3}) {
                 const double angle = std::min(steps * step * (1.0 + hair), 6.28);
                 ArcPlan plan;
-                ASSERT_TRUE(planCentreArc(radius, 0.0, radius * std::cos(angle), radius * std::sin(angle),
-                                          0.0, 0.0, false, plan));
+                ASSERT_TRUE(planCentreArc(radius, 0.0, radius * std::cos(angle),
+                                          radius * std::sin(angle), 0.0, 0.0, false, plan));
                 EXPECT_EQ(plan.segments,
                           plainCount(std::max(plan.startRadius, plan.endRadius), plan.sweep))
                     << radius << " mm, " << plan.sweep << " rad";

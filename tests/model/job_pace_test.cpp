@@ -89,8 +89,8 @@ TEST(JobPace, ARunRecordsWhatItsMovesWouldOneByOne)
         std::int32_t count;
         double seconds, secondsPerMm;
     };
-    const Run runs[] = {{3, 1.5, 0.1},     {508, 42.1234, 0.1}, {2, 0.2, 0.05},     {1100, 0.0, 0.0},
-                        {0, 0.0, 0.2},     {511, 7.77, 0.2},    {512, 3.0, 0.0},    {2, 0.1, 0.3},
+    const Run runs[] = {{3, 1.5, 0.1},     {508, 42.1234, 0.1}, {2, 0.2, 0.05},    {1100, 0.0, 0.0},
+                        {0, 0.0, 0.2},     {511, 7.77, 0.2},    {512, 3.0, 0.0},   {2, 0.1, 0.3},
                         {900, 9.321, 0.3}, {1, 0.0, 0.0},       {1023, 5.55, 0.05}};
     JobPace byRun, byMove;
     std::int32_t first = 0;

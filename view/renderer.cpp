@@ -12,7 +12,9 @@
 #include "view/settings.h"
 #include "view/view_state.h"
 
+#include "view/band_walk.h"
 #include "view/hairline.h"
+#include "view/replay_frames.h"
 
 #include <algorithm>
 #include <cassert>
@@ -264,9 +266,14 @@ bool anyMoveOnCanvas(int kind, const Move* first, const Move* end, const CanvasM
 // move at the cursor cut at the tool's place, if there is one: the walk a store of just
 // those moves would get. The chunks' extents are the whole job's, and those of the
 // chunk the walk stops in cover its first moves and the part too.
+//
+// A walk given `resume` starts at move `firstMove` from the colour and key there and
+// leaves them where it stops; the chunk it starts in is passed over or walked as above,
+// its extents covering the moves before `firstMove` too.
 template <typename Sink>
 void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, PowerColours& colours,
-              BandRows rows, std::int32_t wholeMoves, const Move* part)
+              BandRows rows, std::int32_t wholeMoves, const Move* part, std::int32_t firstMove = 0,
+              BandWalkState* resume = nullptr)
 {
     const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
     const ColourValue travelColour = colourScheme.travelMove;
@@ -278,11 +285,12 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     const double skipBelow = rows.bottom + BandSkipMargin;
 
     // Kept in locals, not in `walk`, so that they stay in registers across the sink.
-    ColourValue current = NoColour;
-    int key0 = NoKey;
-    int key1 = 0;
-    int key2 = 0;
-    int key3 = 0;
+    const BandWalkState start = resume != nullptr ? *resume : BandWalkState{};
+    ColourValue current = start.colour;
+    int key0 = start.key0;
+    int key1 = start.key1;
+    int key2 = start.key2;
+    int key3 = start.key3;
     std::uint64_t greys = 0;
     std::uint64_t segments = 0;
 #if defined(__SSE2__)
@@ -300,12 +308,13 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     const bool banded = rows.top != NoBandRows.top || rows.bottom != NoBandRows.bottom;
     assert(!banded || chunkExtents.count == toolpath.moveCount);
     const std::int32_t chunks = (wholeMoves + BandChunkMoves - 1) / BandChunkMoves;
-    for (std::int32_t chunk = 0; chunk <= chunks; ++chunk) {
+    for (std::int32_t chunk = std::min(firstMove, wholeMoves) / BandChunkMoves; chunk <= chunks; ++chunk) {
         const bool last = chunk == chunks; // the part, walked alone
         if (last && part == nullptr)
             break;
         const Move* move =
-            last ? part : toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves;
+            last ? part : toolpath.moves + std::max(static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves,
+                                                    static_cast<std::ptrdiff_t>(firstMove));
         const Move* const end =
             last ? part + 1 : toolpath.moves + std::min(wholeMoves, (chunk + 1) * BandChunkMoves);
         if (banded && !last) {
@@ -405,6 +414,8 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     sink.finish();
     walk.greys += greys;
     walk.segments += segments;
+    if (resume != nullptr)
+        *resume = BandWalkState{current, key0, key1, key2, key3};
 }
 
 // Hands the segments to the vector context: touching segments chained into one figure,
@@ -638,7 +649,68 @@ void drawReplayMarker()
     endVector();
 }
 
+// Draws into a band as BandSink does and notes each tile a segment may touch: its pixels
+// reach a pixel beyond its ends at most, and the marks stay inside the band's rows.
+struct MarkingSink {
+    BandSink draw;
+    TileMarks tiles;
+
+    void changeColour(ColourValue colour) { draw.changeColour(colour); }
+    void segment(double x1, double y1, double x2, double y2)
+    {
+        constexpr double Reach = 2.0; // pixels; one would do, the other is for rounding
+        const PixelBand& band = draw.band;
+        const double top = std::max(std::min(y1, y2) - Reach, static_cast<double>(band.top));
+        const double bottom = std::min(std::max(y1, y2) + Reach, band.bottom - 1.0);
+        if (top <= bottom) { // the clip keeps every coordinate within reach of the frame
+            const double right = static_cast<double>(band.width - 1);
+            const int firstColumn = static_cast<int>(std::clamp(std::min(x1, x2) - Reach, 0.0, right));
+            const int lastColumn = static_cast<int>(std::clamp(std::max(x1, x2) + Reach, 0.0, right));
+            const int across = lastColumn / DirtyTileWidth - firstColumn / DirtyTileWidth + 1;
+            for (int row = static_cast<int>(top) / DirtyTileRows; row <= static_cast<int>(bottom) / DirtyTileRows;
+                 ++row)
+                std::fill_n(tiles.marks + row * tiles.columns + firstColumn / DirtyTileWidth, across, 1);
+        }
+        draw.segment(x1, y1, x2, y2);
+    }
+    void finish() { draw.finish(); }
+};
+
 } // namespace
+
+static_assert(BandWalkState{}.colour == NoColour && BandWalkState{}.key0 == NoKey,
+              "a fresh band walk starts as every pass does");
+
+void walkBandStretch(const PixelBand& band, bool banded, std::int32_t first, std::int32_t last,
+                     const Move* part, BandWalkState& state, TileMarks marks)
+{
+    assert(0 <= first && first <= last && last <= toolpath.moveCount);
+    const BandRows rows = banded ? BandRows{static_cast<double>(band.top), static_cast<double>(band.bottom)}
+                                 : NoBandRows;
+    PassWalk walk;
+    PowerColours colours;
+    if (marks.marks != nullptr) {
+        MarkingSink sink{BandSink{}, marks};
+        sink.draw.band = band;
+        sink.changeColour(state.colour);
+        walkPass(CuttingKind, band.width, band.height, sink, walk, colours, rows, last, part, first, &state);
+    } else {
+        BandSink sink;
+        sink.band = band;
+        sink.changeColour(state.colour);
+        walkPass(CuttingKind, band.width, band.height, sink, walk, colours, rows, last, part, first, &state);
+    }
+}
+
+int moveBandCount(int height)
+{
+    return bandCount(height);
+}
+
+bool prepareBandWalks(int bands)
+{
+    return updateChunkExtents(bands);
+}
 
 void redraw()
 {
@@ -683,7 +755,11 @@ void redraw()
         // moves drawn straight into them and for the texts; it takes it back for the rulers.
         endVector();
         if (rendererOptions.moveDrawing == MoveDrawing::Direct) {
-            drawMovesIntoFrame(width, height);
+            // A replay's frame starts from the moves drawn for its last one, where it can.
+            if (!replayDrawing.active)
+                releaseReplayFrames();
+            if (!(replayDrawing.active && drawReplayMoves(width, height)))
+                drawMovesIntoFrame(width, height);
         } else if (rendererOptions.moveDrawing == MoveDrawing::WalkOnly) {
             NoSink sink;
             PassWalk walk;

@@ -1,0 +1,430 @@
+// Keeps a replay's moves drawn between frames. A base image holds the background, the grid
+// and every whole move before the last cursor; each band of rows keeps where its walk
+// stands. A cursor further on walks only the moves it adds; any other goes back to the
+// nearest checkpoint at or before it and walks on from there. A checkpoint holds, for each
+// band, the walk's state and the tiles drawn into since the checkpoint before, as they are
+// at it: on a raster those are a few rows, so all of them cost little more than a frame.
+// They are taken by one walk over the whole job after each change of the view, the options
+// or the toolpath; when they outgrow their memory, every second one is merged away.
+#include "view/replay_frames.h"
+
+#include "model/job_pace.h"
+#include "model/toolpath.h"
+#include "platform/drawing.h"
+#include "view/band_walk.h"
+#include "view/colour_scheme.h"
+#include "view/renderer.h"
+#include "view/settings.h"
+#include "view/view_state.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+ReplayFrameOptions replayFrameOptions;
+
+namespace {
+
+constexpr std::int32_t FirstInterval = 65536; // moves between checkpoints to start with
+constexpr int MaxFrameBands = 64;
+constexpr std::size_t TilePixels = std::size_t{DirtyTileWidth} * DirtyTileRows;
+constexpr double BudgetShareOfMoves = 0.1;                 // of the bytes of the moves
+constexpr std::size_t LeastBudgetBytes = 8u * 1024 * 1024; // the checkpoints of any job
+
+// One band's stop at a checkpoint.
+struct Checkpoint {
+    BandWalkState state;
+    std::vector<std::int32_t> tiles;   // drawn into since the checkpoint before
+    std::vector<std::uint32_t> pixels; // theirs here, TilePixels each in the tiles' order
+};
+
+// A band of rows of the base, walked on its own thread. Its rows [top, bottom) are whole
+// tile rows but for the frame's last.
+struct FrameBand {
+    int top = 0;
+    int bottom = 0;
+    std::size_t budget = 0;              // bytes its checkpoints may hold
+    std::int32_t interval = 0;           // moves from one checkpoint to the next
+    std::vector<Checkpoint> checkpoints; // [i] at move i x interval; [0] the start, no tiles
+    std::int32_t move = 0;               // the base's rows hold the moves before this
+    BandWalkState state;                 // the walk's, before `move`
+    std::size_t markedSince = 0;         // the marks hold every tile drawn into since this checkpoint
+    std::size_t bytes = 0;               // of the checkpoints
+};
+
+// Everything the base's pixels depend on: any change starts the cache again.
+struct FrameKey {
+    int width = 0, height = 0;
+    double scale = 0.0, centerX = 0.0, centerY = 0.0, uiScale = 0.0;
+    Settings options;
+    ColourScheme scheme;
+    const Move* moves = nullptr;
+    std::int32_t count = 0;
+    std::uint32_t revision = 0;
+    double maxPower = 0.0;
+    ReplayFrameOptions tuning;
+    int bands = 0;
+};
+
+bool sameKey(const FrameKey& a, const FrameKey& b)
+{
+    const Settings& x = a.options;
+    const Settings& y = b.options;
+    return a.width == b.width && a.height == b.height && a.scale == b.scale && a.centerX == b.centerX &&
+           a.centerY == b.centerY && a.uiScale == b.uiScale && x.greyByPower == y.greyByPower &&
+           x.showTravel == y.showTravel && x.showBed == y.showBed && x.invertColours == y.invertColours &&
+           x.inches == y.inches && std::memcmp(&a.scheme, &b.scheme, sizeof a.scheme) == 0 &&
+           a.moves == b.moves && a.count == b.count && a.revision == b.revision && a.maxPower == b.maxPower &&
+           a.tuning.firstInterval == b.tuning.firstInterval && a.tuning.budgetBytes == b.tuning.budgetBytes &&
+           a.bands == b.bands;
+}
+
+struct ReplayFrames {
+    bool valid = false;
+    FrameKey key;
+    int columns = 0;                  // tiles across
+    std::vector<std::uint32_t> base;  // width x height pixels
+    std::vector<std::uint8_t> marks;  // per tile: drawn into since its band's markedSince
+    std::vector<FrameBand> bands;
+};
+
+ReplayFrames frames;
+
+// Pixels of an image: row y at rows + y x stride.
+struct Pixels {
+    std::uint32_t* rows;
+    std::ptrdiff_t stride;
+};
+
+Pixels basePixels()
+{
+    return Pixels{frames.base.data(), frames.key.width};
+}
+
+// Copies tile `tile` from one image (stride `fromStride`, or TilePixels packed rows of
+// DirtyTileWidth when the stride is DirtyTileWidth and `packed`) to another.
+void copyTile(std::int32_t tile, const std::uint32_t* from, std::ptrdiff_t fromStride, bool fromPacked,
+              std::uint32_t* to, std::ptrdiff_t toStride, bool toPacked)
+{
+    const int column = tile % frames.columns;
+    const int row = tile / frames.columns;
+    const int left = column * DirtyTileWidth;
+    const int top = row * DirtyTileRows;
+    const int width = std::min(DirtyTileWidth, frames.key.width - left);
+    const int height = std::min(DirtyTileRows, frames.key.height - top);
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* source =
+            fromPacked ? from + y * DirtyTileWidth : from + (top + y) * fromStride + left;
+        std::uint32_t* target = toPacked ? to + y * DirtyTileWidth : to + (top + y) * toStride + left;
+        std::memcpy(target, source, static_cast<std::size_t>(width) * sizeof(std::uint32_t));
+    }
+}
+
+std::int32_t firstTile(const FrameBand& band)
+{
+    return band.top / DirtyTileRows * frames.columns;
+}
+
+std::int32_t endTile(const FrameBand& band)
+{
+    return (band.bottom + DirtyTileRows - 1) / DirtyTileRows * frames.columns;
+}
+
+PixelBand pixelBand(const FrameBand& band, Pixels pixels)
+{
+    return PixelBand{pixels.rows, pixels.stride, frames.key.width, frames.key.height, band.top, band.bottom};
+}
+
+// Walks the band's base on over the moves up to `last`, marking the tiles it draws into.
+void walkBase(FrameBand& band, std::int32_t last)
+{
+    assert(band.move <= last);
+    if (band.move == last)
+        return;
+    walkBandStretch(pixelBand(band, basePixels()), frames.bands.size() > 1, band.move, last, nullptr,
+                    band.state, TileMarks{frames.marks.data(), frames.columns});
+    band.move = last;
+}
+
+std::size_t checkpointBytes(const Checkpoint& c)
+{
+    return c.tiles.size() * sizeof(std::int32_t) + c.pixels.size() * sizeof(std::uint32_t);
+}
+
+// One checkpoint in place of `earlier` and `later`: the tiles of both, each as it is at the later.
+Checkpoint mergedCheckpoint(Checkpoint& earlier, Checkpoint& later, std::vector<std::uint8_t>& seen)
+{
+    Checkpoint merged = std::move(later);
+    for (const std::int32_t tile : merged.tiles)
+        seen[static_cast<std::size_t>(tile)] = 1;
+    for (std::size_t i = 0; i < earlier.tiles.size(); ++i) {
+        const std::int32_t tile = earlier.tiles[i];
+        if (seen[static_cast<std::size_t>(tile)] == 0) {
+            merged.tiles.push_back(tile);
+            merged.pixels.insert(merged.pixels.end(), earlier.pixels.begin() + i * TilePixels,
+                                 earlier.pixels.begin() + (i + 1) * TilePixels);
+        }
+    }
+    for (const std::int32_t tile : merged.tiles)
+        seen[static_cast<std::size_t>(tile)] = 0;
+    return merged;
+}
+
+// Keeps every second checkpoint, each taking over the tiles of the one dropped before it.
+// The last one is dropped when its number is odd: the base, past it, marks its tiles again.
+void mergeCheckpoints(FrameBand& band)
+{
+    std::vector<Checkpoint>& old = band.checkpoints;
+    const std::size_t last = old.size() - 1;
+    assert(band.markedSince == last); // merged right after a checkpoint is taken
+    std::vector<std::uint8_t> seen(frames.marks.size(), 0);
+    std::vector<Checkpoint> kept;
+    kept.push_back(std::move(old[0]));
+    for (std::size_t i = 2; i <= last; i += 2)
+        kept.push_back(mergedCheckpoint(old[i - 1], old[i], seen));
+    if (last % 2 == 1) {
+        for (const std::int32_t tile : old[last].tiles)
+            frames.marks[static_cast<std::size_t>(tile)] = 1;
+    }
+    band.checkpoints = std::move(kept);
+    band.markedSince = last / 2;
+    band.interval *= 2;
+    band.bytes = 0;
+    for (const Checkpoint& c : band.checkpoints)
+        band.bytes += checkpointBytes(c);
+}
+
+// Notes a checkpoint at the band's move: its walk's state and the tiles drawn into since
+// the last one, as they are now.
+void takeCheckpoint(FrameBand& band)
+{
+    Checkpoint c;
+    c.state = band.state;
+    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
+        if (frames.marks[static_cast<std::size_t>(tile)] != 0) {
+            c.tiles.push_back(tile);
+            frames.marks[static_cast<std::size_t>(tile)] = 0;
+        }
+    }
+    c.pixels.resize(c.tiles.size() * TilePixels);
+    for (std::size_t i = 0; i < c.tiles.size(); ++i)
+        copyTile(c.tiles[i], frames.base.data(), frames.key.width, false, c.pixels.data() + i * TilePixels,
+                 DirtyTileWidth, true);
+    band.bytes += checkpointBytes(c);
+    band.checkpoints.push_back(std::move(c));
+    band.markedSince = band.checkpoints.size() - 1;
+    while (band.bytes > band.budget && band.checkpoints.size() > 1)
+        mergeCheckpoints(band);
+}
+
+// The walk over the whole job that takes the band's checkpoints; the base then holds it all.
+void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
+{
+    band.interval = firstInterval;
+    band.checkpoints.assign(1, Checkpoint{});
+    band.move = 0;
+    band.state = BandWalkState{};
+    band.markedSince = 0;
+    band.bytes = 0;
+    const std::int32_t count = toolpath.moveCount;
+    while (band.move < count) {
+        const long long next = static_cast<long long>(band.checkpoints.size()) * band.interval;
+        walkBase(band, static_cast<std::int32_t>(std::min<long long>(next, count)));
+        if (band.move == next)
+            takeCheckpoint(band);
+    }
+}
+
+// Puts the band's base back to checkpoint `k`: the tiles marked, and those of the
+// checkpoints between the marks' and k, take their pixels from the newest checkpoint at or
+// before k that holds them, else from `empty` (the background and grid alone).
+void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
+{
+    const std::size_t low = std::min(band.markedSince, k);
+    const std::size_t high = std::max(band.markedSince, k);
+    for (std::size_t i = low + 1; i <= high; ++i) {
+        for (const std::int32_t tile : band.checkpoints[i].tiles)
+            frames.marks[static_cast<std::size_t>(tile)] = 1;
+    }
+    std::uint8_t* const marks = frames.marks.data();
+    std::ptrdiff_t left = std::count(marks + firstTile(band), marks + endTile(band), std::uint8_t{1});
+    for (std::size_t i = k; i >= 1 && left > 0; --i) {
+        const Checkpoint& c = band.checkpoints[i];
+        for (std::size_t t = 0; t < c.tiles.size(); ++t) {
+            if (marks[c.tiles[t]] != 0) {
+                copyTile(c.tiles[t], c.pixels.data() + t * TilePixels, DirtyTileWidth, true,
+                         frames.base.data(), frames.key.width, false);
+                marks[c.tiles[t]] = 0;
+                --left;
+            }
+        }
+    }
+    for (std::int32_t tile = firstTile(band); tile < endTile(band) && left > 0; ++tile) {
+        if (marks[tile] != 0) {
+            copyTile(tile, empty.rows, empty.stride, false, frames.base.data(), frames.key.width, false);
+            marks[tile] = 0;
+            --left;
+        }
+    }
+    band.state = band.checkpoints[k].state;
+    band.move = static_cast<std::int32_t>(k) * band.interval;
+    band.markedSince = k;
+}
+
+// Brings the band's base to the moves before `target`, from where it is when that is at
+// least as near as the checkpoint before `target`, else from that checkpoint; then copies
+// its rows into the frame and draws `part` there.
+void drawBand(FrameBand& band, std::int32_t target, const Move* part, Pixels frame)
+{
+    const std::size_t k = std::min(static_cast<std::size_t>(target / band.interval), band.checkpoints.size() - 1);
+    const std::int32_t checkpointMove = static_cast<std::int32_t>(k) * band.interval;
+    if (band.move > target || band.move < checkpointMove)
+        restoreCheckpoint(band, k, frame);
+    walkBase(band, target);
+    const std::size_t rowBytes = static_cast<std::size_t>(frames.key.width) * sizeof(std::uint32_t);
+    for (int y = band.top; y < band.bottom; ++y)
+        std::memcpy(frame.rows + y * frame.stride, frames.base.data() + static_cast<std::ptrdiff_t>(y) * frames.key.width,
+                    rowBytes);
+    if (part != nullptr) {
+        BandWalkState state = band.state;
+        walkBandStretch(pixelBand(band, frame), frames.bands.size() > 1, target, target, part, state, TileMarks{});
+    }
+}
+
+// Runs work(band) for every band, each but the first on a thread of its own (on this one
+// when none can be started), and waits for all.
+template <typename Work> void forEachBand(Work work)
+{
+    std::thread helpers[MaxFrameBands];
+    const std::size_t count = frames.bands.size();
+    for (std::size_t index = 1; index < count; ++index) {
+        FrameBand* band = &frames.bands[index];
+        try {
+            helpers[index] = std::thread([&work, band] { work(*band); });
+        } catch (const std::system_error&) {
+            work(*band);
+        } catch (const std::bad_alloc&) {
+            work(*band);
+        }
+    }
+    work(frames.bands[0]);
+    for (std::thread& helper : helpers) {
+        if (helper.joinable())
+            helper.join();
+    }
+}
+
+FrameKey currentKey(int width, int height)
+{
+    FrameKey key;
+    key.width = width;
+    key.height = height;
+    key.scale = viewState.scale;
+    key.centerX = viewState.centerX;
+    key.centerY = viewState.centerY;
+    key.uiScale = viewState.uiScale;
+    key.options = settings;
+    key.scheme = colourScheme;
+    key.moves = toolpath.moves;
+    key.count = toolpath.moveCount;
+    key.revision = toolpath.revision;
+    key.maxPower = toolpath.maxPower;
+    key.tuning = replayFrameOptions;
+    key.bands = std::min(moveBandCount(height), std::min(MaxFrameBands, (height + DirtyTileRows - 1) / DirtyTileRows));
+    return key;
+}
+
+// Starts the cache again for `key` from the frame, which holds the background and grid,
+// and takes the checkpoints; false when the memory cannot be had.
+bool startFrames(const FrameKey& key, Pixels frame)
+{
+    releaseReplayFrames();
+    frames.key = key;
+    int bands = key.bands;
+    if (bands > 1 && !prepareBandWalks(bands))
+        bands = 1;
+    frames.columns = (key.width + DirtyTileWidth - 1) / DirtyTileWidth;
+    const std::size_t tiles =
+        static_cast<std::size_t>(frames.columns) * static_cast<std::size_t>((key.height + DirtyTileRows - 1) / DirtyTileRows);
+    try {
+        frames.base.resize(static_cast<std::size_t>(key.width) * static_cast<std::size_t>(key.height));
+        frames.marks.assign(tiles, 0);
+        frames.bands.resize(static_cast<std::size_t>(bands));
+    } catch (const std::bad_alloc&) {
+        releaseReplayFrames();
+        return false;
+    }
+    for (int y = 0; y < key.height; ++y)
+        std::memcpy(frames.base.data() + static_cast<std::ptrdiff_t>(y) * key.width, frame.rows + y * frame.stride,
+                    static_cast<std::size_t>(key.width) * sizeof(std::uint32_t));
+    const std::size_t budget =
+        key.tuning.budgetBytes != 0
+            ? key.tuning.budgetBytes
+            : std::max(LeastBudgetBytes, static_cast<std::size_t>(BudgetShareOfMoves * sizeof(Move) *
+                                                                  static_cast<double>(toolpath.moveCount)));
+    const int tileRows = (key.height + DirtyTileRows - 1) / DirtyTileRows;
+    for (int index = 0; index < bands; ++index) {
+        FrameBand& band = frames.bands[static_cast<std::size_t>(index)];
+        band.top = std::min(key.height, tileRows * index / bands * DirtyTileRows);
+        band.bottom = index + 1 == bands ? key.height : tileRows * (index + 1) / bands * DirtyTileRows;
+        band.budget = static_cast<std::size_t>(static_cast<double>(budget) * (band.bottom - band.top) / key.height);
+    }
+    const std::int32_t firstInterval = key.tuning.firstInterval > 0 ? key.tuning.firstInterval : FirstInterval;
+    bool failed[MaxFrameBands] = {};
+    forEachBand([&](FrameBand& band) {
+        try {
+            takeCheckpoints(band, firstInterval);
+        } catch (const std::bad_alloc&) {
+            failed[&band - frames.bands.data()] = true;
+        }
+    });
+    if (std::find(failed, failed + bands, true) != failed + bands) {
+        releaseReplayFrames();
+        return false;
+    }
+    frames.valid = true;
+    return true;
+}
+
+} // namespace
+
+bool drawReplayMoves(int width, int height)
+{
+    if (!replayFrameOptions.enabled || settings.showTravel || toolpath.moveCount <= 0)
+        return false; // travel moves lie under the cuts: moves added later go beneath the base
+    int imageWidth = 0, imageHeight = 0, bytesPerLine = 0;
+    std::uint32_t* rows = imagePixelRows(FrameImageSlot, imageWidth, imageHeight, bytesPerLine);
+    if (rows == nullptr || imageWidth != width || imageHeight != height)
+        return false;
+    const Pixels frame{rows, bytesPerLine / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t))};
+    const FrameKey key = currentKey(width, height);
+    if (!(frames.valid && sameKey(frames.key, key)) && !startFrames(key, frame))
+        return false;
+
+    const ReplayCursor cursor = replayDrawing.cursor;
+    const std::int32_t target = std::clamp(cursor.move, 0, toolpath.moveCount);
+    Move part{};
+    const bool partDrawn = target < toolpath.moveCount && cursor.fraction > 0.0;
+    if (partDrawn)
+        part = movePart(toolpath.moves[target], cursor.fraction);
+    forEachBand([&](FrameBand& band) { drawBand(band, target, partDrawn ? &part : nullptr, frame); });
+    return true;
+}
+
+void releaseReplayFrames()
+{
+    frames = ReplayFrames{};
+}
+
+std::size_t replayFramesBytes()
+{
+    std::size_t bytes = frames.base.capacity() * sizeof(std::uint32_t) + frames.marks.capacity();
+    for (const FrameBand& band : frames.bands)
+        bytes += band.bytes;
+    return bytes;
+}

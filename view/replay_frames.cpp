@@ -18,6 +18,7 @@
 #include "view/view_state.h"
 
 #include <algorithm>
+#include <memory>
 #include <cassert>
 #include <cstring>
 #include <new>
@@ -33,14 +34,15 @@ namespace {
 constexpr std::int32_t FirstInterval = 65536; // moves between checkpoints to start with
 constexpr int MaxFrameBands = 64;
 constexpr std::size_t TilePixels = std::size_t{DirtyTileWidth} * DirtyTileRows;
+constexpr std::size_t TileBytes = TilePixels * sizeof(std::uint32_t);
 constexpr double BudgetShareOfMoves = 0.1;                 // of the bytes of the moves
-constexpr std::size_t LeastBudgetBytes = 8u * 1024 * 1024; // the checkpoints of any job
+constexpr std::size_t LeastBudgetBytes = 6u * 1024 * 1024; // the checkpoints of any job
 
 // One band's stop at a checkpoint.
 struct Checkpoint {
     BandWalkState state;
-    std::vector<std::int32_t> tiles;   // drawn into since the checkpoint before
-    std::vector<std::uint32_t> pixels; // theirs here, TilePixels each in the tiles' order
+    std::vector<std::int32_t> tiles;    // drawn into since the checkpoint before
+    std::vector<std::uint32_t*> pixels; // theirs here, TilePixels in rows of DirtyTileWidth each
 };
 
 // A band of rows of the base, walked on its own thread. Its rows [top, bottom) are whole
@@ -54,7 +56,11 @@ struct FrameBand {
     std::int32_t move = 0;               // the base's rows hold the moves before this
     BandWalkState state;                 // the walk's, before `move`
     std::size_t markedSince = 0;         // the marks hold every tile drawn into since this checkpoint
-    std::size_t bytes = 0;               // of the checkpoints
+    // The checkpoints' tile pixels: every block made, and those a merge has let go of, for
+    // the next checkpoints. No more are made than the budget holds.
+    std::vector<std::unique_ptr<std::uint32_t[]>> blocks;
+    std::vector<std::uint32_t*> freeBlocks;
+    std::size_t tilesHeld = 0; // in the checkpoints
 };
 
 // Everything the base's pixels depend on: any change starts the cache again.
@@ -151,13 +157,9 @@ void walkBase(FrameBand& band, std::int32_t last)
     band.move = last;
 }
 
-std::size_t checkpointBytes(const Checkpoint& c)
-{
-    return c.tiles.size() * sizeof(std::int32_t) + c.pixels.size() * sizeof(std::uint32_t);
-}
-
-// One checkpoint in place of `earlier` and `later`: the tiles of both, each as it is at the later.
-Checkpoint mergedCheckpoint(Checkpoint& earlier, Checkpoint& later, std::vector<std::uint8_t>& seen)
+// One checkpoint in place of `earlier` and `later`: the tiles of both, each as it is at the
+// later; the earlier's pixels of tiles the later holds go back to the band's free blocks.
+Checkpoint mergedCheckpoint(FrameBand& band, Checkpoint& earlier, Checkpoint& later, std::vector<std::uint8_t>& seen)
 {
     Checkpoint merged = std::move(later);
     for (const std::int32_t tile : merged.tiles)
@@ -166,8 +168,10 @@ Checkpoint mergedCheckpoint(Checkpoint& earlier, Checkpoint& later, std::vector<
         const std::int32_t tile = earlier.tiles[i];
         if (seen[static_cast<std::size_t>(tile)] == 0) {
             merged.tiles.push_back(tile);
-            merged.pixels.insert(merged.pixels.end(), earlier.pixels.begin() + i * TilePixels,
-                                 earlier.pixels.begin() + (i + 1) * TilePixels);
+            merged.pixels.push_back(earlier.pixels[i]);
+        } else {
+            band.freeBlocks.push_back(earlier.pixels[i]);
+            --band.tilesHeld;
         }
     }
     for (const std::int32_t tile : merged.tiles)
@@ -181,45 +185,70 @@ void mergeCheckpoints(FrameBand& band)
 {
     std::vector<Checkpoint>& old = band.checkpoints;
     const std::size_t last = old.size() - 1;
-    assert(band.markedSince == last); // merged right after a checkpoint is taken
+    assert(band.markedSince == last); // merged before the next checkpoint is taken
     std::vector<std::uint8_t> seen(frames.marks.size(), 0);
     std::vector<Checkpoint> kept;
+    kept.reserve(last / 2 + 1);
     kept.push_back(std::move(old[0]));
     for (std::size_t i = 2; i <= last; i += 2)
-        kept.push_back(mergedCheckpoint(old[i - 1], old[i], seen));
+        kept.push_back(mergedCheckpoint(band, old[i - 1], old[i], seen));
     if (last % 2 == 1) {
-        for (const std::int32_t tile : old[last].tiles)
-            frames.marks[static_cast<std::size_t>(tile)] = 1;
+        for (std::size_t i = 0; i < old[last].tiles.size(); ++i) {
+            frames.marks[static_cast<std::size_t>(old[last].tiles[i])] = 1;
+            band.freeBlocks.push_back(old[last].pixels[i]);
+            --band.tilesHeld;
+        }
     }
     band.checkpoints = std::move(kept);
     band.markedSince = last / 2;
     band.interval *= 2;
-    band.bytes = 0;
-    for (const Checkpoint& c : band.checkpoints)
-        band.bytes += checkpointBytes(c);
+}
+
+std::size_t markedTiles(const FrameBand& band)
+{
+    const std::uint8_t* const marks = frames.marks.data();
+    return static_cast<std::size_t>(std::count(marks + firstTile(band), marks + endTile(band), std::uint8_t{1}));
 }
 
 // Notes a checkpoint at the band's move: its walk's state and the tiles drawn into since
-// the last one, as they are now.
+// the last one, as they are now. When they would not fit in the budget, checkpoints are
+// merged first; after a merge the move may no longer be a checkpoint's, and with none left
+// to merge the interval grows instead.
 void takeCheckpoint(FrameBand& band)
 {
+    std::size_t marked = markedTiles(band);
+    const std::size_t budgetTiles = band.budget / TileBytes;
+    while (band.tilesHeld + marked > budgetTiles && band.checkpoints.size() > 1) {
+        mergeCheckpoints(band);
+        marked = markedTiles(band);
+    }
+    if (static_cast<long long>(band.checkpoints.size()) * band.interval != band.move)
+        return;
+    if (band.tilesHeld + marked > budgetTiles) {
+        band.interval *= 2;
+        return;
+    }
     Checkpoint c;
     c.state = band.state;
+    c.tiles.reserve(marked);
+    c.pixels.reserve(marked);
     for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
-        if (frames.marks[static_cast<std::size_t>(tile)] != 0) {
-            c.tiles.push_back(tile);
-            frames.marks[static_cast<std::size_t>(tile)] = 0;
+        if (frames.marks[static_cast<std::size_t>(tile)] == 0)
+            continue;
+        frames.marks[static_cast<std::size_t>(tile)] = 0;
+        if (band.freeBlocks.empty()) {
+            band.blocks.emplace_back(new std::uint32_t[TilePixels]);
+            band.freeBlocks.push_back(band.blocks.back().get());
         }
+        std::uint32_t* const pixels = band.freeBlocks.back();
+        band.freeBlocks.pop_back();
+        copyTile(tile, frames.base.data(), frames.key.width, false, pixels, DirtyTileWidth, true);
+        c.tiles.push_back(tile);
+        c.pixels.push_back(pixels);
+        ++band.tilesHeld;
     }
-    c.pixels.resize(c.tiles.size() * TilePixels);
-    for (std::size_t i = 0; i < c.tiles.size(); ++i)
-        copyTile(c.tiles[i], frames.base.data(), frames.key.width, false, c.pixels.data() + i * TilePixels,
-                 DirtyTileWidth, true);
-    band.bytes += checkpointBytes(c);
     band.checkpoints.push_back(std::move(c));
     band.markedSince = band.checkpoints.size() - 1;
-    while (band.bytes > band.budget && band.checkpoints.size() > 1)
-        mergeCheckpoints(band);
 }
 
 // The walk over the whole job that takes the band's checkpoints; the base then holds it all.
@@ -230,7 +259,6 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
     band.move = 0;
     band.state = BandWalkState{};
     band.markedSince = 0;
-    band.bytes = 0;
     const std::int32_t count = toolpath.moveCount;
     while (band.move < count) {
         const long long next = static_cast<long long>(band.checkpoints.size()) * band.interval;
@@ -257,7 +285,7 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
         const Checkpoint& c = band.checkpoints[i];
         for (std::size_t t = 0; t < c.tiles.size(); ++t) {
             if (marks[c.tiles[t]] != 0) {
-                copyTile(c.tiles[t], c.pixels.data() + t * TilePixels, DirtyTileWidth, true,
+                copyTile(c.tiles[t], c.pixels[t], DirtyTileWidth, true,
                          frames.base.data(), frames.key.width, false);
                 marks[c.tiles[t]] = 0;
                 --left;
@@ -424,7 +452,10 @@ void releaseReplayFrames()
 std::size_t replayFramesBytes()
 {
     std::size_t bytes = frames.base.capacity() * sizeof(std::uint32_t) + frames.marks.capacity();
-    for (const FrameBand& band : frames.bands)
-        bytes += band.bytes;
+    for (const FrameBand& band : frames.bands) {
+        bytes += band.blocks.size() * TileBytes;
+        for (const Checkpoint& c : band.checkpoints)
+            bytes += c.tiles.capacity() * sizeof(std::int32_t) + c.pixels.capacity() * sizeof(std::uint32_t*);
+    }
     return bytes;
 }

@@ -44,6 +44,21 @@ inline bool operator==(const BandWalkState& a, const BandWalkState& b)
 void walkBandStretch(const PixelBand& band, bool banded, std::int32_t first, std::int32_t last,
                      const Move* part, BandWalkState& state, TileMarks marks);
 
+// Walks the cutting moves [first, last) for the band as walkBandStretch does, drawing
+// nothing: only `state` goes on.
+void walkBandState(const PixelBand& band, bool banded, std::int32_t first, std::int32_t last,
+                   BandWalkState& state);
+
+// Sets to 1 every tile of the band's rows that a cutting move of [first, last) could draw
+// into from any state of the walk.
+void markMoveTiles(const PixelBand& band, std::int32_t first, std::int32_t last, TileMarks marks);
+
+// Whether a walk for the band's rows stands with its key forgotten before move `at`, found
+// within a few thousand moves back: the last cutting move before it that is not culled lies
+// wholly beyond the band's rows (or there is none). A walk begun there from a fresh state
+// then draws what the walk from the first move draws.
+bool bandWalkForgets(const PixelBand& band, std::int32_t at);
+
 // The bands a redraw of this height splits into, and the moves' chunk extents a banded walk
 // needs; false when their memory cannot be had (then walk as one band).
 int moveBandCount(int height);

@@ -649,8 +649,24 @@ void drawReplayMarker()
     endVector();
 }
 
-// Draws into a band as BandSink does and notes each tile a segment may touch: its pixels
-// reach a pixel beyond its ends at most, and the marks stay inside the band's rows.
+// Notes each tile of the band a segment (ends finite and clipped, or within the clip
+// threshold) may touch: its pixels reach a pixel beyond its ends at most.
+void markSegmentTiles(const PixelBand& band, TileMarks tiles, double x1, double y1, double x2, double y2)
+{
+    constexpr double Reach = 2.0; // pixels; one would do, the other is for rounding
+    const double top = std::max(std::min(y1, y2) - Reach, static_cast<double>(band.top));
+    const double bottom = std::min(std::max(y1, y2) + Reach, band.bottom - 1.0);
+    if (!(top <= bottom))
+        return;
+    const double right = static_cast<double>(band.width - 1);
+    const int firstColumn = static_cast<int>(std::clamp(std::min(x1, x2) - Reach, 0.0, right));
+    const int lastColumn = static_cast<int>(std::clamp(std::max(x1, x2) + Reach, 0.0, right));
+    const int across = lastColumn / DirtyTileWidth - firstColumn / DirtyTileWidth + 1;
+    for (int row = static_cast<int>(top) / DirtyTileRows; row <= static_cast<int>(bottom) / DirtyTileRows; ++row)
+        std::fill_n(tiles.marks + row * tiles.columns + firstColumn / DirtyTileWidth, across, 1);
+}
+
+// Draws into a band as BandSink does and notes each tile a segment may touch.
 struct MarkingSink {
     BandSink draw;
     TileMarks tiles;
@@ -658,19 +674,7 @@ struct MarkingSink {
     void changeColour(ColourValue colour) { draw.changeColour(colour); }
     void segment(double x1, double y1, double x2, double y2)
     {
-        constexpr double Reach = 2.0; // pixels; one would do, the other is for rounding
-        const PixelBand& band = draw.band;
-        const double top = std::max(std::min(y1, y2) - Reach, static_cast<double>(band.top));
-        const double bottom = std::min(std::max(y1, y2) + Reach, band.bottom - 1.0);
-        if (top <= bottom) { // the clip keeps every coordinate within reach of the frame
-            const double right = static_cast<double>(band.width - 1);
-            const int firstColumn = static_cast<int>(std::clamp(std::min(x1, x2) - Reach, 0.0, right));
-            const int lastColumn = static_cast<int>(std::clamp(std::max(x1, x2) + Reach, 0.0, right));
-            const int across = lastColumn / DirtyTileWidth - firstColumn / DirtyTileWidth + 1;
-            for (int row = static_cast<int>(top) / DirtyTileRows; row <= static_cast<int>(bottom) / DirtyTileRows;
-                 ++row)
-                std::fill_n(tiles.marks + row * tiles.columns + firstColumn / DirtyTileWidth, across, 1);
-        }
+        markSegmentTiles(draw.band, tiles, x1, y1, x2, y2);
         draw.segment(x1, y1, x2, y2);
     }
     void finish() { draw.finish(); }
@@ -700,6 +704,59 @@ void walkBandStretch(const PixelBand& band, bool banded, std::int32_t first, std
         sink.changeColour(state.colour);
         walkPass(CuttingKind, band.width, band.height, sink, walk, colours, rows, last, part, first, &state);
     }
+}
+
+void walkBandState(const PixelBand& band, bool banded, std::int32_t first, std::int32_t last,
+                   BandWalkState& state)
+{
+    assert(0 <= first && first <= last && last <= toolpath.moveCount);
+    const BandRows rows = banded ? BandRows{static_cast<double>(band.top), static_cast<double>(band.bottom)}
+                                 : NoBandRows;
+    PassWalk walk;
+    PowerColours colours;
+    NoSink sink;
+    walkPass(CuttingKind, band.width, band.height, sink, walk, colours, rows, last, nullptr, first, &state);
+}
+
+void markMoveTiles(const PixelBand& band, std::int32_t first, std::int32_t last, TileMarks marks)
+{
+    assert(0 <= first && first <= last && last <= toolpath.moveCount);
+    const int width = band.width;
+    const int height = band.height;
+    const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
+    for (const Move* move = toolpath.moves + first; move != toolpath.moves + last; ++move) {
+        if (move->travel != CuttingKind)
+            continue;
+        double sx1 = map.x(move->x1), sy1 = map.y(move->y1), sx2 = map.x(move->x2), sy2 = map.y(move->y2);
+        if (offCanvas(sx1, sy1, sx2, sy2, width, height))
+            continue;
+        if (!withinClipThreshold(sx1, sy1, sx2, sy2) &&
+            clipSegment(sx1, sy1, sx2, sy2, -ClipMargin, -ClipMargin, width + ClipMargin, height + ClipMargin) == 0)
+            continue; // also an end that is not finite: such a move draws nothing
+        markSegmentTiles(band, marks, sx1, sy1, sx2, sy2);
+    }
+}
+
+bool bandWalkForgets(const PixelBand& band, std::int32_t at)
+{
+    constexpr std::int32_t LookBack = 4096; // moves
+    const int width = band.width;
+    const int height = band.height;
+    const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
+    const double skipAbove = band.top - BandSkipMargin;
+    const double skipBelow = band.bottom + BandSkipMargin;
+    for (std::int32_t index = at - 1; index >= 0 && index >= at - LookBack; --index) {
+        const Move& move = toolpath.moves[index];
+        if (move.travel != CuttingKind)
+            continue;
+        const double sx1 = map.x(move.x1), sy1 = map.y(move.y1), sx2 = map.x(move.x2), sy2 = map.y(move.y2);
+        if (offCanvas(sx1, sy1, sx2, sy2, width, height))
+            continue;
+        // As the walk's skip: every such move forgets the key, and nothing else can.
+        return withinClipThreshold(sx1, sy1, sx2, sy2) &&
+               ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow));
+    }
+    return at <= LookBack; // back at the start, where every walk begins fresh
 }
 
 int moveBandCount(int height)

@@ -35,6 +35,8 @@ constexpr std::int32_t FirstInterval = 65536; // moves between checkpoints to st
 constexpr int MaxFrameBands = 64;
 constexpr std::size_t TilePixels = std::size_t{DirtyTileWidth} * DirtyTileRows;
 constexpr std::size_t TileBytes = TilePixels * sizeof(std::uint32_t);
+constexpr std::int32_t StripStepMoves = 4096; // moves back a step may redraw by strips
+constexpr int MaxStrips = 2;                  // runs of tile rows a step back redraws, at most
 constexpr double BudgetShareOfMoves = 0.1;                 // of the bytes of the moves
 constexpr std::size_t LeastBudgetBytes = 6u * 1024 * 1024; // the checkpoints of any job
 
@@ -96,6 +98,7 @@ struct ReplayFrames {
     int columns = 0;                  // tiles across
     std::vector<std::uint32_t> base;  // width x height pixels
     std::vector<std::uint8_t> marks;  // per tile: drawn into since its band's markedSince
+    bool stripsWalkable = false;      // the moves' chunk extents are ready for narrow walks
     std::vector<FrameBand> bands;
 };
 
@@ -304,6 +307,83 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
     band.markedSince = k;
 }
 
+// Puts the tiles of tile rows [firstRow, endRow) of the base back to checkpoint `k`.
+void restoreRows(const FrameBand& band, int firstRow, int endRow, std::size_t k, Pixels empty)
+{
+    std::vector<std::uint8_t> wanted(frames.marks.size(), 0);
+    const std::int32_t first = firstRow * frames.columns;
+    const std::int32_t end = std::min(endRow * frames.columns, endTile(band));
+    std::fill(wanted.begin() + first, wanted.begin() + end, std::uint8_t{1});
+    std::ptrdiff_t left = end - first;
+    for (std::size_t i = k; i >= 1 && left > 0; --i) {
+        const Checkpoint& c = band.checkpoints[i];
+        for (std::size_t t = 0; t < c.tiles.size(); ++t) {
+            if (wanted[static_cast<std::size_t>(c.tiles[t])] != 0) {
+                copyTile(c.tiles[t], c.pixels[t], DirtyTileWidth, true, frames.base.data(), frames.key.width, false);
+                wanted[static_cast<std::size_t>(c.tiles[t])] = 0;
+                --left;
+            }
+        }
+    }
+    for (std::int32_t tile = first; tile < end && left > 0; ++tile) {
+        if (wanted[static_cast<std::size_t>(tile)] != 0) {
+            copyTile(tile, empty.rows, empty.stride, false, frames.base.data(), frames.key.width, false);
+            --left;
+        }
+    }
+}
+
+// A short step back, drawn again only where it changes the base: the runs of tile rows the
+// moves stepped back over can reach are put back to a checkpoint and walked on from there as
+// bands of their own (a band's pixels never depend on the rows beyond it), from the latest
+// checkpoint where such a narrow band's walk has forgotten its key and so needs no state;
+// the band's own state is walked on from the checkpoint before `target` without drawing.
+// false, with nothing changed, when the moves reach more runs than that is worth.
+bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
+{
+    std::vector<std::uint8_t> touched(frames.marks.size(), 0);
+    markMoveTiles(pixelBand(band, basePixels()), target, band.move, TileMarks{touched.data(), frames.columns});
+    const int firstRow = band.top / DirtyTileRows;
+    const int endRow = (band.bottom + DirtyTileRows - 1) / DirtyTileRows;
+    std::pair<int, int> runs[MaxStrips]; // tile rows [first, end)
+    int count = 0;
+    for (int row = firstRow; row < endRow; ++row) {
+        const auto at = touched.begin() + static_cast<std::ptrdiff_t>(row) * frames.columns;
+        if (std::find(at, at + frames.columns, std::uint8_t{1}) == at + frames.columns)
+            continue;
+        if (count > 0 && runs[count - 1].second == row) {
+            runs[count - 1].second = row + 1;
+        } else {
+            if (count == MaxStrips)
+                return false;
+            runs[count++] = {row, row + 1};
+        }
+    }
+    const std::size_t k = std::min(static_cast<std::size_t>(target / band.interval), band.checkpoints.size() - 1);
+    BandWalkState state = band.checkpoints[k].state;
+    walkBandState(pixelBand(band, basePixels()), frames.bands.size() > 1, static_cast<std::int32_t>(k) * band.interval,
+                  target, state);
+    for (int run = 0; run < count; ++run) {
+        FrameBand strip;
+        strip.top = runs[run].first * DirtyTileRows;
+        strip.bottom = std::min(band.bottom, runs[run].second * DirtyTileRows);
+        const PixelBand rows = pixelBand(strip, basePixels());
+        std::size_t from = k;
+        while (from > 0 && !bandWalkForgets(rows, static_cast<std::int32_t>(from) * band.interval))
+            --from;
+        restoreRows(band, runs[run].first, runs[run].second, from, empty);
+        BandWalkState fresh;
+        walkBandStretch(rows, true, static_cast<std::int32_t>(from) * band.interval, target, nullptr, fresh,
+                        TileMarks{});
+    }
+    // The base now differs from the marks' checkpoint in these tiles too, when it is before it.
+    for (std::size_t tile = 0; tile < touched.size(); ++tile)
+        frames.marks[tile] |= touched[tile];
+    band.state = state;
+    band.move = target;
+    return true;
+}
+
 // Brings the band's base to the moves before `target`, from where it is when that is at
 // least as near as the checkpoint before `target`, else from that checkpoint; then copies
 // its rows into the frame and draws `part` there.
@@ -311,8 +391,11 @@ void drawBand(FrameBand& band, std::int32_t target, const Move* part, Pixels fra
 {
     const std::size_t k = std::min(static_cast<std::size_t>(target / band.interval), band.checkpoints.size() - 1);
     const std::int32_t checkpointMove = static_cast<std::int32_t>(k) * band.interval;
-    if (band.move > target || band.move < checkpointMove)
+    const bool shortStepBack = band.move > target && band.move - target <= StripStepMoves && frames.stripsWalkable;
+    if (shortStepBack && stepBackByStrips(band, target, frame)) {
+    } else if (band.move > target || band.move < checkpointMove) {
         restoreCheckpoint(band, k, frame);
+    }
     walkBase(band, target);
     const std::size_t rowBytes = static_cast<std::size_t>(frames.key.width) * sizeof(std::uint32_t);
     for (int y = band.top; y < band.bottom; ++y)
@@ -374,7 +457,8 @@ bool startFrames(const FrameKey& key, Pixels frame)
     releaseReplayFrames();
     frames.key = key;
     int bands = key.bands;
-    if (bands > 1 && !prepareBandWalks(bands))
+    frames.stripsWalkable = prepareBandWalks(bands);
+    if (!frames.stripsWalkable)
         bands = 1;
     frames.columns = (key.width + DirtyTileWidth - 1) / DirtyTileWidth;
     const std::size_t tiles =

@@ -53,11 +53,12 @@ void walkBandState(const PixelBand& band, bool banded, std::int32_t first, std::
 // into from any state of the walk.
 void markMoveTiles(const PixelBand& band, std::int32_t first, std::int32_t last, TileMarks marks);
 
-// Whether a walk for the band's rows stands with its key forgotten before move `at`, found
-// within a few thousand moves back: the last cutting move before it that is not culled lies
-// wholly beyond the band's rows (or there is none). A walk begun there from a fresh state
-// then draws what the walk from the first move draws.
-bool bandWalkForgets(const PixelBand& band, std::int32_t at);
+// The state of the walk for the band's rows before move `at`, found from the last cutting
+// move before it that is not culled, within a few thousand moves back: such a move sets
+// the walk's colour and key whatever stood before it, or makes it forget the key when it
+// lies wholly beyond the band's rows (a forgotten key draws the next segment in any colour,
+// so any colour will then do). false when no such move settles it.
+bool bandWalkStateBefore(const PixelBand& band, bool banded, std::int32_t at, BandWalkState& state);
 
 // The bands a redraw of this height splits into, and the moves' chunk extents a banded walk
 // needs; false when their memory cannot be had (then walk as one band).

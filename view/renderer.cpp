@@ -737,7 +737,7 @@ void markMoveTiles(const PixelBand& band, std::int32_t first, std::int32_t last,
     }
 }
 
-bool bandWalkForgets(const PixelBand& band, std::int32_t at)
+bool bandWalkStateBefore(const PixelBand& band, bool banded, std::int32_t at, BandWalkState& state)
 {
     constexpr std::int32_t LookBack = 4096; // moves
     const int width = band.width;
@@ -749,14 +749,30 @@ bool bandWalkForgets(const PixelBand& band, std::int32_t at)
         const Move& move = toolpath.moves[index];
         if (move.travel != CuttingKind)
             continue;
-        const double sx1 = map.x(move.x1), sy1 = map.y(move.y1), sx2 = map.x(move.x2), sy2 = map.y(move.y2);
+        double sx1 = map.x(move.x1), sy1 = map.y(move.y1), sx2 = map.x(move.x2), sy2 = map.y(move.y2);
         if (offCanvas(sx1, sy1, sx2, sy2, width, height))
             continue;
-        // As the walk's skip: every such move forgets the key, and nothing else can.
-        return withinClipThreshold(sx1, sy1, sx2, sy2) &&
-               ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow));
+        // The steps of the walk that leave a state of their own, in its order.
+        const bool ordinary = withinClipThreshold(sx1, sy1, sx2, sy2);
+        if (banded && ordinary && ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow))) {
+            state = BandWalkState{};
+            return true;
+        }
+        if (!ordinary) {
+            if (!allFinite(sx1, sy1, sx2, sy2) ||
+                clipSegment(sx1, sy1, sx2, sy2, -ClipMargin, -ClipMargin, width + ClipMargin, height + ClipMargin) == 0)
+                return false; // the key is the one before
+            sx1 = std::clamp(sx1, -ClipMargin, width + ClipMargin);
+            sx2 = std::clamp(sx2, -ClipMargin, width + ClipMargin);
+            sy1 = std::clamp(sy1, -ClipMargin, height + ClipMargin);
+            sy2 = std::clamp(sy2, -ClipMargin, height + ClipMargin);
+        }
+        state = BandWalkState{powerToColour(move.power), static_cast<int>(2.0 * sx1), static_cast<int>(2.0 * sy1),
+                              static_cast<int>(2.0 * sx2), static_cast<int>(2.0 * sy2)};
+        return true;
     }
-    return at <= LookBack; // back at the start, where every walk begins fresh
+    state = BandWalkState{};
+    return at <= LookBack; // back at the start, where every walk begins afresh
 }
 
 int moveBandCount(int height)

@@ -336,8 +336,8 @@ void restoreRows(const FrameBand& band, int firstRow, int endRow, std::size_t k,
 // A short step back, drawn again only where it changes the base: the runs of tile rows the
 // moves stepped back over can reach are put back to a checkpoint and walked on from there as
 // bands of their own (a band's pixels never depend on the rows beyond it), from the latest
-// checkpoint where such a narrow band's walk has forgotten its key and so needs no state;
-// the band's own state is walked on from the checkpoint before `target` without drawing.
+// checkpoint where such a narrow band's state can be told from the moves before it; the
+// band's own state is told so too, or walked on from the checkpoint without drawing.
 // false, with nothing changed, when the moves reach more runs than that is worth.
 bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
 {
@@ -360,20 +360,26 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
         }
     }
     const std::size_t k = std::min(static_cast<std::size_t>(target / band.interval), band.checkpoints.size() - 1);
-    BandWalkState state = band.checkpoints[k].state;
-    walkBandState(pixelBand(band, basePixels()), frames.bands.size() > 1, static_cast<std::int32_t>(k) * band.interval,
-                  target, state);
+    const bool banded = frames.bands.size() > 1;
+    BandWalkState state;
+    if (!bandWalkStateBefore(pixelBand(band, basePixels()), banded, target, state)) {
+        state = band.checkpoints[k].state;
+        walkBandState(pixelBand(band, basePixels()), banded, static_cast<std::int32_t>(k) * band.interval, target,
+                      state);
+    }
     for (int run = 0; run < count; ++run) {
         FrameBand strip;
         strip.top = runs[run].first * DirtyTileRows;
         strip.bottom = std::min(band.bottom, runs[run].second * DirtyTileRows);
         const PixelBand rows = pixelBand(strip, basePixels());
         std::size_t from = k;
-        while (from > 0 && !bandWalkForgets(rows, static_cast<std::int32_t>(from) * band.interval))
+        BandWalkState stripState;
+        while (from > 0 && !bandWalkStateBefore(rows, true, static_cast<std::int32_t>(from) * band.interval, stripState))
             --from;
+        if (from == 0)
+            stripState = BandWalkState{};
         restoreRows(band, runs[run].first, runs[run].second, from, empty);
-        BandWalkState fresh;
-        walkBandStretch(rows, true, static_cast<std::int32_t>(from) * band.interval, target, nullptr, fresh,
+        walkBandStretch(rows, true, static_cast<std::int32_t>(from) * band.interval, target, nullptr, stripState,
                         TileMarks{});
     }
     // The base now differs from the marks' checkpoint in these tiles too, when it is before it.

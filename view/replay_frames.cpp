@@ -35,16 +35,25 @@ constexpr std::int32_t FirstInterval = 65536; // moves between checkpoints to st
 constexpr int MaxFrameBands = 64;
 constexpr std::size_t TilePixels = std::size_t{DirtyTileWidth} * DirtyTileRows;
 constexpr std::size_t TileBytes = TilePixels * sizeof(std::uint32_t);
+constexpr std::size_t GreyTileBytes = TilePixels; // a tile of greys only: one byte a pixel
 constexpr std::int32_t StripStepMoves = 4096; // moves back a step may redraw by strips
 constexpr int MaxStrips = 2;                  // runs of tile rows a step back redraws, at most
 constexpr double BudgetShareOfMoves = 0.1;                 // of the bytes of the moves
 constexpr std::size_t LeastBudgetBytes = 6u * 1024 * 1024; // the checkpoints of any job
 
+// A tile's pixels kept at a checkpoint, TilePixels in rows of DirtyTileWidth: as frame
+// pixels, or as one grey level each when every pixel is grey, as on the light scheme nearly
+// all are (moves and grid are greys on white): that keeps four times the tiles.
+struct StoredTile {
+    std::uint32_t* pixels = nullptr;
+    std::uint8_t* greys = nullptr;
+};
+
 // One band's stop at a checkpoint.
 struct Checkpoint {
     BandWalkState state;
-    std::vector<std::int32_t> tiles;    // drawn into since the checkpoint before
-    std::vector<std::uint32_t*> pixels; // theirs here, TilePixels in rows of DirtyTileWidth each
+    std::vector<std::int32_t> tiles; // drawn into since the checkpoint before
+    std::vector<StoredTile> stored;  // theirs here
 };
 
 // A band of rows of the base, walked on its own thread. Its rows [top, bottom) are whole
@@ -59,10 +68,12 @@ struct FrameBand {
     BandWalkState state;                 // the walk's, before `move`
     std::size_t markedSince = 0;         // the marks hold every tile drawn into since this checkpoint
     // The checkpoints' tile pixels: every block made, and those a merge has let go of, for
-    // the next checkpoints. No more are made than the budget holds.
-    std::vector<std::unique_ptr<std::uint32_t[]>> blocks;
-    std::vector<std::uint32_t*> freeBlocks;
-    std::size_t tilesHeld = 0; // in the checkpoints
+    // the next checkpoints. They exceed the budget by one checkpoint at most.
+    std::vector<std::unique_ptr<std::uint32_t[]>> pixelBlocks;
+    std::vector<std::uint32_t*> freePixels;
+    std::vector<std::unique_ptr<std::uint8_t[]>> greyBlocks;
+    std::vector<std::uint8_t*> freeGreys;
+    std::size_t bytesHeld = 0; // by the checkpoints' tiles
 };
 
 // Everything the base's pixels depend on: any change starts the cache again.
@@ -149,6 +160,76 @@ PixelBand pixelBand(const FrameBand& band, Pixels pixels)
     return PixelBand{pixels.rows, pixels.stride, frames.key.width, frames.key.height, band.top, band.bottom};
 }
 
+inline bool isGrey(std::uint32_t pixel)
+{
+    const std::uint32_t blue = pixel & 0xffu;
+    return ((pixel >> 8) & 0xffu) == blue && ((pixel >> 16) & 0xffu) == blue;
+}
+
+// Keeps tile `tile` of the base as it is now, in a block of the band's.
+StoredTile storeTile(FrameBand& band, std::int32_t tile)
+{
+    const int left = tile % frames.columns * DirtyTileWidth;
+    const int top = tile / frames.columns * DirtyTileRows;
+    const int width = std::min(DirtyTileWidth, frames.key.width - left);
+    const int height = std::min(DirtyTileRows, frames.key.height - top);
+    const auto row = [&](int y) { return frames.base.data() + static_cast<std::ptrdiff_t>(top + y) * frames.key.width + left; };
+    bool grey = true;
+    for (int y = 0; y < height && grey; ++y)
+        grey = std::all_of(row(y), row(y) + width, isGrey);
+    StoredTile stored;
+    if (grey) {
+        if (band.freeGreys.empty()) {
+            band.greyBlocks.emplace_back(new std::uint8_t[TilePixels]);
+            band.freeGreys.push_back(band.greyBlocks.back().get());
+        }
+        stored.greys = band.freeGreys.back();
+        band.freeGreys.pop_back();
+        band.bytesHeld += GreyTileBytes;
+        for (int y = 0; y < height; ++y)
+            std::transform(row(y), row(y) + width, stored.greys + y * DirtyTileWidth,
+                           [](std::uint32_t pixel) { return static_cast<std::uint8_t>(pixel); });
+    } else {
+        if (band.freePixels.empty()) {
+            band.pixelBlocks.emplace_back(new std::uint32_t[TilePixels]);
+            band.freePixels.push_back(band.pixelBlocks.back().get());
+        }
+        stored.pixels = band.freePixels.back();
+        band.freePixels.pop_back();
+        band.bytesHeld += TileBytes;
+        copyTile(tile, frames.base.data(), frames.key.width, false, stored.pixels, DirtyTileWidth, true);
+    }
+    return stored;
+}
+
+// Puts tile `tile` of the base back as it was kept.
+void loadTile(std::int32_t tile, const StoredTile& stored)
+{
+    if (stored.pixels != nullptr) {
+        copyTile(tile, stored.pixels, DirtyTileWidth, true, frames.base.data(), frames.key.width, false);
+        return;
+    }
+    const int left = tile % frames.columns * DirtyTileWidth;
+    const int top = tile / frames.columns * DirtyTileRows;
+    const int width = std::min(DirtyTileWidth, frames.key.width - left);
+    const int height = std::min(DirtyTileRows, frames.key.height - top);
+    for (int y = 0; y < height; ++y)
+        std::transform(stored.greys + y * DirtyTileWidth, stored.greys + y * DirtyTileWidth + width,
+                       frames.base.data() + static_cast<std::ptrdiff_t>(top + y) * frames.key.width + left,
+                       [](std::uint8_t grey) { return 0xff000000u | grey * 0x010101u; });
+}
+
+void freeTile(FrameBand& band, const StoredTile& stored)
+{
+    if (stored.pixels != nullptr) {
+        band.freePixels.push_back(stored.pixels);
+        band.bytesHeld -= TileBytes;
+    } else {
+        band.freeGreys.push_back(stored.greys);
+        band.bytesHeld -= GreyTileBytes;
+    }
+}
+
 // Walks the band's base on over the moves up to `last`, marking the tiles it draws into.
 void walkBase(FrameBand& band, std::int32_t last)
 {
@@ -171,10 +252,9 @@ Checkpoint mergedCheckpoint(FrameBand& band, Checkpoint& earlier, Checkpoint& la
         const std::int32_t tile = earlier.tiles[i];
         if (seen[static_cast<std::size_t>(tile)] == 0) {
             merged.tiles.push_back(tile);
-            merged.pixels.push_back(earlier.pixels[i]);
+            merged.stored.push_back(earlier.stored[i]);
         } else {
-            band.freeBlocks.push_back(earlier.pixels[i]);
-            --band.tilesHeld;
+            freeTile(band, earlier.stored[i]);
         }
     }
     for (const std::int32_t tile : merged.tiles)
@@ -198,8 +278,7 @@ void mergeCheckpoints(FrameBand& band)
     if (last % 2 == 1) {
         for (std::size_t i = 0; i < old[last].tiles.size(); ++i) {
             frames.marks[static_cast<std::size_t>(old[last].tiles[i])] = 1;
-            band.freeBlocks.push_back(old[last].pixels[i]);
-            --band.tilesHeld;
+            freeTile(band, old[last].stored[i]);
         }
     }
     band.checkpoints = std::move(kept);
@@ -214,44 +293,38 @@ std::size_t markedTiles(const FrameBand& band)
 }
 
 // Notes a checkpoint at the band's move: its walk's state and the tiles drawn into since
-// the last one, as they are now. When they would not fit in the budget, checkpoints are
-// merged first; after a merge the move may no longer be a checkpoint's, and with none left
-// to merge the interval grows instead.
+// the last one, as they are now. When they would not fit in the budget (were they all grey),
+// checkpoints are merged first; after a merge the move may no longer be a checkpoint's, and
+// with none left to merge the interval grows instead. A checkpoint that turns out larger
+// than that is merged away at once, its blocks kept for the next.
 void takeCheckpoint(FrameBand& band)
 {
     std::size_t marked = markedTiles(band);
-    const std::size_t budgetTiles = band.budget / TileBytes;
-    while (band.tilesHeld + marked > budgetTiles && band.checkpoints.size() > 1) {
+    while (band.bytesHeld + marked * GreyTileBytes > band.budget && band.checkpoints.size() > 1) {
         mergeCheckpoints(band);
         marked = markedTiles(band);
     }
     if (static_cast<long long>(band.checkpoints.size()) * band.interval != band.move)
         return;
-    if (band.tilesHeld + marked > budgetTiles) {
+    if (band.bytesHeld + marked * GreyTileBytes > band.budget) {
         band.interval *= 2;
         return;
     }
     Checkpoint c;
     c.state = band.state;
     c.tiles.reserve(marked);
-    c.pixels.reserve(marked);
+    c.stored.reserve(marked);
     for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
         if (frames.marks[static_cast<std::size_t>(tile)] == 0)
             continue;
         frames.marks[static_cast<std::size_t>(tile)] = 0;
-        if (band.freeBlocks.empty()) {
-            band.blocks.emplace_back(new std::uint32_t[TilePixels]);
-            band.freeBlocks.push_back(band.blocks.back().get());
-        }
-        std::uint32_t* const pixels = band.freeBlocks.back();
-        band.freeBlocks.pop_back();
-        copyTile(tile, frames.base.data(), frames.key.width, false, pixels, DirtyTileWidth, true);
         c.tiles.push_back(tile);
-        c.pixels.push_back(pixels);
-        ++band.tilesHeld;
+        c.stored.push_back(storeTile(band, tile));
     }
     band.checkpoints.push_back(std::move(c));
     band.markedSince = band.checkpoints.size() - 1;
+    while (band.bytesHeld > band.budget && band.checkpoints.size() > 1)
+        mergeCheckpoints(band);
 }
 
 // The walk over the whole job that takes the band's checkpoints; the base then holds it all.
@@ -288,8 +361,7 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
         const Checkpoint& c = band.checkpoints[i];
         for (std::size_t t = 0; t < c.tiles.size(); ++t) {
             if (marks[c.tiles[t]] != 0) {
-                copyTile(c.tiles[t], c.pixels[t], DirtyTileWidth, true,
-                         frames.base.data(), frames.key.width, false);
+                loadTile(c.tiles[t], c.stored[t]);
                 marks[c.tiles[t]] = 0;
                 --left;
             }
@@ -319,7 +391,7 @@ void restoreRows(const FrameBand& band, int firstRow, int endRow, std::size_t k,
         const Checkpoint& c = band.checkpoints[i];
         for (std::size_t t = 0; t < c.tiles.size(); ++t) {
             if (wanted[static_cast<std::size_t>(c.tiles[t])] != 0) {
-                copyTile(c.tiles[t], c.pixels[t], DirtyTileWidth, true, frames.base.data(), frames.key.width, false);
+                loadTile(c.tiles[t], c.stored[t]);
                 wanted[static_cast<std::size_t>(c.tiles[t])] = 0;
                 --left;
             }
@@ -543,9 +615,9 @@ std::size_t replayFramesBytes()
 {
     std::size_t bytes = frames.base.capacity() * sizeof(std::uint32_t) + frames.marks.capacity();
     for (const FrameBand& band : frames.bands) {
-        bytes += band.blocks.size() * TileBytes;
+        bytes += band.pixelBlocks.size() * TileBytes + band.greyBlocks.size() * GreyTileBytes;
         for (const Checkpoint& c : band.checkpoints)
-            bytes += c.tiles.capacity() * sizeof(std::int32_t) + c.pixels.capacity() * sizeof(std::uint32_t*);
+            bytes += c.tiles.capacity() * sizeof(std::int32_t) + c.stored.capacity() * sizeof(StoredTile);
     }
     return bytes;
 }

@@ -327,8 +327,11 @@ int main(int argc, char** argv)
                     files.push_back(path);
             }
         }
-        std::printf("replay_bench: canvas %dx%d, %u hardware threads, bed on, grey by power on\n", CanvasWidth,
-                    CanvasHeight, std::thread::hardware_concurrency());
+        std::string command = argv[0];
+        for (int i = 1; i < argc; ++i)
+            command += std::string(" ") + argv[i];
+        std::printf("%s\nreplay_bench: canvas %dx%d, %u hardware threads, bed on, grey by power on\n", command.c_str(),
+                    CanvasWidth, CanvasHeight, std::thread::hardware_concurrency());
         std::fflush(stdout);
         int failures = 0;
         for (const std::string& file : files) {

@@ -1,11 +1,13 @@
 // Keeps a replay's moves drawn between frames. A base image holds the background, the grid
 // and every whole move before the last cursor; each band of rows keeps where its walk
-// stands. A cursor further on walks only the moves it adds; any other goes back to the
-// nearest checkpoint at or before it and walks on from there. A checkpoint holds, for each
+// stands. A cursor further on walks only the moves it adds; a short step back draws again
+// only the rows the moves stepped over can reach; any other change goes back to the nearest
+// checkpoint at or before the cursor and walks on from there. A checkpoint holds, for each
 // band, the walk's state and the tiles drawn into since the checkpoint before, as they are
 // at it: on a raster those are a few rows, so all of them cost little more than a frame.
 // They are taken by one walk over the whole job after each change of the view, the options
-// or the toolpath; when they outgrow their memory, every second one is merged away.
+// or the toolpath; when they outgrow their memory, every second one is merged away. Every
+// frame is, pixel for pixel, the frame a walk over all the moves before the cursor draws.
 #include "view/replay_frames.h"
 
 #include "model/job_pace.h"
@@ -18,9 +20,9 @@
 #include "view/view_state.h"
 
 #include <algorithm>
-#include <memory>
 #include <cassert>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -62,7 +64,7 @@ struct FrameBand {
     int top = 0;
     int bottom = 0;
     std::size_t budget = 0;              // bytes its checkpoints may hold
-    std::int32_t interval = 0;           // moves from one checkpoint to the next
+    std::int64_t interval = 0;           // moves from one checkpoint to the next (doubled freely)
     std::vector<Checkpoint> checkpoints; // [i] at move i x interval; [0] the start, no tiles
     std::int32_t move = 0;               // the base's rows hold the moves before this
     BandWalkState state;                 // the walk's, before `move`
@@ -230,6 +232,13 @@ void freeTile(FrameBand& band, const StoredTile& stored)
     }
 }
 
+// The move of checkpoint k, one the band holds (so within the job).
+std::int32_t checkpointMove(const FrameBand& band, std::size_t k)
+{
+    assert(k < band.checkpoints.size());
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(k) * band.interval);
+}
+
 // Walks the band's base on over the moves up to `last`, marking the tiles it draws into.
 void walkBase(FrameBand& band, std::int32_t last)
 {
@@ -304,7 +313,7 @@ void takeCheckpoint(FrameBand& band)
         mergeCheckpoints(band);
         marked = markedTiles(band);
     }
-    if (static_cast<long long>(band.checkpoints.size()) * band.interval != band.move)
+    if (static_cast<std::int64_t>(band.checkpoints.size()) * band.interval != band.move)
         return;
     if (band.bytesHeld + marked * GreyTileBytes > band.budget) {
         band.interval *= 2;
@@ -337,8 +346,8 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
     band.markedSince = 0;
     const std::int32_t count = toolpath.moveCount;
     while (band.move < count) {
-        const long long next = static_cast<long long>(band.checkpoints.size()) * band.interval;
-        walkBase(band, static_cast<std::int32_t>(std::min<long long>(next, count)));
+        const std::int64_t next = static_cast<std::int64_t>(band.checkpoints.size()) * band.interval;
+        walkBase(band, static_cast<std::int32_t>(std::min<std::int64_t>(next, count)));
         if (band.move == next)
             takeCheckpoint(band);
     }
@@ -375,7 +384,7 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
         }
     }
     band.state = band.checkpoints[k].state;
-    band.move = static_cast<std::int32_t>(k) * band.interval;
+    band.move = checkpointMove(band, k);
     band.markedSince = k;
 }
 
@@ -436,7 +445,7 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
     BandWalkState state;
     if (!bandWalkStateBefore(pixelBand(band, basePixels()), banded, target, state)) {
         state = band.checkpoints[k].state;
-        walkBandState(pixelBand(band, basePixels()), banded, static_cast<std::int32_t>(k) * band.interval, target,
+        walkBandState(pixelBand(band, basePixels()), banded, checkpointMove(band, k), target,
                       state);
     }
     for (int run = 0; run < count; ++run) {
@@ -446,17 +455,17 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
         const PixelBand rows = pixelBand(strip, basePixels());
         std::size_t from = k;
         BandWalkState stripState;
-        while (from > 0 && !bandWalkStateBefore(rows, true, static_cast<std::int32_t>(from) * band.interval, stripState))
+        while (from > 0 && !bandWalkStateBefore(rows, true, checkpointMove(band, from), stripState))
             --from;
         if (from == 0)
             stripState = BandWalkState{};
         restoreRows(band, runs[run].first, runs[run].second, from, empty);
-        walkBandStretch(rows, true, static_cast<std::int32_t>(from) * band.interval, target, nullptr, stripState,
+        walkBandStretch(rows, true, checkpointMove(band, from), target, nullptr, stripState,
                         TileMarks{});
     }
     // The base now differs from the marks' checkpoint in these tiles too, when it is before it.
-    for (std::size_t tile = 0; tile < touched.size(); ++tile)
-        frames.marks[tile] |= touched[tile];
+    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) // the band's own: other threads write theirs
+        frames.marks[static_cast<std::size_t>(tile)] |= touched[static_cast<std::size_t>(tile)];
     band.state = state;
     band.move = target;
     return true;
@@ -468,10 +477,9 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
 void drawBand(FrameBand& band, std::int32_t target, const Move* part, Pixels frame)
 {
     const std::size_t k = std::min(static_cast<std::size_t>(target / band.interval), band.checkpoints.size() - 1);
-    const std::int32_t checkpointMove = static_cast<std::int32_t>(k) * band.interval;
     const bool shortStepBack = band.move > target && band.move - target <= StripStepMoves && frames.stripsWalkable;
     if (shortStepBack && stepBackByStrips(band, target, frame)) {
-    } else if (band.move > target || band.move < checkpointMove) {
+    } else if (band.move > target || band.move < checkpointMove(band, k)) {
         restoreCheckpoint(band, k, frame);
     }
     walkBase(band, target);

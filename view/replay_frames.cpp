@@ -76,6 +76,10 @@ struct FrameBand {
     std::vector<std::unique_ptr<std::uint8_t[]>> greyBlocks;
     std::vector<std::uint8_t*> freeGreys;
     std::size_t bytesHeld = 0; // by the checkpoints' tiles
+    // The stop before the job's last move, where its end cursor (the last move whole) stands:
+    // the tiles drawn into there since the last checkpoint, as they are there.
+    Checkpoint end;
+    std::int32_t endMove = 0;
 };
 
 // Everything the base's pixels depend on: any change starts the cache again.
@@ -344,13 +348,22 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
     band.move = 0;
     band.state = BandWalkState{};
     band.markedSince = 0;
-    const std::int32_t count = toolpath.moveCount;
-    while (band.move < count) {
+    band.endMove = toolpath.moveCount - 1;
+    while (band.move < band.endMove) {
         const std::int64_t next = static_cast<std::int64_t>(band.checkpoints.size()) * band.interval;
-        walkBase(band, static_cast<std::int32_t>(std::min<std::int64_t>(next, count)));
+        walkBase(band, static_cast<std::int32_t>(std::min<std::int64_t>(next, band.endMove)));
         if (band.move == next)
             takeCheckpoint(band);
     }
+    band.end = Checkpoint{};
+    band.end.state = band.state;
+    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
+        if (frames.marks[static_cast<std::size_t>(tile)] != 0) {
+            band.end.tiles.push_back(tile);
+            band.end.stored.push_back(storeTile(band, tile));
+        }
+    }
+    walkBase(band, toolpath.moveCount);
 }
 
 // Puts the band's base back to checkpoint `k`: the tiles marked, and those of the
@@ -471,14 +484,30 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
     return true;
 }
 
+// Puts the band's base at its stop before the job's last move: the last checkpoint, then
+// the tiles drawn into since, which stay marked.
+void restoreEnd(FrameBand& band, Pixels empty)
+{
+    restoreCheckpoint(band, band.checkpoints.size() - 1, empty);
+    for (std::size_t t = 0; t < band.end.tiles.size(); ++t) {
+        loadTile(band.end.tiles[t], band.end.stored[t]);
+        frames.marks[static_cast<std::size_t>(band.end.tiles[t])] = 1;
+    }
+    band.state = band.end.state;
+    band.move = band.endMove;
+}
+
 // Brings the band's base to the moves before `target`, from where it is when that is at
-// least as near as the checkpoint before `target`, else from that checkpoint; then copies
-// its rows into the frame and draws `part` there.
+// least as near as the checkpoint before `target`, else from the stop before the last move
+// or by strips or from that checkpoint; then copies its rows into the frame and draws `part`
+// there.
 void drawBand(FrameBand& band, std::int32_t target, const Move* part, Pixels frame)
 {
     const std::size_t k = std::min(static_cast<std::size_t>(target / band.interval), band.checkpoints.size() - 1);
     const bool shortStepBack = band.move > target && band.move - target <= StripStepMoves && frames.stripsWalkable;
-    if (shortStepBack && stepBackByStrips(band, target, frame)) {
+    if (target >= band.endMove && !(band.endMove <= band.move && band.move <= target)) {
+        restoreEnd(band, frame);
+    } else if (shortStepBack && stepBackByStrips(band, target, frame)) {
     } else if (band.move > target || band.move < checkpointMove(band, k)) {
         restoreCheckpoint(band, k, frame);
     }

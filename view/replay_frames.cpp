@@ -80,6 +80,9 @@ struct FrameBand {
     // the tiles drawn into there since the last checkpoint, as they are there.
     Checkpoint end;
     std::int32_t endMove = 0;
+    // Per tile, all 0 between uses: made with the cache, so that no frame allocates.
+    std::vector<std::uint8_t> touched; // by the moves a step back goes over
+    std::vector<std::uint8_t> wanted;  // still to be put back
 };
 
 // Everything the base's pixels depend on: any change starts the cache again.
@@ -402,9 +405,9 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
 }
 
 // Puts the tiles of tile rows [firstRow, endRow) of the base back to checkpoint `k`.
-void restoreRows(const FrameBand& band, int firstRow, int endRow, std::size_t k, Pixels empty)
+void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k, Pixels empty)
 {
-    std::vector<std::uint8_t> wanted(frames.marks.size(), 0);
+    std::vector<std::uint8_t>& wanted = band.wanted;
     const std::int32_t first = firstRow * frames.columns;
     const std::int32_t end = std::min(endRow * frames.columns, endTile(band));
     std::fill(wanted.begin() + first, wanted.begin() + end, std::uint8_t{1});
@@ -422,6 +425,7 @@ void restoreRows(const FrameBand& band, int firstRow, int endRow, std::size_t k,
     for (std::int32_t tile = first; tile < end && left > 0; ++tile) {
         if (wanted[static_cast<std::size_t>(tile)] != 0) {
             copyTile(tile, empty.rows, empty.stride, false, frames.base.data(), frames.key.width, false);
+            wanted[static_cast<std::size_t>(tile)] = 0;
             --left;
         }
     }
@@ -435,7 +439,10 @@ void restoreRows(const FrameBand& band, int firstRow, int endRow, std::size_t k,
 // false, with nothing changed, when the moves reach more runs than that is worth.
 bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
 {
-    std::vector<std::uint8_t> touched(frames.marks.size(), 0);
+    std::vector<std::uint8_t>& touched = band.touched;
+    const auto forget = [&] {
+        std::fill(touched.begin() + firstTile(band), touched.begin() + endTile(band), std::uint8_t{0});
+    };
     markMoveTiles(pixelBand(band, basePixels()), target, band.move, TileMarks{touched.data(), frames.columns});
     const int firstRow = band.top / DirtyTileRows;
     const int endRow = (band.bottom + DirtyTileRows - 1) / DirtyTileRows;
@@ -448,8 +455,10 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
         if (count > 0 && runs[count - 1].second == row) {
             runs[count - 1].second = row + 1;
         } else {
-            if (count == MaxStrips)
+            if (count == MaxStrips) {
+                forget();
                 return false;
+            }
             runs[count++] = {row, row + 1};
         }
     }
@@ -458,14 +467,11 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
     BandWalkState state;
     if (!bandWalkStateBefore(pixelBand(band, basePixels()), banded, target, state)) {
         state = band.checkpoints[k].state;
-        walkBandState(pixelBand(band, basePixels()), banded, checkpointMove(band, k), target,
-                      state);
+        walkBandState(pixelBand(band, basePixels()), banded, checkpointMove(band, k), target, state);
     }
     for (int run = 0; run < count; ++run) {
-        FrameBand strip;
-        strip.top = runs[run].first * DirtyTileRows;
-        strip.bottom = std::min(band.bottom, runs[run].second * DirtyTileRows);
-        const PixelBand rows = pixelBand(strip, basePixels());
+        const PixelBand rows{frames.base.data(), frames.key.width, frames.key.width, frames.key.height,
+                             runs[run].first * DirtyTileRows, std::min(band.bottom, runs[run].second * DirtyTileRows)};
         std::size_t from = k;
         BandWalkState stripState;
         while (from > 0 && !bandWalkStateBefore(rows, true, checkpointMove(band, from), stripState))
@@ -473,12 +479,13 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
         if (from == 0)
             stripState = BandWalkState{};
         restoreRows(band, runs[run].first, runs[run].second, from, empty);
-        walkBandStretch(rows, true, checkpointMove(band, from), target, nullptr, stripState,
-                        TileMarks{});
+        walkBandStretch(rows, true, checkpointMove(band, from), target, nullptr, stripState, TileMarks{});
     }
     // The base now differs from the marks' checkpoint in these tiles too, when it is before it.
-    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) // the band's own: other threads write theirs
+    // Only the band's own marks: the other bands' threads write theirs.
+    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile)
         frames.marks[static_cast<std::size_t>(tile)] |= touched[static_cast<std::size_t>(tile)];
+    forget();
     band.state = state;
     band.move = target;
     return true;
@@ -582,6 +589,10 @@ bool startFrames(const FrameKey& key, Pixels frame)
         frames.base.resize(static_cast<std::size_t>(key.width) * static_cast<std::size_t>(key.height));
         frames.marks.assign(tiles, 0);
         frames.bands.resize(static_cast<std::size_t>(bands));
+        for (FrameBand& band : frames.bands) {
+            band.touched.assign(tiles, 0);
+            band.wanted.assign(tiles, 0);
+        }
     } catch (const std::bad_alloc&) {
         releaseReplayFrames();
         return false;

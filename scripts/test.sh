@@ -55,14 +55,14 @@ background_build "$root/build-logs/tsan.log" tsan_build
     cd "$root/build-asan" && ctest --output-on-failure --timeout 900 -j2 -E 'hostile_huge'
 )
 
-echo "== ThreadSanitizer: the threaded load and the bands"
+echo "== ThreadSanitizer: the threaded load, the bands and the replay's kept frames"
 finish_build "$root/build-logs/tsan.log" "the ThreadSanitizer build"
 export TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/sanitizer/tsan.supp"
 # Death tests fork, which ThreadSanitizer does not follow once threads have run.
 "$root/build-tsan/tests/model/model_tests" --gtest_brief=1 \
     --gtest_filter='Corpus.*:*TwoThreads*:-*DeathTest*'
 QT_QPA_PLATFORM=offscreen "$root/build-tsan/tests/view/view_pixels_test" --gtest_brief=1 \
-    --gtest_filter='Equivalence.*Band*'
+    --gtest_filter='Equivalence.*Band*:ReplayFrames.*'
 
 echo "== fuzzing, 30 seconds per harness"
 "$root/fuzz/run.sh" 30

@@ -13,7 +13,9 @@
 #include "view/settings.h"
 #include "view/view_state.h"
 
+#include "view/band_walk.h"
 #include "view/hairline.h"
+#include "view/replay_frames.h"
 
 #include <algorithm>
 #include <cassert>
@@ -239,9 +241,14 @@ bool anyMoveOnCanvas(int kind, const Move* first, const Move* end, const CanvasM
 // move at the cursor cut at the tool's place, if there is one: the walk a store of just
 // those moves would get. The chunks' extents are the whole job's, and those of the
 // chunk the walk stops in cover its first moves and the part too.
+//
+// A walk given `resume` starts at move `firstMove` from the colour and key there and
+// leaves them where it stops; the chunk it starts in is passed over or walked as above,
+// its extents covering the moves before `firstMove` too.
 template <typename Sink>
 void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, PowerColours& colours,
-              BandRows rows, std::int32_t wholeMoves, const Move* part)
+              BandRows rows, std::int32_t wholeMoves, const Move* part, std::int32_t firstMove = 0,
+              BandWalkState* resume = nullptr)
 {
     const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
     const ColourValue travelColour = colourScheme.travelMove;
@@ -253,11 +260,12 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     const double skipBelow = rows.bottom + BandSkipMargin;
 
     // Kept in locals, not in `walk`, so that they stay in registers across the sink.
-    ColourValue current = NoColour;
-    int key0 = NoKey;
-    int key1 = 0;
-    int key2 = 0;
-    int key3 = 0;
+    const BandWalkState start = resume != nullptr ? *resume : BandWalkState{};
+    ColourValue current = start.colour;
+    int key0 = start.key0;
+    int key1 = start.key1;
+    int key2 = start.key2;
+    int key3 = start.key3;
     std::uint64_t greys = 0;
     std::uint64_t segments = 0;
 #if defined(__SSE2__)
@@ -275,12 +283,13 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     const bool banded = rows.top != NoBandRows.top || rows.bottom != NoBandRows.bottom;
     assert(!banded || chunkExtents.count == toolpath.moveCount);
     const std::int32_t chunks = (wholeMoves + BandChunkMoves - 1) / BandChunkMoves;
-    for (std::int32_t chunk = 0; chunk <= chunks; ++chunk) {
+    for (std::int32_t chunk = std::min(firstMove, wholeMoves) / BandChunkMoves; chunk <= chunks; ++chunk) {
         const bool last = chunk == chunks; // the part, walked alone
         if (last && part == nullptr)
             break;
         const Move* move =
-            last ? part : toolpath.moves + static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves;
+            last ? part : toolpath.moves + std::max(static_cast<std::ptrdiff_t>(chunk) * BandChunkMoves,
+                                                    static_cast<std::ptrdiff_t>(firstMove));
         const Move* const end =
             last ? part + 1 : toolpath.moves + std::min(wholeMoves, (chunk + 1) * BandChunkMoves);
         if (banded && !last) {
@@ -380,6 +389,8 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     sink.finish();
     walk.greys += greys;
     walk.segments += segments;
+    if (resume != nullptr)
+        *resume = BandWalkState{current, key0, key1, key2, key3};
 }
 
 // Hands the segments to the vector context: touching segments chained into one figure,
@@ -604,7 +615,141 @@ void drawReplayMarker()
     endVector();
 }
 
+// Notes each tile of the band a segment (ends finite and clipped, or within the clip
+// threshold) may touch: its pixels reach a pixel beyond its ends at most.
+void markSegmentTiles(const PixelBand& band, TileMarks tiles, double x1, double y1, double x2, double y2)
+{
+    constexpr double Reach = 2.0; // pixels; one would do, the other is for rounding
+    const double top = std::max(std::min(y1, y2) - Reach, static_cast<double>(band.top));
+    const double bottom = std::min(std::max(y1, y2) + Reach, band.bottom - 1.0);
+    if (!(top <= bottom))
+        return;
+    const double right = static_cast<double>(band.width - 1);
+    const int firstColumn = static_cast<int>(std::clamp(std::min(x1, x2) - Reach, 0.0, right));
+    const int lastColumn = static_cast<int>(std::clamp(std::max(x1, x2) + Reach, 0.0, right));
+    const int across = lastColumn / DirtyTileWidth - firstColumn / DirtyTileWidth + 1;
+    for (int row = static_cast<int>(top) / DirtyTileRows; row <= static_cast<int>(bottom) / DirtyTileRows; ++row)
+        std::fill_n(tiles.marks + row * tiles.columns + firstColumn / DirtyTileWidth, across, 1);
+}
+
+// Draws into a band as BandSink does and notes each tile a segment may touch.
+struct MarkingSink {
+    BandSink draw;
+    TileMarks tiles;
+
+    void changeColour(ColourValue colour) { draw.changeColour(colour); }
+    void segment(double x1, double y1, double x2, double y2)
+    {
+        markSegmentTiles(draw.band, tiles, x1, y1, x2, y2);
+        draw.segment(x1, y1, x2, y2);
+    }
+    void finish() { draw.finish(); }
+};
+
 } // namespace
+
+static_assert(BandWalkState{}.colour == NoColour && BandWalkState{}.key0 == NoKey,
+              "a fresh band walk starts as every pass does");
+
+void walkBandStretch(const PixelBand& band, bool banded, std::int32_t first, std::int32_t last,
+                     const Move* part, BandWalkState& state, TileMarks marks)
+{
+    assert(0 <= first && first <= last && last <= toolpath.moveCount);
+    const BandRows rows = banded ? BandRows{static_cast<double>(band.top), static_cast<double>(band.bottom)}
+                                 : NoBandRows;
+    PassWalk walk;
+    PowerColours colours;
+    if (marks.marks != nullptr) {
+        MarkingSink sink{BandSink{}, marks};
+        sink.draw.band = band;
+        sink.changeColour(state.colour);
+        walkPass(CuttingKind, band.width, band.height, sink, walk, colours, rows, last, part, first, &state);
+    } else {
+        BandSink sink;
+        sink.band = band;
+        sink.changeColour(state.colour);
+        walkPass(CuttingKind, band.width, band.height, sink, walk, colours, rows, last, part, first, &state);
+    }
+}
+
+void walkBandState(const PixelBand& band, bool banded, std::int32_t first, std::int32_t last,
+                   BandWalkState& state)
+{
+    assert(0 <= first && first <= last && last <= toolpath.moveCount);
+    const BandRows rows = banded ? BandRows{static_cast<double>(band.top), static_cast<double>(band.bottom)}
+                                 : NoBandRows;
+    PassWalk walk;
+    PowerColours colours;
+    NoSink sink;
+    walkPass(CuttingKind, band.width, band.height, sink, walk, colours, rows, last, nullptr, first, &state);
+}
+
+void markMoveTiles(const PixelBand& band, std::int32_t first, std::int32_t last, TileMarks marks)
+{
+    assert(0 <= first && first <= last && last <= toolpath.moveCount);
+    const int width = band.width;
+    const int height = band.height;
+    const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
+    for (const Move* move = toolpath.moves + first; move != toolpath.moves + last; ++move) {
+        if (move->travel != CuttingKind)
+            continue;
+        double sx1 = map.x(move->x1), sy1 = map.y(move->y1), sx2 = map.x(move->x2), sy2 = map.y(move->y2);
+        if (offCanvas(sx1, sy1, sx2, sy2, width, height))
+            continue;
+        if (!withinClipThreshold(sx1, sy1, sx2, sy2) &&
+            clipSegment(sx1, sy1, sx2, sy2, -ClipMargin, -ClipMargin, width + ClipMargin, height + ClipMargin) == 0)
+            continue; // also an end that is not finite: such a move draws nothing
+        markSegmentTiles(band, marks, sx1, sy1, sx2, sy2);
+    }
+}
+
+bool bandWalkStateBefore(const PixelBand& band, bool banded, std::int32_t at, BandWalkState& state)
+{
+    constexpr std::int32_t LookBack = 4096; // moves
+    const int width = band.width;
+    const int height = band.height;
+    const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
+    const double skipAbove = band.top - BandSkipMargin;
+    const double skipBelow = band.bottom + BandSkipMargin;
+    for (std::int32_t index = at - 1; index >= 0 && index >= at - LookBack; --index) {
+        const Move& move = toolpath.moves[index];
+        if (move.travel != CuttingKind)
+            continue;
+        double sx1 = map.x(move.x1), sy1 = map.y(move.y1), sx2 = map.x(move.x2), sy2 = map.y(move.y2);
+        if (offCanvas(sx1, sy1, sx2, sy2, width, height))
+            continue;
+        // The steps of the walk that leave a state of their own, in its order.
+        const bool ordinary = withinClipThreshold(sx1, sy1, sx2, sy2);
+        if (banded && ordinary && ((sy1 < skipAbove && sy2 < skipAbove) || (sy1 > skipBelow && sy2 > skipBelow))) {
+            state = BandWalkState{};
+            return true;
+        }
+        if (!ordinary) {
+            if (!allFinite(sx1, sy1, sx2, sy2) ||
+                clipSegment(sx1, sy1, sx2, sy2, -ClipMargin, -ClipMargin, width + ClipMargin, height + ClipMargin) == 0)
+                return false; // the key is the one before
+            sx1 = std::clamp(sx1, -ClipMargin, width + ClipMargin);
+            sx2 = std::clamp(sx2, -ClipMargin, width + ClipMargin);
+            sy1 = std::clamp(sy1, -ClipMargin, height + ClipMargin);
+            sy2 = std::clamp(sy2, -ClipMargin, height + ClipMargin);
+        }
+        state = BandWalkState{powerToColour(move.power), static_cast<int>(2.0 * sx1), static_cast<int>(2.0 * sy1),
+                              static_cast<int>(2.0 * sx2), static_cast<int>(2.0 * sy2)};
+        return true;
+    }
+    state = BandWalkState{};
+    return at <= LookBack; // back at the start, where every walk begins afresh
+}
+
+int moveBandCount(int height)
+{
+    return bandCount(height);
+}
+
+bool prepareBandWalks(int bands)
+{
+    return updateChunkExtents(bands);
+}
 
 void redraw()
 {
@@ -649,7 +794,11 @@ void redraw()
         // moves drawn straight into them and for the texts; it takes it back for the rulers.
         endVector();
         if (rendererOptions.moveDrawing == MoveDrawing::Direct) {
-            drawMovesIntoFrame(width, height);
+            // A replay's frame starts from the moves drawn for its last one, where it can.
+            if (!replayDrawing.active)
+                releaseReplayFrames();
+            if (!(replayDrawing.active && drawReplayMoves(width, height)))
+                drawMovesIntoFrame(width, height);
         } else if (rendererOptions.moveDrawing == MoveDrawing::WalkOnly) {
             NoSink sink;
             PassWalk walk;

@@ -1,5 +1,6 @@
 // The picture at a replay's cursor is the picture of a store holding only the moves before
-// the cursor and the drawn part of the one at it, in the same view with the same shading.
+// the cursor and the drawn part of the one at it, in the same view with the same shading,
+// also when it is drawn from what the frames before it kept.
 #include "model/interpreter.h"
 #include "model/job_pace.h"
 #include "model/toolpath.h"
@@ -8,11 +9,14 @@
 #include "view/colour_scheme.h"
 #include "view/controls.h"
 #include "view/renderer.h"
+#include "view/replay_frames.h"
 #include "view/settings.h"
 #include "view/view_state.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -149,6 +153,124 @@ TEST(Replay, CorpusFilesAtSeveralCursorsMatchTheirPrefix)
         }
         ++files;
     }
+    rendererOptions.threads = 0;
+    EXPECT_GT(files, 0);
+}
+
+
+// The replay's frame at each of a walk of cursors (steps both ways, jumps, a drag), drawn
+// from what the frames before kept, against the same cursor drawn by a walk over every move.
+// Returns the cursors whose frames differ.
+int framesDifferingFromFullWalks(const std::vector<ReplayCursor>& cursors)
+{
+    int differing = 0;
+    for (const ReplayCursor& cursor : cursors) {
+        replayFrameOptions.enabled = true;
+        replayDrawing = ReplayDrawing{true, cursor, true};
+        const std::vector<std::uint32_t> kept = drawnFrame();
+        replayFrameOptions.enabled = false;
+        const std::vector<std::uint32_t> walked = drawnFrame();
+        replayFrameOptions.enabled = true;
+        if (kept != walked) {
+            ADD_FAILURE() << "cursor " << cursor.move << "+" << cursor.fraction;
+            ++differing;
+        }
+    }
+    replayDrawing = ReplayDrawing{};
+    return differing;
+}
+
+// Forward and backward steps of 1, 10 and 1000 moves, jumps to both ends, a drag of small jumps.
+std::vector<ReplayCursor> cursorWalk(std::mt19937& random, std::int32_t count)
+{
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<ReplayCursor> cursors;
+    std::int32_t at = static_cast<std::int32_t>(unit(random) * count);
+    const auto go = [&](std::int32_t move) {
+        at = std::clamp(move, 0, count - 1);
+        cursors.push_back(ReplayCursor{at, unit(random) < 0.5 ? 0.0 : unit(random)});
+    };
+    for (const int step : {1, 10, 1000, -1, -10, -1000})
+        for (int i = 0; i < 3; ++i)
+            go(at + step);
+    go(count - 1);
+    go(0);
+    go(count - 1);
+    for (int i = 0; i < 12; ++i)
+        go(at - static_cast<std::int32_t>(unit(random) * count / 8));
+    for (int i = 0; i < 6; ++i)
+        go(static_cast<std::int32_t>(unit(random) * count));
+    return cursors;
+}
+
+TEST(ReplayFrames, EveryCursorChangeDrawsWhatAWalkOverEveryMoveDraws)
+{
+    std::mt19937 random(22);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const int width = 150, height = 100;
+    for (int round = 0; round < 24; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        startWorld(width, height);
+        settings.showBed = round % 2;
+        settings.invertColours = (round / 2) % 2;
+        settings.showTravel = round % 6 == 5; // drawn by the walk over every move
+        rendererOptions.threads = round % 3 == 0 ? 1 : 1 + round % 5;
+        // Small checkpoints, and budgets that merge them down to none.
+        replayFrameOptions.firstInterval = 3 + round;
+        replayFrameOptions.budgetBytes = round % 4 == 3 ? 1 : std::size_t{1} << (14 + round % 8);
+        applyColourScheme();
+        // Rows crossing the bands back and forth at changing power, polylines, far ends the
+        // clip cuts, a few NaN ends.
+        double x = 10.0, y = 10.0;
+        for (int i = 0; i < 4000; ++i) {
+            double nx = width * unit(random), ny = height * unit(random);
+            const double kind = unit(random);
+            if (i < 2500)
+                nx = i % 2 ? width - 8.0 : 8.0, ny = 5.0 + i * 0.035;
+            else if (kind < 0.03)
+                nx = (unit(random) < 0.5 ? -1 : 1) * 90000.0;
+            else if (kind < 0.04)
+                nx = std::nan("");
+            else if (kind < 0.6)
+                nx = x + (unit(random) - 0.5) * 4, ny = y + (unit(random) - 0.5) * 4;
+            const bool travel = unit(random) < 0.1;
+            ASSERT_TRUE(appendMove(x, y, nx, ny, travel ? 0 : 1 + (i / 7 % 9) * 100, travel));
+            x = std::isnan(nx) ? 20.0 : nx;
+            y = ny;
+        }
+        toolpath.maxPower = 1000.0;
+        fitView();
+        if (round % 4 == 1)
+            zoomAt(width * 0.3, height * 0.6, 8.0);
+        EXPECT_EQ(framesDifferingFromFullWalks(cursorWalk(random, toolpath.moveCount)), 0);
+    }
+    replayFrameOptions = ReplayFrameOptions{};
+    rendererOptions.threads = 0;
+}
+
+TEST(ReplayFrames, CorpusFilesStepAndJumpAsAWalkOverEveryMoveDraws)
+{
+    const std::filesystem::path folder = TOLVAN_CORPUS_DIR;
+    if (!std::filesystem::is_directory(folder))
+        GTEST_SKIP() << "no corpus folder at " << folder;
+    std::mt19937 random(2022);
+    int files = 0;
+    for (const char* name : {"laserburn__lightbundimage.gcode", "cncjs__tball-engrave-laser.gcode"}) {
+        const std::filesystem::path path = folder / name;
+        if (!std::filesystem::is_regular_file(path))
+            continue;
+        SCOPED_TRACE(name);
+        startWorld(400, 300);
+        settings.showBed = 1;
+        rendererOptions.threads = files % 2 == 0 ? 3 : 1;
+        replayFrameOptions.firstInterval = 500;
+        ASSERT_TRUE(loadGcodeFile(path.string()));
+        ASSERT_GT(toolpath.moveCount, 0);
+        fitView();
+        EXPECT_EQ(framesDifferingFromFullWalks(cursorWalk(random, toolpath.moveCount)), 0);
+        ++files;
+    }
+    replayFrameOptions = ReplayFrameOptions{};
     rendererOptions.threads = 0;
     EXPECT_GT(files, 0);
 }

@@ -1,0 +1,671 @@
+// Keeps a replay's moves drawn between frames. A base image holds the background, the grid
+// and every whole move before the last cursor; each band of rows keeps where its walk
+// stands. A cursor further on walks only the moves it adds; a short step back draws again
+// only the rows the moves stepped over can reach; any other change goes back to the nearest
+// checkpoint at or before the cursor and walks on from there. A checkpoint holds, for each
+// band, the walk's state and the tiles drawn into since the checkpoint before, as they are
+// at it: on a raster those are a few rows, so all of them cost little more than a frame.
+// They are taken by one walk over the whole job after each change of the view, the options
+// or the toolpath; when they outgrow their memory, every second one is merged away. Every
+// frame is, pixel for pixel, the frame a walk over all the moves before the cursor draws.
+#include "view/replay_frames.h"
+
+#include "model/job_pace.h"
+#include "model/toolpath.h"
+#include "platform/drawing.h"
+#include "view/band_walk.h"
+#include "view/colour_scheme.h"
+#include "view/renderer.h"
+#include "view/settings.h"
+#include "view/view_state.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+ReplayFrameOptions replayFrameOptions;
+
+namespace {
+
+constexpr std::int32_t FirstInterval = 65536; // moves between checkpoints to start with
+constexpr int MaxFrameBands = 64;
+constexpr std::size_t TilePixels = std::size_t{DirtyTileWidth} * DirtyTileRows;
+constexpr std::size_t TileBytes = TilePixels * sizeof(std::uint32_t);
+constexpr std::size_t GreyTileBytes = TilePixels; // a tile of greys only: one byte a pixel
+constexpr std::int32_t StripStepMoves = 65536; // moves back a step may redraw by strips
+constexpr int MaxStrips = 2;                  // runs of tile rows a step back redraws, at most
+constexpr double BudgetShareOfMoves = 0.1;                 // of the bytes of the moves
+constexpr std::size_t LeastBudgetBytes = 6u * 1024 * 1024; // the checkpoints of any job
+
+// A tile's pixels kept at a checkpoint, TilePixels in rows of DirtyTileWidth: as frame
+// pixels, or as one grey level each when every pixel is grey, as on the light scheme nearly
+// all are (moves and grid are greys on white): that keeps four times the tiles.
+struct StoredTile {
+    std::uint32_t* pixels = nullptr;
+    std::uint8_t* greys = nullptr;
+};
+
+// One band's stop at a checkpoint.
+struct Checkpoint {
+    BandWalkState state;
+    std::vector<std::int32_t> tiles; // drawn into since the checkpoint before
+    std::vector<StoredTile> stored;  // theirs here
+};
+
+// A band of rows of the base, walked on its own thread. Its rows [top, bottom) are whole
+// tile rows but for the frame's last.
+struct FrameBand {
+    int top = 0;
+    int bottom = 0;
+    std::size_t budget = 0;              // bytes its checkpoints may hold
+    std::int64_t interval = 0;           // moves from one checkpoint to the next (doubled freely)
+    std::vector<Checkpoint> checkpoints; // [i] at move i x interval; [0] the start, no tiles
+    std::int32_t move = 0;               // the base's rows hold the moves before this
+    BandWalkState state;                 // the walk's, before `move`
+    std::size_t markedSince = 0;         // the marks hold every tile drawn into since this checkpoint
+    // The checkpoints' tile pixels: every block made, and those a merge has let go of, for
+    // the next checkpoints. They exceed the budget by one checkpoint at most.
+    std::vector<std::unique_ptr<std::uint32_t[]>> pixelBlocks;
+    std::vector<std::uint32_t*> freePixels;
+    std::vector<std::unique_ptr<std::uint8_t[]>> greyBlocks;
+    std::vector<std::uint8_t*> freeGreys;
+    std::size_t bytesHeld = 0; // by the checkpoints' tiles
+    // The stop before the job's last move, where its end cursor (the last move whole) stands:
+    // the tiles drawn into there since the last checkpoint, as they are there.
+    Checkpoint end;
+    std::int32_t endMove = 0;
+    // Per tile, all 0 between uses: made with the cache, so that no frame allocates.
+    std::vector<std::uint8_t> touched; // by the moves a step back goes over
+    std::vector<std::uint8_t> wanted;  // still to be put back
+};
+
+// Everything the base's pixels depend on: any change starts the cache again.
+struct FrameKey {
+    int width = 0, height = 0;
+    double scale = 0.0, centerX = 0.0, centerY = 0.0, uiScale = 0.0;
+    Settings options;
+    ColourScheme scheme;
+    const Move* moves = nullptr;
+    std::int32_t count = 0;
+    std::uint32_t revision = 0;
+    double maxPower = 0.0;
+    ReplayFrameOptions tuning;
+    int bands = 0;
+};
+
+bool sameKey(const FrameKey& a, const FrameKey& b)
+{
+    const Settings& x = a.options;
+    const Settings& y = b.options;
+    return a.width == b.width && a.height == b.height && a.scale == b.scale && a.centerX == b.centerX &&
+           a.centerY == b.centerY && a.uiScale == b.uiScale && x.greyByPower == y.greyByPower &&
+           x.showTravel == y.showTravel && x.showBed == y.showBed && x.invertColours == y.invertColours &&
+           x.inches == y.inches && std::memcmp(&a.scheme, &b.scheme, sizeof a.scheme) == 0 &&
+           a.moves == b.moves && a.count == b.count && a.revision == b.revision && a.maxPower == b.maxPower &&
+           a.tuning.firstInterval == b.tuning.firstInterval && a.tuning.budgetBytes == b.tuning.budgetBytes &&
+           a.bands == b.bands;
+}
+
+struct ReplayFrames {
+    bool valid = false;
+    FrameKey key;
+    int columns = 0;                  // tiles across
+    std::vector<std::uint32_t> base;  // width x height pixels
+    std::vector<std::uint8_t> marks;  // per tile: drawn into since its band's markedSince
+    bool stripsWalkable = false;      // the moves' chunk extents are ready for narrow walks
+    std::vector<FrameBand> bands;
+};
+
+ReplayFrames frames;
+
+// Pixels of an image: row y at rows + y x stride.
+struct Pixels {
+    std::uint32_t* rows;
+    std::ptrdiff_t stride;
+};
+
+Pixels basePixels()
+{
+    return Pixels{frames.base.data(), frames.key.width};
+}
+
+// Copies tile `tile` from one image (stride `fromStride`, or TilePixels packed rows of
+// DirtyTileWidth when the stride is DirtyTileWidth and `packed`) to another.
+void copyTile(std::int32_t tile, const std::uint32_t* from, std::ptrdiff_t fromStride, bool fromPacked,
+              std::uint32_t* to, std::ptrdiff_t toStride, bool toPacked)
+{
+    const int column = tile % frames.columns;
+    const int row = tile / frames.columns;
+    const int left = column * DirtyTileWidth;
+    const int top = row * DirtyTileRows;
+    const int width = std::min(DirtyTileWidth, frames.key.width - left);
+    const int height = std::min(DirtyTileRows, frames.key.height - top);
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* source =
+            fromPacked ? from + y * DirtyTileWidth : from + (top + y) * fromStride + left;
+        std::uint32_t* target = toPacked ? to + y * DirtyTileWidth : to + (top + y) * toStride + left;
+        std::memcpy(target, source, static_cast<std::size_t>(width) * sizeof(std::uint32_t));
+    }
+}
+
+std::int32_t firstTile(const FrameBand& band)
+{
+    return band.top / DirtyTileRows * frames.columns;
+}
+
+std::int32_t endTile(const FrameBand& band)
+{
+    return (band.bottom + DirtyTileRows - 1) / DirtyTileRows * frames.columns;
+}
+
+PixelBand pixelBand(const FrameBand& band, Pixels pixels)
+{
+    return PixelBand{pixels.rows, pixels.stride, frames.key.width, frames.key.height, band.top, band.bottom};
+}
+
+inline bool isGrey(std::uint32_t pixel)
+{
+    const std::uint32_t blue = pixel & 0xffu;
+    return ((pixel >> 8) & 0xffu) == blue && ((pixel >> 16) & 0xffu) == blue;
+}
+
+// Keeps tile `tile` of the base as it is now, in a block of the band's.
+StoredTile storeTile(FrameBand& band, std::int32_t tile)
+{
+    const int left = tile % frames.columns * DirtyTileWidth;
+    const int top = tile / frames.columns * DirtyTileRows;
+    const int width = std::min(DirtyTileWidth, frames.key.width - left);
+    const int height = std::min(DirtyTileRows, frames.key.height - top);
+    const auto row = [&](int y) { return frames.base.data() + static_cast<std::ptrdiff_t>(top + y) * frames.key.width + left; };
+    bool grey = true;
+    for (int y = 0; y < height && grey; ++y)
+        grey = std::all_of(row(y), row(y) + width, isGrey);
+    StoredTile stored;
+    if (grey) {
+        if (band.freeGreys.empty()) {
+            band.greyBlocks.emplace_back(new std::uint8_t[TilePixels]);
+            band.freeGreys.push_back(band.greyBlocks.back().get());
+        }
+        stored.greys = band.freeGreys.back();
+        band.freeGreys.pop_back();
+        band.bytesHeld += GreyTileBytes;
+        for (int y = 0; y < height; ++y)
+            std::transform(row(y), row(y) + width, stored.greys + y * DirtyTileWidth,
+                           [](std::uint32_t pixel) { return static_cast<std::uint8_t>(pixel); });
+    } else {
+        if (band.freePixels.empty()) {
+            band.pixelBlocks.emplace_back(new std::uint32_t[TilePixels]);
+            band.freePixels.push_back(band.pixelBlocks.back().get());
+        }
+        stored.pixels = band.freePixels.back();
+        band.freePixels.pop_back();
+        band.bytesHeld += TileBytes;
+        copyTile(tile, frames.base.data(), frames.key.width, false, stored.pixels, DirtyTileWidth, true);
+    }
+    return stored;
+}
+
+// Puts tile `tile` of the base back as it was kept.
+void loadTile(std::int32_t tile, const StoredTile& stored)
+{
+    if (stored.pixels != nullptr) {
+        copyTile(tile, stored.pixels, DirtyTileWidth, true, frames.base.data(), frames.key.width, false);
+        return;
+    }
+    const int left = tile % frames.columns * DirtyTileWidth;
+    const int top = tile / frames.columns * DirtyTileRows;
+    const int width = std::min(DirtyTileWidth, frames.key.width - left);
+    const int height = std::min(DirtyTileRows, frames.key.height - top);
+    for (int y = 0; y < height; ++y)
+        std::transform(stored.greys + y * DirtyTileWidth, stored.greys + y * DirtyTileWidth + width,
+                       frames.base.data() + static_cast<std::ptrdiff_t>(top + y) * frames.key.width + left,
+                       [](std::uint8_t grey) { return 0xff000000u | grey * 0x010101u; });
+}
+
+void freeTile(FrameBand& band, const StoredTile& stored)
+{
+    if (stored.pixels != nullptr) {
+        band.freePixels.push_back(stored.pixels);
+        band.bytesHeld -= TileBytes;
+    } else {
+        band.freeGreys.push_back(stored.greys);
+        band.bytesHeld -= GreyTileBytes;
+    }
+}
+
+// The move of checkpoint k, one the band holds (so within the job).
+std::int32_t checkpointMove(const FrameBand& band, std::size_t k)
+{
+    assert(k < band.checkpoints.size());
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(k) * band.interval);
+}
+
+// Walks the band's base on over the moves up to `last`, marking the tiles it draws into.
+void walkBase(FrameBand& band, std::int32_t last)
+{
+    assert(band.move <= last);
+    if (band.move == last)
+        return;
+    walkBandStretch(pixelBand(band, basePixels()), frames.bands.size() > 1, band.move, last, nullptr,
+                    band.state, TileMarks{frames.marks.data(), frames.columns});
+    band.move = last;
+}
+
+// One checkpoint in place of `earlier` and `later`: the tiles of both, each as it is at the
+// later; the earlier's pixels of tiles the later holds go back to the band's free blocks.
+Checkpoint mergedCheckpoint(FrameBand& band, Checkpoint& earlier, Checkpoint& later, std::vector<std::uint8_t>& seen)
+{
+    Checkpoint merged = std::move(later);
+    for (const std::int32_t tile : merged.tiles)
+        seen[static_cast<std::size_t>(tile)] = 1;
+    for (std::size_t i = 0; i < earlier.tiles.size(); ++i) {
+        const std::int32_t tile = earlier.tiles[i];
+        if (seen[static_cast<std::size_t>(tile)] == 0) {
+            merged.tiles.push_back(tile);
+            merged.stored.push_back(earlier.stored[i]);
+        } else {
+            freeTile(band, earlier.stored[i]);
+        }
+    }
+    for (const std::int32_t tile : merged.tiles)
+        seen[static_cast<std::size_t>(tile)] = 0;
+    return merged;
+}
+
+// Keeps every second checkpoint, each taking over the tiles of the one dropped before it.
+// The last one is dropped when its number is odd: the base, past it, marks its tiles again.
+void mergeCheckpoints(FrameBand& band)
+{
+    std::vector<Checkpoint>& old = band.checkpoints;
+    const std::size_t last = old.size() - 1;
+    assert(band.markedSince == last); // merged before the next checkpoint is taken
+    std::vector<std::uint8_t> seen(frames.marks.size(), 0);
+    std::vector<Checkpoint> kept;
+    kept.reserve(last / 2 + 1);
+    kept.push_back(std::move(old[0]));
+    for (std::size_t i = 2; i <= last; i += 2)
+        kept.push_back(mergedCheckpoint(band, old[i - 1], old[i], seen));
+    if (last % 2 == 1) {
+        for (std::size_t i = 0; i < old[last].tiles.size(); ++i) {
+            frames.marks[static_cast<std::size_t>(old[last].tiles[i])] = 1;
+            freeTile(band, old[last].stored[i]);
+        }
+    }
+    band.checkpoints = std::move(kept);
+    band.markedSince = last / 2;
+    band.interval *= 2;
+}
+
+std::size_t markedTiles(const FrameBand& band)
+{
+    const std::uint8_t* const marks = frames.marks.data();
+    return static_cast<std::size_t>(std::count(marks + firstTile(band), marks + endTile(band), std::uint8_t{1}));
+}
+
+// Notes a checkpoint at the band's move: its walk's state and the tiles drawn into since
+// the last one, as they are now. When they would not fit in the budget (were they all grey),
+// checkpoints are merged first; after a merge the move may no longer be a checkpoint's, and
+// with none left to merge the interval grows instead. A checkpoint that turns out larger
+// than that is merged away at once, its blocks kept for the next.
+void takeCheckpoint(FrameBand& band)
+{
+    std::size_t marked = markedTiles(band);
+    while (band.bytesHeld + marked * GreyTileBytes > band.budget && band.checkpoints.size() > 1) {
+        mergeCheckpoints(band);
+        marked = markedTiles(band);
+    }
+    if (static_cast<std::int64_t>(band.checkpoints.size()) * band.interval != band.move)
+        return;
+    if (band.bytesHeld + marked * GreyTileBytes > band.budget) {
+        band.interval *= 2;
+        return;
+    }
+    Checkpoint c;
+    c.state = band.state;
+    c.tiles.reserve(marked);
+    c.stored.reserve(marked);
+    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
+        if (frames.marks[static_cast<std::size_t>(tile)] == 0)
+            continue;
+        frames.marks[static_cast<std::size_t>(tile)] = 0;
+        c.tiles.push_back(tile);
+        c.stored.push_back(storeTile(band, tile));
+    }
+    band.checkpoints.push_back(std::move(c));
+    band.markedSince = band.checkpoints.size() - 1;
+    while (band.bytesHeld > band.budget && band.checkpoints.size() > 1)
+        mergeCheckpoints(band);
+}
+
+// The walk over the whole job that takes the band's checkpoints; the base then holds it all.
+void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
+{
+    band.interval = firstInterval;
+    band.checkpoints.assign(1, Checkpoint{});
+    band.move = 0;
+    band.state = BandWalkState{};
+    band.markedSince = 0;
+    band.endMove = toolpath.moveCount - 1;
+    while (band.move < band.endMove) {
+        const std::int64_t next = static_cast<std::int64_t>(band.checkpoints.size()) * band.interval;
+        walkBase(band, static_cast<std::int32_t>(std::min<std::int64_t>(next, band.endMove)));
+        if (band.move == next)
+            takeCheckpoint(band);
+    }
+    band.end = Checkpoint{};
+    band.end.state = band.state;
+    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
+        if (frames.marks[static_cast<std::size_t>(tile)] != 0) {
+            band.end.tiles.push_back(tile);
+            band.end.stored.push_back(storeTile(band, tile));
+        }
+    }
+    walkBase(band, toolpath.moveCount);
+}
+
+// Puts the band's base back to checkpoint `k`: the tiles marked, and those of the
+// checkpoints between the marks' and k, take their pixels from the newest checkpoint at or
+// before k that holds them, else from `empty` (the background and grid alone).
+void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
+{
+    const std::size_t low = std::min(band.markedSince, k);
+    const std::size_t high = std::max(band.markedSince, k);
+    for (std::size_t i = low + 1; i <= high; ++i) {
+        for (const std::int32_t tile : band.checkpoints[i].tiles)
+            frames.marks[static_cast<std::size_t>(tile)] = 1;
+    }
+    std::uint8_t* const marks = frames.marks.data();
+    std::ptrdiff_t left = std::count(marks + firstTile(band), marks + endTile(band), std::uint8_t{1});
+    for (std::size_t i = k; i >= 1 && left > 0; --i) {
+        const Checkpoint& c = band.checkpoints[i];
+        for (std::size_t t = 0; t < c.tiles.size(); ++t) {
+            if (marks[c.tiles[t]] != 0) {
+                loadTile(c.tiles[t], c.stored[t]);
+                marks[c.tiles[t]] = 0;
+                --left;
+            }
+        }
+    }
+    for (std::int32_t tile = firstTile(band); tile < endTile(band) && left > 0; ++tile) {
+        if (marks[tile] != 0) {
+            copyTile(tile, empty.rows, empty.stride, false, frames.base.data(), frames.key.width, false);
+            marks[tile] = 0;
+            --left;
+        }
+    }
+    band.state = band.checkpoints[k].state;
+    band.move = checkpointMove(band, k);
+    band.markedSince = k;
+}
+
+// Puts the tiles of tile rows [firstRow, endRow) of the base back to checkpoint `k`.
+void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k, Pixels empty)
+{
+    std::vector<std::uint8_t>& wanted = band.wanted;
+    const std::int32_t first = firstRow * frames.columns;
+    const std::int32_t end = std::min(endRow * frames.columns, endTile(band));
+    std::fill(wanted.begin() + first, wanted.begin() + end, std::uint8_t{1});
+    std::ptrdiff_t left = end - first;
+    for (std::size_t i = k; i >= 1 && left > 0; --i) {
+        const Checkpoint& c = band.checkpoints[i];
+        for (std::size_t t = 0; t < c.tiles.size(); ++t) {
+            if (wanted[static_cast<std::size_t>(c.tiles[t])] != 0) {
+                loadTile(c.tiles[t], c.stored[t]);
+                wanted[static_cast<std::size_t>(c.tiles[t])] = 0;
+                --left;
+            }
+        }
+    }
+    for (std::int32_t tile = first; tile < end && left > 0; ++tile) {
+        if (wanted[static_cast<std::size_t>(tile)] != 0) {
+            copyTile(tile, empty.rows, empty.stride, false, frames.base.data(), frames.key.width, false);
+            wanted[static_cast<std::size_t>(tile)] = 0;
+            --left;
+        }
+    }
+}
+
+// A short step back, drawn again only where it changes the base: the runs of tile rows the
+// moves stepped back over can reach are put back to a checkpoint and walked on from there as
+// bands of their own (a band's pixels never depend on the rows beyond it), from the latest
+// checkpoint where such a narrow band's state can be told from the moves before it; the
+// band's own state is told so too, or walked on from the checkpoint without drawing.
+// false, with nothing changed, when the moves reach more runs than that is worth.
+bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
+{
+    std::vector<std::uint8_t>& touched = band.touched;
+    const auto forget = [&] {
+        std::fill(touched.begin() + firstTile(band), touched.begin() + endTile(band), std::uint8_t{0});
+    };
+    markMoveTiles(pixelBand(band, basePixels()), target, band.move, TileMarks{touched.data(), frames.columns});
+    const int firstRow = band.top / DirtyTileRows;
+    const int endRow = (band.bottom + DirtyTileRows - 1) / DirtyTileRows;
+    std::pair<int, int> runs[MaxStrips]; // tile rows [first, end)
+    int count = 0;
+    for (int row = firstRow; row < endRow; ++row) {
+        const auto at = touched.begin() + static_cast<std::ptrdiff_t>(row) * frames.columns;
+        if (std::find(at, at + frames.columns, std::uint8_t{1}) == at + frames.columns)
+            continue;
+        if (count > 0 && runs[count - 1].second == row) {
+            runs[count - 1].second = row + 1;
+        } else {
+            if (count == MaxStrips) {
+                forget();
+                return false;
+            }
+            runs[count++] = {row, row + 1};
+        }
+    }
+    const std::size_t k = std::min(static_cast<std::size_t>(target / band.interval), band.checkpoints.size() - 1);
+    const bool banded = frames.bands.size() > 1;
+    BandWalkState state;
+    if (!bandWalkStateBefore(pixelBand(band, basePixels()), banded, target, state)) {
+        state = band.checkpoints[k].state;
+        walkBandState(pixelBand(band, basePixels()), banded, checkpointMove(band, k), target, state);
+    }
+    for (int run = 0; run < count; ++run) {
+        const PixelBand rows{frames.base.data(), frames.key.width, frames.key.width, frames.key.height,
+                             runs[run].first * DirtyTileRows, std::min(band.bottom, runs[run].second * DirtyTileRows)};
+        std::size_t from = k;
+        BandWalkState stripState;
+        while (from > 0 && !bandWalkStateBefore(rows, true, checkpointMove(band, from), stripState))
+            --from;
+        if (from == 0)
+            stripState = BandWalkState{};
+        restoreRows(band, runs[run].first, runs[run].second, from, empty);
+        walkBandStretch(rows, true, checkpointMove(band, from), target, nullptr, stripState, TileMarks{});
+    }
+    // The base now differs from the marks' checkpoint in these tiles too, when it is before it.
+    // Only the band's own marks: the other bands' threads write theirs.
+    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile)
+        frames.marks[static_cast<std::size_t>(tile)] |= touched[static_cast<std::size_t>(tile)];
+    forget();
+    band.state = state;
+    band.move = target;
+    return true;
+}
+
+// Puts the band's base at its stop before the job's last move: the last checkpoint, then
+// the tiles drawn into since, which stay marked.
+void restoreEnd(FrameBand& band, Pixels empty)
+{
+    restoreCheckpoint(band, band.checkpoints.size() - 1, empty);
+    for (std::size_t t = 0; t < band.end.tiles.size(); ++t) {
+        loadTile(band.end.tiles[t], band.end.stored[t]);
+        frames.marks[static_cast<std::size_t>(band.end.tiles[t])] = 1;
+    }
+    band.state = band.end.state;
+    band.move = band.endMove;
+}
+
+// Brings the band's base to the moves before `target`, from where it is when that is at
+// least as near as the checkpoint before `target`, else from the stop before the last move
+// or by strips or from that checkpoint; then copies its rows into the frame and draws `part`
+// there.
+void drawBand(FrameBand& band, std::int32_t target, const Move* part, Pixels frame)
+{
+    const std::size_t k = std::min(static_cast<std::size_t>(target / band.interval), band.checkpoints.size() - 1);
+    const bool shortStepBack = band.move > target && band.move - target <= StripStepMoves && frames.stripsWalkable;
+    if (target >= band.endMove && !(band.endMove <= band.move && band.move <= target)) {
+        restoreEnd(band, frame);
+    } else if (shortStepBack && stepBackByStrips(band, target, frame)) {
+    } else if (band.move > target || band.move < checkpointMove(band, k)) {
+        restoreCheckpoint(band, k, frame);
+    }
+    walkBase(band, target);
+    const std::size_t rowBytes = static_cast<std::size_t>(frames.key.width) * sizeof(std::uint32_t);
+    for (int y = band.top; y < band.bottom; ++y)
+        std::memcpy(frame.rows + y * frame.stride, frames.base.data() + static_cast<std::ptrdiff_t>(y) * frames.key.width,
+                    rowBytes);
+    if (part != nullptr) {
+        BandWalkState state = band.state;
+        walkBandStretch(pixelBand(band, frame), frames.bands.size() > 1, target, target, part, state, TileMarks{});
+    }
+}
+
+// Runs work(band) for every band, each but the first on a thread of its own (on this one
+// when none can be started), and waits for all.
+template <typename Work> void forEachBand(Work work)
+{
+    std::thread helpers[MaxFrameBands];
+    const std::size_t count = frames.bands.size();
+    for (std::size_t index = 1; index < count; ++index) {
+        FrameBand* band = &frames.bands[index];
+        try {
+            helpers[index] = std::thread([&work, band] { work(*band); });
+        } catch (const std::system_error&) {
+            work(*band);
+        } catch (const std::bad_alloc&) {
+            work(*band);
+        }
+    }
+    work(frames.bands[0]);
+    for (std::thread& helper : helpers) {
+        if (helper.joinable())
+            helper.join();
+    }
+}
+
+FrameKey currentKey(int width, int height)
+{
+    FrameKey key;
+    key.width = width;
+    key.height = height;
+    key.scale = viewState.scale;
+    key.centerX = viewState.centerX;
+    key.centerY = viewState.centerY;
+    key.uiScale = viewState.uiScale;
+    key.options = settings;
+    key.scheme = colourScheme;
+    key.moves = toolpath.moves;
+    key.count = toolpath.moveCount;
+    key.revision = toolpath.revision;
+    key.maxPower = toolpath.maxPower;
+    key.tuning = replayFrameOptions;
+    key.bands = std::min(moveBandCount(height), std::min(MaxFrameBands, (height + DirtyTileRows - 1) / DirtyTileRows));
+    return key;
+}
+
+// Starts the cache again for `key` from the frame, which holds the background and grid,
+// and takes the checkpoints; false when the memory cannot be had.
+bool startFrames(const FrameKey& key, Pixels frame)
+{
+    releaseReplayFrames();
+    frames.key = key;
+    int bands = key.bands;
+    frames.stripsWalkable = prepareBandWalks(bands);
+    if (!frames.stripsWalkable)
+        bands = 1;
+    frames.columns = (key.width + DirtyTileWidth - 1) / DirtyTileWidth;
+    const std::size_t tiles =
+        static_cast<std::size_t>(frames.columns) * static_cast<std::size_t>((key.height + DirtyTileRows - 1) / DirtyTileRows);
+    try {
+        frames.base.resize(static_cast<std::size_t>(key.width) * static_cast<std::size_t>(key.height));
+        frames.marks.assign(tiles, 0);
+        frames.bands.resize(static_cast<std::size_t>(bands));
+        for (FrameBand& band : frames.bands) {
+            band.touched.assign(tiles, 0);
+            band.wanted.assign(tiles, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        releaseReplayFrames();
+        return false;
+    }
+    for (int y = 0; y < key.height; ++y)
+        std::memcpy(frames.base.data() + static_cast<std::ptrdiff_t>(y) * key.width, frame.rows + y * frame.stride,
+                    static_cast<std::size_t>(key.width) * sizeof(std::uint32_t));
+    const std::size_t budget =
+        key.tuning.budgetBytes != 0
+            ? key.tuning.budgetBytes
+            : std::max(LeastBudgetBytes, static_cast<std::size_t>(BudgetShareOfMoves * sizeof(Move) *
+                                                                  static_cast<double>(toolpath.moveCount)));
+    const int tileRows = (key.height + DirtyTileRows - 1) / DirtyTileRows;
+    for (int index = 0; index < bands; ++index) {
+        FrameBand& band = frames.bands[static_cast<std::size_t>(index)];
+        band.top = std::min(key.height, tileRows * index / bands * DirtyTileRows);
+        band.bottom = index + 1 == bands ? key.height : tileRows * (index + 1) / bands * DirtyTileRows;
+        band.budget = static_cast<std::size_t>(static_cast<double>(budget) * (band.bottom - band.top) / key.height);
+    }
+    const std::int32_t firstInterval = key.tuning.firstInterval > 0 ? key.tuning.firstInterval : FirstInterval;
+    bool failed[MaxFrameBands] = {};
+    forEachBand([&](FrameBand& band) {
+        try {
+            takeCheckpoints(band, firstInterval);
+        } catch (const std::bad_alloc&) {
+            failed[&band - frames.bands.data()] = true;
+        }
+    });
+    if (std::find(failed, failed + bands, true) != failed + bands) {
+        releaseReplayFrames();
+        return false;
+    }
+    frames.valid = true;
+    return true;
+}
+
+} // namespace
+
+bool drawReplayMoves(int width, int height)
+{
+    if (!replayFrameOptions.enabled || settings.showTravel || toolpath.moveCount <= 0)
+        return false; // travel moves lie under the cuts: moves added later go beneath the base
+    int imageWidth = 0, imageHeight = 0, bytesPerLine = 0;
+    std::uint32_t* rows = imagePixelRows(FrameImageSlot, imageWidth, imageHeight, bytesPerLine);
+    if (rows == nullptr || imageWidth != width || imageHeight != height)
+        return false;
+    const Pixels frame{rows, bytesPerLine / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t))};
+    const FrameKey key = currentKey(width, height);
+    if (!(frames.valid && sameKey(frames.key, key)) && !startFrames(key, frame))
+        return false;
+
+    const ReplayCursor cursor = replayDrawing.cursor;
+    const std::int32_t target = std::clamp(cursor.move, 0, toolpath.moveCount);
+    Move part{};
+    const bool partDrawn = target < toolpath.moveCount && cursor.fraction > 0.0;
+    if (partDrawn)
+        part = movePart(toolpath.moves[target], cursor.fraction);
+    forEachBand([&](FrameBand& band) { drawBand(band, target, partDrawn ? &part : nullptr, frame); });
+    return true;
+}
+
+void releaseReplayFrames()
+{
+    frames = ReplayFrames{};
+}
+
+std::size_t replayFramesBytes()
+{
+    std::size_t bytes = frames.base.capacity() * sizeof(std::uint32_t) + frames.marks.capacity();
+    for (const FrameBand& band : frames.bands) {
+        bytes += band.pixelBlocks.size() * TileBytes + band.greyBlocks.size() * GreyTileBytes;
+        for (const Checkpoint& c : band.checkpoints)
+            bytes += c.tiles.capacity() * sizeof(std::int32_t) + c.stored.capacity() * sizeof(StoredTile);
+    }
+    return bytes;
+}

@@ -13,6 +13,7 @@
 #include "model/job_pace.h"
 #include "model/toolpath.h"
 #include "platform/drawing.h"
+#include "platform/fan_out.h"
 #include "view/band_walk.h"
 #include "view/colour_scheme.h"
 #include "view/renderer.h"
@@ -24,8 +25,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -34,7 +33,7 @@ ReplayFrameOptions replayFrameOptions;
 namespace {
 
 constexpr std::int32_t FirstInterval = 65536; // moves between checkpoints to start with
-constexpr int MaxFrameBands = 64;
+constexpr int MaxFrameBands = MaxShares;
 constexpr std::size_t TilePixels = std::size_t{DirtyTileWidth} * DirtyTileRows;
 constexpr std::size_t TileBytes = TilePixels * sizeof(std::uint32_t);
 constexpr std::size_t GreyTileBytes = TilePixels; // a tile of greys only: one byte a pixel
@@ -529,27 +528,11 @@ void drawBand(FrameBand& band, std::int32_t target, const Move* part, Pixels fra
     }
 }
 
-// Runs work(band) for every band, each but the first on a thread of its own (on this one
-// when none can be started), and waits for all.
+// Runs work(band) for every band at once and waits for all.
 template <typename Work> void forEachBand(Work work)
 {
-    std::thread helpers[MaxFrameBands];
-    const std::size_t count = frames.bands.size();
-    for (std::size_t index = 1; index < count; ++index) {
-        FrameBand* band = &frames.bands[index];
-        try {
-            helpers[index] = std::thread([&work, band] { work(*band); });
-        } catch (const std::system_error&) {
-            work(*band);
-        } catch (const std::bad_alloc&) {
-            work(*band);
-        }
-    }
-    work(frames.bands[0]);
-    for (std::thread& helper : helpers) {
-        if (helper.joinable())
-            helper.join();
-    }
+    runShares(static_cast<int>(frames.bands.size()),
+              [&work](int index) { work(frames.bands[static_cast<std::size_t>(index)]); });
 }
 
 FrameKey currentKey(int width, int height)

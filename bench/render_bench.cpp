@@ -171,11 +171,10 @@ void report(const char* where)
     settings.showBed = 1;
     const double floor = floorSeconds();
     // The two bed layers on their own, into the frame, at this view.
-    const int w = viewState.canvasWidth, h = viewState.canvasHeight;
     auto layer = [&](auto draw) {
         return medianSeconds([&] {
             if (beginVector(FrameImageSlot)) {
-                draw(w, h, w / 2.0, h / 2.0, viewState.scale, viewState.centerX, viewState.centerY);
+                draw(viewMapping());
                 endVector();
             }
         });

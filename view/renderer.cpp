@@ -11,6 +11,7 @@
 #include "view/controls.h"
 #include "view/rulers.h"
 #include "view/settings.h"
+#include "view/view_mapping.h"
 #include "view/view_state.h"
 
 #include "view/band_walk.h"
@@ -195,28 +196,14 @@ bool updateChunkExtents(int threads)
     return true;
 }
 
-// Machine millimetres to canvas pixels for one walk; the canvas's y grows downwards.
-struct CanvasMapping {
-    double cx, cy, scale, centerX, centerY;
-    double x(float machineX) const { return cx + (static_cast<double>(machineX) - centerX) * scale; }
-    double y(float machineY) const { return cy - (static_cast<double>(machineY) - centerY) * scale; }
-};
-
-// Wholly left, above, right or below the canvas: nothing of the segment can show.
-inline bool offCanvas(double sx1, double sy1, double sx2, double sy2, int width, int height)
-{
-    return (sx1 < 0.0 && sx2 < 0.0) || (sy1 < 0.0 && sy2 < 0.0) || (sx1 >= width && sx2 >= width) ||
-           (sy1 >= height && sy2 >= height);
-}
-
 // Whether a move of `kind` in [first, end) passes the walk's canvas cull.
-bool anyMoveOnCanvas(int kind, const Move* first, const Move* end, const CanvasMapping& map, int width,
-                     int height)
+bool anyMoveOnCanvas(int kind, const Move* first, const Move* end, const ViewMapping& view)
 {
     for (const Move* move = end; move != first;) {
         --move; // from the end: on the canvas, the first one looked at usually decides
         if (move->travel == kind &&
-            !offCanvas(map.x(move->x1), map.y(move->y1), map.x(move->x2), map.y(move->y2), width, height))
+            !view.offCanvas(view.canvasX(move->x1), view.canvasY(move->y1), view.canvasX(move->x2),
+                            view.canvasY(move->y2)))
             return true;
     }
     return false;
@@ -246,11 +233,12 @@ bool anyMoveOnCanvas(int kind, const Move* first, const Move* end, const CanvasM
 // leaves them where it stops; the chunk it starts in is passed over or walked as above,
 // its extents covering the moves before `firstMove` too.
 template <typename Sink>
-void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, PowerColours& colours,
+void walkPass(int kind, const ViewMapping& view, Sink& sink, PassWalk& walk, PowerColours& colours,
               BandRows rows, std::int32_t wholeMoves, const Move* part, std::int32_t firstMove = 0,
               BandWalkState* resume = nullptr)
 {
-    const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
+    const int width = view.width;
+    const int height = view.height;
     const ColourValue travelColour = colourScheme.travelMove;
     const double clipLeft = -ClipMargin;
     const double clipTop = -ClipMargin;
@@ -269,9 +257,10 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
     std::uint64_t greys = 0;
     std::uint64_t segments = 0;
 #if defined(__SSE2__)
-    const __m128d centre = _mm_set_pd(map.centerY, map.centerX); // lane 0 x, lane 1 y
-    const __m128d factor = _mm_set_pd(-map.scale, map.scale);
-    const __m128d offset = _mm_set_pd(map.cy, map.cx);
+    // The mapping's numbers, lane 0 for x and lane 1 for y.
+    const __m128d centre = _mm_set_pd(view.centerY, view.centerX);
+    const __m128d factor = _mm_set_pd(-view.scale, view.scale);
+    const __m128d offset = _mm_set_pd(view.cy, view.cx);
     const __m128d zero = _mm_setzero_pd();
     const __m128d size = _mm_set_pd(height, width);
 #endif
@@ -294,15 +283,15 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
             last ? part + 1 : toolpath.moves + std::min(wholeMoves, (chunk + 1) * BandChunkMoves);
         if (banded && !last) {
             // The chunk's largest and smallest canvas y: the transform is monotonic.
-            const double largest = map.y(chunkExtents.low[static_cast<std::size_t>(chunk)]);
-            const double smallest = map.y(chunkExtents.high[static_cast<std::size_t>(chunk)]);
+            const double largest = view.canvasY(chunkExtents.low[static_cast<std::size_t>(chunk)]);
+            const double smallest = view.canvasY(chunkExtents.high[static_cast<std::size_t>(chunk)]);
             if (largest < skipAbove || smallest > skipBelow) {
                 if (largest < 0.0 || smallest >= height)
                     continue; // every move culled
-                const double left = map.x(chunkExtents.left[static_cast<std::size_t>(chunk)]);
-                const double right = map.x(chunkExtents.right[static_cast<std::size_t>(chunk)]);
+                const double left = view.canvasX(chunkExtents.left[static_cast<std::size_t>(chunk)]);
+                const double right = view.canvasX(chunkExtents.right[static_cast<std::size_t>(chunk)]);
                 if (withinClipThreshold(left, smallest, right, largest)) {
-                    if (anyMoveOnCanvas(kind, move, end, map, width, height))
+                    if (anyMoveOnCanvas(kind, move, end, view))
                         key0 = NoKey;
                     continue;
                 }
@@ -328,11 +317,11 @@ void walkPass(int kind, int width, int height, Sink& sink, PassWalk& walk, Power
             double sx2 = _mm_cvtsd_f64(end2);
             double sy2 = _mm_cvtsd_f64(_mm_unpackhi_pd(end2, end2));
 #else
-            double sx1 = map.x(move->x1);
-            double sy1 = map.y(move->y1);
-            double sx2 = map.x(move->x2);
-            double sy2 = map.y(move->y2);
-            if (offCanvas(sx1, sy1, sx2, sy2, width, height))
+            double sx1 = view.canvasX(move->x1);
+            double sy1 = view.canvasY(move->y1);
+            double sx2 = view.canvasX(move->x2);
+            double sy2 = view.canvasY(move->y2);
+            if (view.offCanvas(sx1, sy1, sx2, sy2))
                 continue;
 #endif
             const bool ordinary = withinClipThreshold(sx1, sy1, sx2, sy2);
@@ -461,7 +450,7 @@ struct NoSink {
 
 // Both passes in their order, into one sink; the walk's counts added to `total`.
 template <typename Sink>
-void walkPasses(int width, int height, Sink& sink, PassWalk& total, BandRows rows = NoBandRows)
+void walkPasses(const ViewMapping& view, Sink& sink, PassWalk& total, BandRows rows = NoBandRows)
 {
     // A replay draws the moves before its cursor and the part of the one at it.
     std::int32_t wholeMoves = toolpath.moveCount;
@@ -477,8 +466,8 @@ void walkPasses(int width, int height, Sink& sink, PassWalk& total, BandRows row
     }
     PowerColours colours;
     if (settings.showTravel)
-        walkPass(TravelKind, width, height, sink, total, colours, rows, wholeMoves, partDrawn);
-    walkPass(CuttingKind, width, height, sink, total, colours, rows, wholeMoves, partDrawn);
+        walkPass(TravelKind, view, sink, total, colours, rows, wholeMoves, partDrawn);
+    walkPass(CuttingKind, view, sink, total, colours, rows, wholeMoves, partDrawn);
 }
 
 int bandCount(int height)
@@ -495,8 +484,10 @@ int bandCount(int height)
 // The travel and cutting passes straight into the frame's pixels, the rows split into
 // bands drawn at once. Every band walks all moves with the same logic, so each sees the
 // same segments in the same order and the picture is the same for any number of bands.
-void drawMovesIntoFrame(int width, int height)
+void drawMovesIntoFrame(const ViewMapping& view)
 {
+    const int width = view.width;
+    const int height = view.height;
     int imageWidth = 0;
     int imageHeight = 0;
     int bytesPerLine = 0;
@@ -515,9 +506,8 @@ void drawMovesIntoFrame(int width, int height)
     int jobBottom = height;
     const Bounds& b = toolpath.allBounds;
     if (b.valid) {
-        double left, top, right, bottom;
-        machineToCanvas(b.minX, b.maxY, left, top);
-        machineToCanvas(b.maxX, b.minY, right, bottom);
+        const double top = view.canvasY(b.maxY);
+        const double bottom = view.canvasY(b.minY);
         if (top >= 0.0 && bottom <= height && bottom - top >= bands) { // also false for NaN
             jobTop = static_cast<int>(top);
             jobBottom = static_cast<int>(bottom) + 1;
@@ -540,7 +530,7 @@ void drawMovesIntoFrame(int width, int height)
         // The walk's state lives on this thread's stack: written at every move, it would
         // bounce between the cores' caches if neighbouring bands' records shared a line.
         PassWalk walk;
-        walkPasses(width, height, sink, walk,
+        walkPasses(view, sink, walk,
                    bands == 1 ? NoBandRows : BandRows{static_cast<double>(top), static_cast<double>(bottom)});
         walks[index] = walk;
     };
@@ -578,17 +568,17 @@ void replayToolPlace(double& x, double& y)
     }
 }
 
-void drawReplayMarker()
+void drawReplayMarker(const ViewMapping& view)
 {
     double machineX = 0.0, machineY = 0.0;
     replayToolPlace(machineX, machineY);
-    double x = 0.0, y = 0.0;
-    machineToCanvas(machineX, machineY, x, y);
+    const double x = view.canvasX(machineX);
+    const double y = view.canvasY(machineY);
     const double r = viewState.uiScale;
     const double radius = MarkerRadius * r;
     // A tool far off the canvas gets no mark (and the path no huge coordinates).
-    if (!(x > -radius - ClipMargin && x < viewState.canvasWidth + radius + ClipMargin &&
-          y > -radius - ClipMargin && y < viewState.canvasHeight + radius + ClipMargin))
+    if (!(x > -radius - ClipMargin && x < view.width + radius + ClipMargin && y > -radius - ClipMargin &&
+          y < view.height + radius + ClipMargin))
         return;
     if (!beginVector(FrameImageSlot))
         return;
@@ -663,12 +653,14 @@ void walkBandStretch(const PixelBand& band, bool banded, std::int32_t first, std
         MarkingSink sink{BandSink{}, marks};
         sink.draw.band = band;
         sink.changeColour(state.colour);
-        walkPass(CuttingKind, band.width, band.height, sink, walk, colours, rows, last, part, first, &state);
+        walkPass(CuttingKind, viewMapping(band.width, band.height), sink, walk, colours, rows, last, part, first,
+                 &state);
     } else {
         BandSink sink;
         sink.band = band;
         sink.changeColour(state.colour);
-        walkPass(CuttingKind, band.width, band.height, sink, walk, colours, rows, last, part, first, &state);
+        walkPass(CuttingKind, viewMapping(band.width, band.height), sink, walk, colours, rows, last, part, first,
+                 &state);
     }
 }
 
@@ -681,23 +673,25 @@ void walkBandState(const PixelBand& band, bool banded, std::int32_t first, std::
     PassWalk walk;
     PowerColours colours;
     NoSink sink;
-    walkPass(CuttingKind, band.width, band.height, sink, walk, colours, rows, last, nullptr, first, &state);
+    walkPass(CuttingKind, viewMapping(band.width, band.height), sink, walk, colours, rows, last, nullptr, first,
+             &state);
 }
 
 void markMoveTiles(const PixelBand& band, std::int32_t first, std::int32_t last, TileMarks marks)
 {
     assert(0 <= first && first <= last && last <= toolpath.moveCount);
-    const int width = band.width;
-    const int height = band.height;
-    const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
+    const ViewMapping view = viewMapping(band.width, band.height);
+    const double clipRight = band.width + ClipMargin;
+    const double clipBottom = band.height + ClipMargin;
     for (const Move* move = toolpath.moves + first; move != toolpath.moves + last; ++move) {
         if (move->travel != CuttingKind)
             continue;
-        double sx1 = map.x(move->x1), sy1 = map.y(move->y1), sx2 = map.x(move->x2), sy2 = map.y(move->y2);
-        if (offCanvas(sx1, sy1, sx2, sy2, width, height))
+        double sx1 = view.canvasX(move->x1), sy1 = view.canvasY(move->y1);
+        double sx2 = view.canvasX(move->x2), sy2 = view.canvasY(move->y2);
+        if (view.offCanvas(sx1, sy1, sx2, sy2))
             continue;
         if (!withinClipThreshold(sx1, sy1, sx2, sy2) &&
-            clipSegment(sx1, sy1, sx2, sy2, -ClipMargin, -ClipMargin, width + ClipMargin, height + ClipMargin) == 0)
+            clipSegment(sx1, sy1, sx2, sy2, -ClipMargin, -ClipMargin, clipRight, clipBottom) == 0)
             continue; // also an end that is not finite: such a move draws nothing
         markSegmentTiles(band, marks, sx1, sy1, sx2, sy2);
     }
@@ -706,17 +700,18 @@ void markMoveTiles(const PixelBand& band, std::int32_t first, std::int32_t last,
 bool bandWalkStateBefore(const PixelBand& band, bool banded, std::int32_t at, BandWalkState& state)
 {
     constexpr std::int32_t LookBack = 4096; // moves
-    const int width = band.width;
-    const int height = band.height;
-    const CanvasMapping map{width / 2.0, height / 2.0, viewState.scale, viewState.centerX, viewState.centerY};
+    const ViewMapping view = viewMapping(band.width, band.height);
+    const double clipRight = band.width + ClipMargin;
+    const double clipBottom = band.height + ClipMargin;
     const double skipAbove = band.top - BandSkipMargin;
     const double skipBelow = band.bottom + BandSkipMargin;
     for (std::int32_t index = at - 1; index >= 0 && index >= at - LookBack; --index) {
         const Move& move = toolpath.moves[index];
         if (move.travel != CuttingKind)
             continue;
-        double sx1 = map.x(move.x1), sy1 = map.y(move.y1), sx2 = map.x(move.x2), sy2 = map.y(move.y2);
-        if (offCanvas(sx1, sy1, sx2, sy2, width, height))
+        double sx1 = view.canvasX(move.x1), sy1 = view.canvasY(move.y1);
+        double sx2 = view.canvasX(move.x2), sy2 = view.canvasY(move.y2);
+        if (view.offCanvas(sx1, sy1, sx2, sy2))
             continue;
         // The steps of the walk that leave a state of their own, in its order.
         const bool ordinary = withinClipThreshold(sx1, sy1, sx2, sy2);
@@ -726,12 +721,12 @@ bool bandWalkStateBefore(const PixelBand& band, bool banded, std::int32_t at, Ba
         }
         if (!ordinary) {
             if (!allFinite(sx1, sy1, sx2, sy2) ||
-                clipSegment(sx1, sy1, sx2, sy2, -ClipMargin, -ClipMargin, width + ClipMargin, height + ClipMargin) == 0)
+                clipSegment(sx1, sy1, sx2, sy2, -ClipMargin, -ClipMargin, clipRight, clipBottom) == 0)
                 return false; // the key is the one before
-            sx1 = std::clamp(sx1, -ClipMargin, width + ClipMargin);
-            sx2 = std::clamp(sx2, -ClipMargin, width + ClipMargin);
-            sy1 = std::clamp(sy1, -ClipMargin, height + ClipMargin);
-            sy2 = std::clamp(sy2, -ClipMargin, height + ClipMargin);
+            sx1 = std::clamp(sx1, -ClipMargin, clipRight);
+            sx2 = std::clamp(sx2, -ClipMargin, clipRight);
+            sy1 = std::clamp(sy1, -ClipMargin, clipBottom);
+            sy2 = std::clamp(sy2, -ClipMargin, clipBottom);
         }
         state = BandWalkState{powerToColour(move.power), static_cast<int>(2.0 * sx1), static_cast<int>(2.0 * sy1),
                               static_cast<int>(2.0 * sx2), static_cast<int>(2.0 * sy2)};
@@ -775,18 +770,17 @@ void redraw()
         return;
     }
 
-    const double cx = width / 2.0;
-    const double cy = height / 2.0;
+    const ViewMapping view = viewMapping();
     if (beginVector(FrameImageSlot)) {
         const ColourValue background = colourScheme.background;
         setPaintColour(makeRgba(redOf(background), greenOf(background), blueOf(background), Opaque));
         paintAll();
         if (settings.showBed)
-            drawGrid(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
+            drawGrid(view);
         if (rendererOptions.moveDrawing == MoveDrawing::Painter) {
             StrokeSink sink;
             PassWalk walk;
-            walkPasses(width, height, sink, walk);
+            walkPasses(view, sink, walk);
             greyEvaluations += walk.greys;
             segmentsWalked = walk.segments;
         }
@@ -798,11 +792,11 @@ void redraw()
             if (!replayDrawing.active)
                 releaseReplayFrames();
             if (!(replayDrawing.active && drawReplayMoves(width, height)))
-                drawMovesIntoFrame(width, height);
+                drawMovesIntoFrame(view);
         } else if (rendererOptions.moveDrawing == MoveDrawing::WalkOnly) {
             NoSink sink;
             PassWalk walk;
-            walkPasses(width, height, sink, walk);
+            walkPasses(view, sink, walk);
             greyEvaluations += walk.greys;
             segmentsWalked = walk.segments;
         }
@@ -814,11 +808,11 @@ void redraw()
         if (!settings.showTravel && !toolpath.cutBounds.valid)
             paintNothingDrawnHint(width, height, leftBand, bottomBand);
         if (settings.showBed && beginVector(FrameImageSlot)) {
-            drawRulers(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
+            drawRulers(view);
             endVector();
         }
         if (replayDrawing.active && replayDrawing.marker)
-            drawReplayMarker(); // over the rulers: the tool's place is never hidden
+            drawReplayMarker(view); // over the rulers: the tool's place is never hidden
         paintCanvasNotice(width, height, leftBand);
     }
     presentShifted(0, 0);

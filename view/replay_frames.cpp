@@ -18,6 +18,7 @@
 #include "view/colour_scheme.h"
 #include "view/renderer.h"
 #include "view/settings.h"
+#include "view/view_mapping.h"
 #include "view/view_state.h"
 
 #include <algorithm>
@@ -87,7 +88,8 @@ struct FrameBand {
 // Everything the base's pixels depend on: any change starts the cache again.
 struct FrameKey {
     int width = 0, height = 0;
-    double scale = 0.0, centerX = 0.0, centerY = 0.0, uiScale = 0.0;
+    ViewMapping view;
+    double uiScale = 0.0;
     Settings options;
     ColourScheme scheme;
     const Move* moves = nullptr;
@@ -102,8 +104,7 @@ bool sameKey(const FrameKey& a, const FrameKey& b)
 {
     const Settings& x = a.options;
     const Settings& y = b.options;
-    return a.width == b.width && a.height == b.height && a.scale == b.scale && a.centerX == b.centerX &&
-           a.centerY == b.centerY && a.uiScale == b.uiScale && x.greyByPower == y.greyByPower &&
+    return a.width == b.width && a.height == b.height && a.view == b.view && a.uiScale == b.uiScale && x.greyByPower == y.greyByPower &&
            x.showTravel == y.showTravel && x.showBed == y.showBed && x.invertColours == y.invertColours &&
            x.inches == y.inches && std::memcmp(&a.scheme, &b.scheme, sizeof a.scheme) == 0 &&
            a.moves == b.moves && a.count == b.count && a.revision == b.revision && a.maxPower == b.maxPower &&
@@ -540,9 +541,7 @@ FrameKey currentKey(int width, int height)
     FrameKey key;
     key.width = width;
     key.height = height;
-    key.scale = viewState.scale;
-    key.centerX = viewState.centerX;
-    key.centerY = viewState.centerY;
+    key.view = viewMapping(width, height);
     key.uiScale = viewState.uiScale;
     key.options = settings;
     key.scheme = colourScheme;

@@ -9,6 +9,7 @@
 #include "platform/numtext.h"
 #include "view/colour_scheme.h"
 #include "view/settings.h"
+#include "view/view_mapping.h"
 #include "view/view_state.h"
 
 #include <cmath>
@@ -74,11 +75,11 @@ struct VisibleRange {
     double left, right, bottom, top;
 };
 
-VisibleRange visibleRange(int w, int h, double cx, double cy, double scale, double centerX,
-                          double centerY, double unit)
+// The canvas's edges mapped back: machineX(0) is centerX - cx / scale to the bit.
+VisibleRange visibleRange(const ViewMapping& view, double unit)
 {
-    return {(centerX - cx / scale) / unit, (centerX + (w - cx) / scale) / unit,
-            (centerY - (h - cy) / scale) / unit, (centerY + cy / scale) / unit};
+    return {view.machineX(0.0) / unit, view.machineX(view.width) / unit, view.machineY(view.height) / unit,
+            view.machineY(0.0) / unit};
 }
 
 } // namespace
@@ -120,23 +121,26 @@ std::string formatTickLabel(double value, double step)
     return text;
 }
 
-void drawGrid(int w, int h, double cx, double cy, double scale, double centerX, double centerY)
+void drawGrid(const ViewMapping& view)
 {
+    const int w = view.width;
+    const int h = view.height;
+    const double scale = view.scale;
     const double u = displayUnitFactor();
     const double r = viewState.uiScale;
     const double step =
         chooseStep(scale * u, MinGridSpacing * r, settings.inches ? GridStepsIn : GridStepsMm);
-    const VisibleRange range = visibleRange(w, h, cx, cy, scale, centerX, centerY, u);
+    const VisibleRange range = visibleRange(view, u);
 
     walkMultiples(range.left, range.right, step, scale * u, w, [&](double v) {
-        const double x = cx + (v * u - centerX) * scale;
+        const double x = view.canvasX(v * u);
         if (onPathRange(x)) { // the multiple before the range can lie far off at a huge scale
             pathMoveTo(x, 0.0);
             pathLineTo(x, h);
         }
     });
     walkMultiples(range.bottom, range.top, step, scale * u, h, [&](double v) {
-        const double y = cy - (v * u - centerY) * scale;
+        const double y = view.canvasY(v * u);
         if (onPathRange(y)) {
             pathMoveTo(0.0, y);
             pathLineTo(w, y);
@@ -145,12 +149,12 @@ void drawGrid(int w, int h, double cx, double cy, double scale, double centerX, 
     setPaintColour(colourScheme.gridDot);
     strokeDotted(ThinLine, GridDotSpacing * r);
 
-    const double ox = cx - centerX * scale;
+    const double ox = view.canvasX(0.0); // cx - centerX * scale, to the bit
     if (ox >= 0.0 && ox <= w) {
         pathMoveTo(ox, 0.0);
         pathLineTo(ox, h);
     }
-    const double oy = cy + centerY * scale;
+    const double oy = view.canvasY(0.0);
     if (oy >= 0.0 && oy <= h) {
         pathMoveTo(0.0, oy);
         pathLineTo(w, oy);
@@ -162,9 +166,8 @@ void drawGrid(int w, int h, double cx, double cy, double scale, double centerX, 
     if (job.valid) {
         // Lines across the whole canvas at the cutting extent; one that lies far off the
         // canvas (or at an infinite bound) cannot be seen and is left out.
-        const double columns[2] = {cx + (job.minX - centerX) * scale,
-                                   cx + (job.maxX - centerX) * scale};
-        const double rows[2] = {cy - (job.minY - centerY) * scale, cy - (job.maxY - centerY) * scale};
+        const double columns[2] = {view.canvasX(job.minX), view.canvasX(job.maxX)};
+        const double rows[2] = {view.canvasY(job.minY), view.canvasY(job.maxY)};
         for (double x : columns) {
             if (onPathRange(x)) {
                 pathMoveTo(x, 0.0);
@@ -182,8 +185,11 @@ void drawGrid(int w, int h, double cx, double cy, double scale, double centerX, 
     }
 }
 
-void drawRulers(int w, int h, double cx, double cy, double scale, double centerX, double centerY)
+void drawRulers(const ViewMapping& view)
 {
+    const int w = view.width;
+    const int h = view.height;
+    const double scale = view.scale;
     const double u = displayUnitFactor();
     const double r = viewState.uiScale;
     const RulerBands bands = rulerBands(r);
@@ -193,8 +199,8 @@ void drawRulers(int w, int h, double cx, double cy, double scale, double centerX
     const double tickLength = TickLength * r;
 
     // The origin cross, drawn even off the canvas, except where it cannot be near it.
-    const double ox = cx - centerX * scale;
-    const double oy = cy + centerY * scale;
+    const double ox = view.canvasX(0.0);
+    const double oy = view.canvasY(0.0);
     const double arm = OriginHalfLength * r;
     if (onPathRange(ox) && onPathRange(oy)) {
         pathMoveTo(ox - arm, oy);
@@ -218,9 +224,9 @@ void drawRulers(int w, int h, double cx, double cy, double scale, double centerX
 
     const double step =
         chooseStep(scale * u, MinTickSpacing * r, settings.inches ? RulerStepsIn : RulerStepsMm);
-    const VisibleRange range = visibleRange(w, h, cx, cy, scale, centerX, centerY, u);
-    auto canvasX = [&](double v) { return cx + (v * u - centerX) * scale; };
-    auto canvasY = [&](double v) { return cy - (v * u - centerY) * scale; };
+    const VisibleRange range = visibleRange(view, u);
+    auto canvasX = [&](double v) { return view.canvasX(v * u); };
+    auto canvasY = [&](double v) { return view.canvasY(v * u); };
 
     walkMultiples(range.left, range.right, step, scale * u, w, [&](double v) {
         const double x = canvasX(v);

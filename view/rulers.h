@@ -2,6 +2,8 @@
 // labels and origin mark over it.
 #pragma once
 
+#include "view/view_mapping.h"
+
 #include <string>
 #include <string_view>
 
@@ -20,8 +22,9 @@ inline RulerBands rulerBands(double uiScale)
     return {RulerBandWidth * uiScale, RulerBandHeight * uiScale};
 }
 
-void drawGrid(int w, int h, double cx, double cy, double scale, double centerX, double centerY);
-void drawRulers(int w, int h, double cx, double cy, double scale, double centerX, double centerY);
+// The layers at the view `view` shows, into the vector context open on the frame.
+void drawGrid(const ViewMapping& view);
+void drawRulers(const ViewMapping& view);
 
 // The first step of the comma list whose spacing reaches `minimumSpacing` pixels, else the last.
 double chooseStep(double pixelsPerUnit, double minimumSpacing, std::string_view list);

@@ -10,6 +10,7 @@
 #include "view/language.h"
 #include "view/renderer.h"
 #include "view/settings.h"
+#include "view/view_mapping.h"
 #include "view/view_state.h"
 
 #include <cstdint>
@@ -100,10 +101,8 @@ void updatePointerText(bool inside, int px, int py)
 {
     std::string text;
     if (inside && toolpath.moveCount > 0) {
-        double x = 0.0;
-        double y = 0.0;
-        canvasToMachine(px, py, x, y);
-        text = composePointerText(x, y, settings.inches != 0);
+        const ViewMapping view = viewMapping();
+        text = composePointerText(view.machineX(px), view.machineY(py), settings.inches != 0);
     }
     // The last frame is shown again with the new readout: a pointer move never costs a redraw.
     if (text != pointerReadout) {

@@ -9,6 +9,7 @@
 #include "view/renderer.h"
 #include "view/rulers.h"
 #include "view/settings.h"
+#include "view/view_mapping.h"
 
 #include <cmath>
 #include <limits>
@@ -56,14 +57,16 @@ double heldInRange(double value)
 
 void machineToCanvas(double x, double y, double& canvasX, double& canvasY)
 {
-    canvasX = viewState.canvasWidth / 2.0 + (x - viewState.centerX) * viewState.scale;
-    canvasY = viewState.canvasHeight / 2.0 - (y - viewState.centerY) * viewState.scale;
+    const ViewMapping view = viewMapping();
+    canvasX = view.canvasX(x);
+    canvasY = view.canvasY(y);
 }
 
 void canvasToMachine(double canvasX, double canvasY, double& x, double& y)
 {
-    x = viewState.centerX + (canvasX - viewState.canvasWidth / 2.0) / viewState.scale;
-    y = viewState.centerY - (canvasY - viewState.canvasHeight / 2.0) / viewState.scale;
+    const ViewMapping view = viewMapping();
+    x = view.machineX(canvasX);
+    y = view.machineY(canvasY);
 }
 
 void refreshCanvasMetrics()
@@ -100,8 +103,9 @@ void fitView()
         left += bands.width;
         bottom += bands.height;
     }
-    const double width = viewState.canvasWidth;
-    const double height = viewState.canvasHeight;
+    const ViewMapping view = viewMapping();
+    const double width = view.width;
+    const double height = view.height;
     double availableWidth = width - left - right;
     if (availableWidth < MinAvailableSpan)
         availableWidth = MinAvailableSpan;
@@ -128,8 +132,8 @@ void fitView()
     viewState.scale = scale;
     const double middleX = middleOf(bounds->minX, bounds->maxX);
     const double middleY = middleOf(bounds->minY, bounds->maxY);
-    viewState.centerX = heldInRange(middleX - (areaX - width / 2.0) / scale);
-    viewState.centerY = heldInRange(middleY + (areaY - height / 2.0) / scale);
+    viewState.centerX = heldInRange(middleX - (areaX - view.cx) / scale);
+    viewState.centerY = heldInRange(middleY + (areaY - view.cy) / scale);
     viewState.autoFit = true;
     redraw();
 }
@@ -138,10 +142,10 @@ void zoomAt(double px, double py, double factor)
 {
     if (toolpath.moveCount == 0)
         return;
-    const double halfWidth = viewState.canvasWidth / 2.0;
-    const double halfHeight = viewState.canvasHeight / 2.0;
-    const double wx = viewState.centerX + (px - halfWidth) / viewState.scale;
-    const double wy = viewState.centerY - (py - halfHeight) / viewState.scale;
+    // The machine point under (px, py) stays there at the new scale.
+    const ViewMapping view = viewMapping();
+    const double wx = view.machineX(px);
+    const double wy = view.machineY(py);
 
     double scale = viewState.scale * factor;
     // Written so that a NaN scale ends at the lower limit instead of surviving the clamp.
@@ -151,8 +155,8 @@ void zoomAt(double px, double py, double factor)
         scale = MaxScale;
     viewState.scale = scale;
 
-    viewState.centerX = heldInRange(wx - (px - halfWidth) / scale);
-    viewState.centerY = heldInRange(wy + (py - halfHeight) / scale);
+    viewState.centerX = heldInRange(wx - (px - view.cx) / scale);
+    viewState.centerY = heldInRange(wy + (py - view.cy) / scale);
     viewState.autoFit = false;
     redraw();
 }

@@ -119,7 +119,7 @@ TEST(DrawGrid, LinesAxesAndOutline)
     resetWorld();
     addMove(100, 100, 300, 200);
     setIdentityView(800, 600);
-    drawGrid(800, 600, 400, 300, 1.0, 400, 300);
+    drawGrid({800, 600, 400, 300, 1.0, 400, 300});
 
     const std::vector<Call> grid = pathPaintedBy(colourScheme.gridDot);
     EXPECT_EQ(countOp(grid, Op::MoveTo), 81u + 61u) << "every 10 mm from 0 to 800 and 0 to 600";
@@ -145,12 +145,12 @@ TEST(DrawGrid, OriginOffCanvasAndTravelOnly)
 {
     resetWorld();
     addMove(0, 0, 100, 100, 0, true);
-    drawGrid(800, 600, 400, 300, 1.0, 5000, 5000);
+    drawGrid({800, 600, 400, 300, 1.0, 5000, 5000});
     EXPECT_TRUE(pathPaintedBy(colourScheme.gridLine).empty()) << "no axis crosses the canvas";
     EXPECT_EQ(countOf(Op::StrokeDashed), 0u) << "travel moves never make an outline";
 
     surface.calls.clear();
-    drawRulers(800, 600, 400, 300, 1.0, 5000, 5000);
+    drawRulers({800, 600, 400, 300, 1.0, 5000, 5000});
     const std::vector<Call> cross = pathPaintedBy(colourScheme.originMark);
     ASSERT_EQ(cross.size(), 4u) << "the origin mark is issued off the canvas too";
     EXPECT_EQ(cross[0].a, -4600.0 - 8.0);
@@ -161,7 +161,7 @@ TEST(DrawRulers, BandsTicksAndLabelsInPlace)
     resetWorld();
     addMove(0, 0, 10, 10);
     setIdentityView(800, 600);
-    drawRulers(800, 600, 400, 300, 1.0, 400, 300);
+    drawRulers({800, 600, 400, 300, 1.0, 400, 300});
 
     const std::vector<Call> boxes = callsOf(Op::AddBox);
     ASSERT_EQ(boxes.size(), 2u);
@@ -222,7 +222,7 @@ TEST(DrawRulers, ScaledDisplay)
     addMove(0, 0, 10, 10);
     refreshCanvasMetrics();
     ASSERT_EQ(viewState.uiScale, 1.5);
-    drawRulers(1200, 900, 600, 450, 1.0, 600, 450);
+    drawRulers({1200, 900, 600, 450, 1.0, 600, 450});
     const std::vector<Call> boxes = callsOf(Op::AddBox);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].c, 69.0);
@@ -259,8 +259,8 @@ TEST(GridAndRulers, HostileViewsEndQuicklyAndStayFinite)
             resetWorld();
             settings.inches = inches;
             addMove(-1e30, -1e30, 1e30, 1e30);
-            drawGrid(800, 600, 400, 300, row.scale, row.centerX, row.centerY);
-            drawRulers(800, 600, 400, 300, row.scale, row.centerX, row.centerY);
+            drawGrid({800, 600, 400, 300, row.scale, row.centerX, row.centerY});
+            drawRulers({800, 600, 400, 300, row.scale, row.centerX, row.centerY});
             EXPECT_LT(countOf(Op::MoveTo), 2000u);
             for (const Call& call : surface.calls) {
                 if (call.op != Op::MoveTo && call.op != Op::LineTo)

@@ -3,6 +3,8 @@
 
 #include "model/job_pace.h"
 #include "platform/colour.h"
+#include "view/power_colours.h" // powerToColour, which the rest of the view shades by too
+#include "view/segment_clip.h"  // clipSegment, which the rest of the view clips by too
 
 #include <cstdint>
 #include <string>
@@ -54,11 +56,3 @@ void presentShifted(int dx, int dy);
 
 // Shows the last frame again where it was last shown: the pointer readout has changed.
 void presentAgain();
-
-// Opaque grey of a cutting move of this power under the current options.
-ColourValue powerToColour(double power);
-
-// Liang-Barsky: 0 when the segment is wholly outside the rectangle (or has an end that is
-// not finite), else 1 with the ends moved onto it.
-int clipSegment(double& x1, double& y1, double& x2, double& y2, double xmin, double ymin, double xmax,
-                double ymax);

@@ -1,12 +1,18 @@
 set(VIEW_SOURCES
+  view/band_walk.cpp
   view/canvas_texts.cpp
+  view/chunk_extents.cpp
   view/colour_scheme.cpp
+  view/frame_bands.cpp
   view/hairline.cpp
   view/language.cpp
   view/loading_picture.cpp
+  view/power_colours.cpp
   view/renderer.cpp
   view/replay_frames.cpp
+  view/replay_marker.cpp
   view/rulers.cpp
+  view/segment_clip.cpp
   view/settings.cpp
   view/status_line.cpp
   view/view_state.cpp

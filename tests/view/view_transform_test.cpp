@@ -1,6 +1,8 @@
 // Checks fitting, zooming and panning arithmetic against worked examples.
 #include "tests/view/view_world.h"
 
+#include "view/view_mapping.h"
+
 #include <cmath>
 #include <vector>
 
@@ -237,3 +239,34 @@ TEST(PanView, ZeroOffsetChangesNothing)
 }
 
 } // namespace
+
+// One value carries the view to every drawing of it: an odd canvas puts the centre on a half
+// pixel, the two directions invert each other, and the off-canvas test treats the far edges
+// as off and an undefined end as never off (the clip decides about it).
+TEST(ViewMapping, MapsBothWaysAndTellsWhatIsOffTheCanvas)
+{
+    resetWorld();
+    viewState.canvasWidth = 801;
+    viewState.canvasHeight = 601;
+    viewState.scale = 4.0;
+    viewState.centerX = 10.0;
+    viewState.centerY = -5.0;
+    const ViewMapping view = viewMapping();
+    EXPECT_EQ(view.cx, 400.5);
+    EXPECT_EQ(view.cy, 300.5);
+    EXPECT_EQ(view.canvasX(12.5), 410.5); // 2.5 mm right of the centre
+    EXPECT_EQ(view.canvasY(-2.0), 288.5); // 3 mm up: the canvas's y grows downwards
+    EXPECT_EQ(view.machineX(410.5), 12.5);
+    EXPECT_EQ(view.machineY(288.5), -2.0);
+    double x = 0.0, y = 0.0;
+    machineToCanvas(12.5, -2.0, x, y);
+    EXPECT_TRUE(x == 410.5 && y == 288.5);
+
+    EXPECT_TRUE(view.offCanvas(801, 0, 900, 600));     // both at or right of the last column
+    EXPECT_FALSE(view.offCanvas(800.9, 0, 900, 600));  // one end still on it
+    EXPECT_TRUE(view.offCanvas(-1, -1, 5, -0.5));      // both above
+    EXPECT_FALSE(view.offCanvas(-1, 0, 5, 601));       // crosses it
+    EXPECT_FALSE(view.offCanvas(NAN, NAN, 900, 900));  // undefined: left to the clip
+    EXPECT_EQ(viewMapping(640, 480).cx, 320.0);        // another size, the same view
+    EXPECT_EQ(viewMapping(640, 480).scale, 4.0);
+}

@@ -104,7 +104,8 @@ bool sameKey(const FrameKey& a, const FrameKey& b)
 {
     const Settings& x = a.options;
     const Settings& y = b.options;
-    return a.width == b.width && a.height == b.height && a.view == b.view && a.uiScale == b.uiScale && x.greyByPower == y.greyByPower &&
+    return a.width == b.width && a.height == b.height && a.view == b.view && a.uiScale == b.uiScale &&
+           x.greyByPower == y.greyByPower &&
            x.showTravel == y.showTravel && x.showBed == y.showBed && x.invertColours == y.invertColours &&
            x.inches == y.inches && std::memcmp(&a.scheme, &b.scheme, sizeof a.scheme) == 0 &&
            a.moves == b.moves && a.count == b.count && a.revision == b.revision && a.maxPower == b.maxPower &&

@@ -3,6 +3,7 @@
 #include "app/follow_file.h"
 
 #include "app/main_window.h"
+#include "app/replay.h"
 #include "model/interpreter.h"
 #include "model/toolpath.h"
 #include "platform/file_watch.h"
@@ -51,6 +52,7 @@ bool reload()
     watchFile(followedPath); // a file renamed over the old one is watched from now on
     if (result == ReloadResult::Loaded) {
         canvasNotice.clear();
+        keepReplayAfterReload();
         if (toolpath.moveCount == 0) {
             canvasMessage = tr("El fichero no contiene movimientos.", "The file contains no moves.");
             redraw();

@@ -5,6 +5,7 @@
 #include "app/arc_option.h"
 #include "app/follow_file.h"
 #include "app/main_window.h"
+#include "app/replay.h"
 #include "model/interpreter.h"
 #include "model/toolpath.h"
 #include "platform/desktop.h"
@@ -37,6 +38,7 @@ void openFile(const std::string& path)
 {
     if (path.empty())
         return;
+    endReplayForOpen();
     setControlText(StatusText, "");
     const FileStamp before = fileStamp(path);
     if (loadGcodeFile(path)) {

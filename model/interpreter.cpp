@@ -539,6 +539,7 @@ void beginLoad(Load& load, const std::string& name, std::int64_t size)
 // Counts a line that starts at `offset` in the file; every 20000th shows the progress.
 inline void countLine(Load& load, std::int64_t offset)
 {
+    readingLine(toolpath.lines, offset);
     if (--load.linesToCheck == 0) { // drawing happens rarer still
         load.linesToCheck = ProgressLineStep;
         checkProgress(load.progress, offset);

@@ -5,6 +5,7 @@ set(VIEW_SOURCES
   view/language.cpp
   view/loading_picture.cpp
   view/renderer.cpp
+  view/replay_timeline.cpp
   view/rulers.cpp
   view/settings.cpp
   view/status_line.cpp

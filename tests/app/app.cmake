@@ -20,4 +20,8 @@ if(TARGET tolvan-gcode)
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/follow_file.sh $<TARGET_FILE:tolvan-gcode>
             ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/follow-shots)
   set_tests_properties(app_follow_file PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
+  add_test(NAME app_replay_window
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/replay_window.sh $<TARGET_FILE:tolvan-gcode>
+            ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/replay-shots)
+  set_tests_properties(app_replay_window PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
 endif()

@@ -195,7 +195,8 @@ ReplayCursor steppedCursor(ReplayCursor cursor, std::int32_t moves, std::int32_t
     std::int64_t target = done + moves;
     if (moves < 0 && inside)
         ++target; // the first step back reaches the start of the move the tool is on
-    return cursorAfterMove(static_cast<std::int32_t>(std::clamp<std::int64_t>(target, 0, count)));
+    target = std::clamp<std::int64_t>(target, 0, count);
+    return target == 0 ? ReplayCursor{} : ReplayCursor{static_cast<std::int32_t>(target - 1), 1.0};
 }
 
 void onReplayKey()

@@ -5,6 +5,9 @@ tolvan_test(app_settings_file_test
 tolvan_test(app_main_window_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/main_window_test.cpp
   LIBS tolvan_app)
+tolvan_test(app_replay_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/replay_test.cpp
+  LIBS tolvan_app)
 tolvan_test(app_main_loop_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/main_loop_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/activate_window.cpp

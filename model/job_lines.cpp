@@ -62,9 +62,9 @@ bool linesRecorded()
 std::int64_t stepBefore(std::int32_t move)
 {
     const JobLines& lines = toolpath.lines;
-    const std::uint8_t step = lines.steps[static_cast<std::size_t>(move)];
+    const LineStep step = lines.steps[static_cast<std::size_t>(move)];
     if (step != LongStepMark)
-        return step;
+        return static_cast<std::int64_t>(step);
     const auto found = std::lower_bound(
         lines.longSteps.begin(), lines.longSteps.end(), move,
         [](const LongLineStep& s, std::int32_t m) { return s.move < m; });

@@ -20,7 +20,11 @@ struct LongLineStep {
     std::int64_t lines;
 };
 
-constexpr std::uint8_t LongStepMark = 255; // in `steps`: the count is in `longSteps`
+// Lines from one move's line to the next's, 0 to 254; LongStepMark sends the count to
+// `longSteps`. A type of its own rather than a byte type: a store of a byte type may alias
+// anything, which would make the interpreter's loop reload its values after every move.
+enum class LineStep : std::uint8_t {};
+constexpr LineStep LongStepMark{255};
 
 // Gathered by the load. A byte per move says how many lines lie from the line of the move
 // before to its own (0 for the further moves of an arc, 1 for a file of one move a line);
@@ -28,7 +32,7 @@ constexpr std::uint8_t LongStepMark = 255; // in `steps`: the count is in `longS
 // offset and all, so that a query counts lines from there. On 13.6 million moves that is
 // 13.6 MB beside 272 MB of moves.
 struct JobLines {
-    std::vector<std::uint8_t> steps;       // per move, from the line of the move before
+    std::vector<LineStep> steps;            // per move, from the line of the move before
     std::vector<LongLineStep> longSteps;   // the steps too large for a byte, in move order
     std::vector<LineMark> chunkLines;      // the line of the first move of each chunk
     LineMark reading;                      // the line the load is interpreting
@@ -60,8 +64,8 @@ inline void lineStep(JobLines& lines, std::int32_t move)
         return;
     const std::int64_t count = lines.reading.number - lines.lastMoveLine;
     lines.lastMoveLine = lines.reading.number;
-    if (count < LongStepMark)
-        lines.steps[static_cast<std::size_t>(move)] = static_cast<std::uint8_t>(count);
+    if (count < static_cast<std::int64_t>(LongStepMark))
+        lines.steps[static_cast<std::size_t>(move)] = static_cast<LineStep>(count);
     else
         noteLongLineStep(lines, move, count);
 }

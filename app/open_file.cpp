@@ -53,6 +53,7 @@ void openFile(const std::string& path)
             redraw();
         } else {
             fitView(); // every new file is shown whole, whatever the previous zoom
+            focusControl(Canvas); // the keys of the replay reach it at once, not a button
         }
     } else {
         // The old drawing must not stay on screen as if it belonged to this file.

@@ -255,7 +255,8 @@ ReplayTexts composeReplayTexts(ReplayCursor cursor)
     const double share = estimate > 0.0 ? elapsed / estimate : total > 0.0 ? paceAt(cursor) / total : 0.0;
     texts.times = tr("transcurrido ", "elapsed ") + estimateClockText(elapsed) + "   " +
                   tr("restante ", "remaining ") + estimateClockText(estimate - elapsed) + "   " +
-                  formatFixed(std::clamp(share, 0.0, 1.0) * 100.0, 1) + " %";
+                  // Rounded down: "100.0 %" only once the job is done.
+                  formatFixed(roundDown(std::clamp(share, 0.0, 1.0) * 1000.0) / 10.0, 1) + " %";
     return texts;
 }
 

@@ -65,6 +65,7 @@ TEST(ReplayTimeline, TellsPlaceFeedPowerAndTimesAtTheCursor)
     EXPECT_TRUE(has(start.times, "elapsed 0:00:00")) << start.times;
     EXPECT_TRUE(has(start.times, "0.0 %")) << start.times;
     EXPECT_TRUE(has(composeReplayTexts({1, 0.5}).place, "F rapid or none"));
+    EXPECT_TRUE(has(composeReplayTexts({2, 0.9999}).times, "99.9 %")) << "not done yet";
 
     settings.inches = 1;
     uiSpanish = true;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the real program in its own Xvfb server and replays a job in both languages: the
 # start hint, Space to play and pause, steps, Home and End, a jump on the timeline, a double
-# click on a drawn move, a zoom during the replay, Esc; and the settings file stays as a
-# session without a replay leaves it.
+# click on a drawn move, a reload, a zoom during the replay, Esc; and the settings file stays
+# as a session without a replay leaves it.
 # Usage: replay_window.sh PROGRAM SOURCE_DIR SHOT_DIR
 set -uo pipefail
 
@@ -116,6 +116,10 @@ replay_session() { # replay_session LANG_TAG
   picked=$(drawing_ink "$t-12-double-click")
   check "$t: a double click on the middle cut leaves the later cuts out ($picked of $end)" \
     test "$picked" -gt $((end / 3)) -a "$picked" -lt $((end * 3 / 4))
+
+  key F5
+  shot "$t-12b-reloaded"
+  check "$t: a reload of the file keeps the cursor" same_canvas "$t-12-double-click" "$t-12b-reloaded"
 
   key KP_Add
   shot "$t-13-zoomed"

@@ -10,36 +10,32 @@
 
 void clearJobLines(JobLines& lines)
 {
-    lines.steps.clear();
     lines.longSteps.clear();
     lines.chunkLines.clear();
     lines.reading = LineMark{};
     lines.lastMoveLine = 0;
+    lines.block = nullptr;
     lines.incomplete = false;
 }
 
-void noteLineChunk(JobLines& lines, std::int32_t move)
+void noteLineSlowly(JobLines& lines, std::int32_t move, std::int64_t count)
 {
     if (lines.incomplete)
         return;
     try {
-        // Room for as many moves as the store has: growing by doubling on its own would
-        // leave up to twice the bytes needed.
-        const std::size_t needed = static_cast<std::size_t>(move) + PaceChunkMoves;
-        if (lines.steps.capacity() < needed)
-            lines.steps.reserve(std::max<std::size_t>(needed, static_cast<std::size_t>(toolpath.capacity)));
-        lines.steps.resize(needed);
-        lines.chunkLines.push_back(lines.reading);
-    } catch (const std::bad_alloc&) {
-        lines.incomplete = true;
-    }
-}
-
-void noteLongLineStep(JobLines& lines, std::int32_t move, std::int64_t count)
-{
-    lines.steps[static_cast<std::size_t>(move)] = LongStepMark;
-    try {
-        lines.longSteps.push_back(LongLineStep{move, count});
+        if (move % PaceChunkMoves == 0) {
+            const std::size_t block = static_cast<std::size_t>(move / StepBlockMoves);
+            if (lines.stepBlocks.size() <= block) // a block's memory is kept from load to load
+                lines.stepBlocks.emplace_back(new LineStep[StepBlockMoves]); // left unfilled
+            lines.block = lines.stepBlocks[block].get();
+            lines.chunkLines.push_back(lines.reading);
+        }
+        if (count >= static_cast<std::int64_t>(LongStepMark)) {
+            lines.block[move & (StepBlockMoves - 1)] = LongStepMark;
+            lines.longSteps.push_back(LongLineStep{move, count});
+        } else {
+            lines.block[move & (StepBlockMoves - 1)] = static_cast<LineStep>(count);
+        }
     } catch (const std::bad_alloc&) {
         lines.incomplete = true;
     }
@@ -56,13 +52,14 @@ bool linesRecorded()
     const std::size_t chunks =
         static_cast<std::size_t>((toolpath.moveCount + PaceChunkMoves - 1) / PaceChunkMoves);
     return !lines.incomplete && lines.chunkLines.size() == chunks &&
-           lines.steps.size() >= static_cast<std::size_t>(toolpath.moveCount);
+           lines.stepBlocks.size() * StepBlockMoves >= static_cast<std::size_t>(toolpath.moveCount);
 }
 
 std::int64_t stepBefore(std::int32_t move)
 {
     const JobLines& lines = toolpath.lines;
-    const LineStep step = lines.steps[static_cast<std::size_t>(move)];
+    const LineStep step =
+        lines.stepBlocks[static_cast<std::size_t>(move / StepBlockMoves)][move & (StepBlockMoves - 1)];
     if (step != LongStepMark)
         return static_cast<std::int64_t>(step);
     const auto found = std::lower_bound(

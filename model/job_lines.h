@@ -5,6 +5,7 @@
 #include "model/job_pace.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,13 +27,19 @@ struct LongLineStep {
 enum class LineStep : std::uint8_t {};
 constexpr LineStep LongStepMark{255};
 
+constexpr std::int32_t StepBlockMoves = 1 << 20; // moves of one block of steps, 1 MB
+
 // Gathered by the load. A byte per move says how many lines lie from the line of the move
 // before to its own (0 for the further moves of an arc, 1 for a file of one move a line);
 // where a chunk of moves begins (each PaceChunkMoves-th move) its line is kept whole, byte
 // offset and all, so that a query counts lines from there. On 13.6 million moves that is
-// 13.6 MB beside 272 MB of moves.
+// 14 MB beside 272 MB of moves, and a few instructions a move and a line for the load.
 struct JobLines {
-    std::vector<LineStep> steps;            // per move, from the line of the move before
+    // Per move, from the line of the move before, in blocks of StepBlockMoves: more blocks
+    // as the moves come, never a copy. The block that move m lies in is m / StepBlockMoves;
+    // `block` is the one being written.
+    std::vector<std::unique_ptr<LineStep[]>> stepBlocks;
+    LineStep* block = nullptr;
     std::vector<LongLineStep> longSteps;   // the steps too large for a byte, in move order
     std::vector<LineMark> chunkLines;      // the line of the first move of each chunk
     LineMark reading;                      // the line the load is interpreting
@@ -50,24 +57,26 @@ inline void readingLine(JobLines& lines, std::int64_t offset)
     lines.reading.offset = offset;
 }
 
-// The slow paths of lineStep: a chunk's first move, a step too large for a byte. They note
-// a failure to find memory in `incomplete`.
-void noteLineChunk(JobLines& lines, std::int32_t move);
-void noteLongLineStep(JobLines& lines, std::int32_t move, std::int64_t count);
+// The slow path of lineStep: a chunk's first move, a step too large for a byte, or a
+// record that ran out of memory. Notes a failure to find memory in `incomplete`.
+void noteLineSlowly(JobLines& lines, std::int32_t move, std::int64_t count);
+
+static_assert((PaceChunkMoves & (PaceChunkMoves - 1)) == 0, "a chunk's first move is found by a mask");
+static_assert(StepBlockMoves % PaceChunkMoves == 0, "a block begins with a chunk");
 
 // Records that stored move `move` (the next one, in order) came from the line being read.
+// Kept to a few instructions: it runs for each of millions of moves.
 inline void lineStep(JobLines& lines, std::int32_t move)
 {
-    if (move % PaceChunkMoves == 0)
-        noteLineChunk(lines, move);
-    if (lines.incomplete)
+    const std::int64_t line = lines.reading.number;
+    const std::int64_t count = line - lines.lastMoveLine;
+    lines.lastMoveLine = line;
+    if ((move & (PaceChunkMoves - 1)) == 0 || count >= static_cast<std::int64_t>(LongStepMark) ||
+        lines.incomplete) [[unlikely]] {
+        noteLineSlowly(lines, move, count);
         return;
-    const std::int64_t count = lines.reading.number - lines.lastMoveLine;
-    lines.lastMoveLine = lines.reading.number;
-    if (count < static_cast<std::int64_t>(LongStepMark))
-        lines.steps[static_cast<std::size_t>(move)] = static_cast<LineStep>(count);
-    else
-        noteLongLineStep(lines, move, count);
+    }
+    lines.block[move & (StepBlockMoves - 1)] = static_cast<LineStep>(count);
 }
 
 // The line of the file that made move `move` of the loaded toolpath (start and end of the

@@ -2,7 +2,8 @@
 // canvas's right-button menu, and a short note when a file's arcs are drawn straight.
 #pragma once
 
-constexpr int ArcNoteTimer = 4; // window timer number of the note's life
+#include "app/timers.h"
+
 constexpr int ArcNoteMs = 8000; // milliseconds the note stays on the canvas
 
 // Makes the loads follow the saved option (start-up, after the settings are read).

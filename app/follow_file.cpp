@@ -3,6 +3,7 @@
 #include "app/follow_file.h"
 
 #include "app/main_window.h"
+#include "app/open_file.h"
 #include "app/replay.h"
 #include "model/interpreter.h"
 #include "model/toolpath.h"
@@ -13,7 +14,6 @@
 #include "view/language.h"
 #include "view/renderer.h"
 #include "view/status_line.h"
-#include "view/view_state.h"
 
 std::string followedPath;
 
@@ -53,14 +53,7 @@ bool reload()
     if (result == ReloadResult::Loaded) {
         canvasNotice.clear();
         keepReplayAfterReload();
-        if (toolpath.moveCount == 0) {
-            canvasMessage = tr("El fichero no contiene movimientos.", "The file contains no moves.");
-            redraw();
-        } else if (wasDrawn && !viewState.autoFit) {
-            redraw(); // the user's zoom and centre stay on the new version
-        } else {
-            fitView();
-        }
+        showLoadedFile(wasDrawn);
     } else {
         // Nothing was touched: the last good drawing and toolpath stay as they are, with
         // the reason over them; the summary under the canvas stays whole.
@@ -92,9 +85,7 @@ void onFollowedFileChanged()
 
 void onFollowTimer()
 {
-    stopTimer(mainWindow, FollowTimer);
-    if (reload())
-        startTimer(mainWindow, FollowTimer, FollowSettleMs);
+    reloadFollowedFile();
 }
 
 void reloadFollowedFile()

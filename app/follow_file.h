@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "app/timers.h"
 #include "platform/file_watch.h"
 
 extern std::string followedPath; // the file shown and watched; "" when none
 
-constexpr int FollowTimer = 2;      // window timer number of the settle wait
 constexpr int FollowSettleMs = 500; // milliseconds the file must stay unchanged
 
 // Follows `path` from now on, in place of any file followed before; "" follows none.

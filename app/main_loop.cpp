@@ -8,6 +8,7 @@
 #include "app/open_file.h"
 #include "app/replay.h"
 #include "app/settings_file.h"
+#include "app/timers.h"
 #include "model/toolpath.h"
 #include "platform/desktop.h"
 #include "platform/file_watch.h"
@@ -244,9 +245,14 @@ struct CanvasRow {
 };
 
 constexpr CanvasRow CanvasTable[] = {
-    {MouseEnter, onMouseEnter}, {MouseLeave, onMouseLeave},     {LeftButtonDown, onLeftButtonDown},
-    {MouseMove, onMouseMove},   {LeftButtonUp, onLeftButtonUp}, {Wheel, onWheel},
-    {RightClick, onRightClick},       {LeftDoubleClick, onLeftDoubleClick},
+    {MouseEnter, onMouseEnter},
+    {MouseLeave, onMouseLeave},
+    {LeftButtonDown, onLeftButtonDown},
+    {MouseMove, onMouseMove},
+    {LeftButtonUp, onLeftButtonUp},
+    {Wheel, onWheel},
+    {RightClick, onRightClick},
+    {LeftDoubleClick, onLeftDoubleClick},
     {KeyDown, onReplayKey},
 };
 

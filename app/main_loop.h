@@ -2,13 +2,14 @@
 // view or the file opener, and shuts down when the window is closed.
 #pragma once
 
+#include "app/timers.h"
+
 extern bool quitRequested;         // the loop ends after the event being handled
 extern bool resizeTimerArmed;      // ResizeTimer is running
 extern bool dragActive;            // a left-button pan drag is in progress on the canvas
 extern int dragStartX, dragStartY; // canvas device pixels where the drag began
 extern int dragDX, dragDY;         // current drag offset, device pixels
 
-constexpr int ResizeTimer = 1;     // window timer number of the resize debounce
 constexpr int ResizeDelayMs = 150; // milliseconds without a size change before rendering
 
 // Start-up after the toolkit: makes the toolpath store, sets the defaults, chooses the

@@ -48,16 +48,11 @@ void openFile(const std::string& path)
             canvasNotice = tr("Sin memoria suficiente: el trabajo mostrado est\u00e1 incompleto.",
                               "Out of memory: the job shown is cut short.");
         setWindowTitle(mainWindow, std::string(WindowTitle) + " - " + filePart(path));
-        if (toolpath.moveCount == 0) {
-            canvasMessage = tr("El fichero no contiene movimientos.", "The file contains no moves.");
-            redraw();
-        } else {
-            fitView(); // every new file is shown whole, whatever the previous zoom
-            focusControl(Canvas); // the keys of the replay reach it at once, not a button
-        }
+        showLoadedFile(false); // every new file is shown whole, whatever the previous zoom
+        focusControl(Canvas);  // the keys of the replay reach it at once, not a button
     } else {
         // The old drawing must not stay on screen as if it belonged to this file.
-        toolpath.moveCount = 0;
+        clearToolpath();
         followFile("", FileStamp{}); // nothing of that file is shown, so there is nothing to follow
         setWindowTitle(mainWindow, WindowTitle);
         canvasMessage = tr("No se ha podido abrir ", "Could not open ") + filePart(path);
@@ -65,6 +60,18 @@ void openFile(const std::string& path)
     }
     updateStatusLine();
     noteStraightArcs();
+}
+
+void showLoadedFile(bool keepView)
+{
+    if (toolpath.moveCount == 0) {
+        canvasMessage = tr("El fichero no contiene movimientos.", "The file contains no moves.");
+        redraw();
+    } else if (keepView && !viewState.autoFit) {
+        redraw(); // the user's zoom and centre stay on the new version
+    } else {
+        fitView();
+    }
 }
 
 void openFileFromDialog()

@@ -12,5 +12,9 @@ std::string openDialogPattern();
 // Loads the file and shows the result; an empty path does nothing.
 void openFile(const std::string& path);
 
+// Shows what a load has put in the toolpath: the message for a file without moves, or the
+// job fitted to the canvas. With `keepView` a view the user has zoomed or moved stays.
+void showLoadedFile(bool keepView);
+
 // Runs the open-file dialog in the folder of the last good file; a cancel changes nothing.
 void openFileFromDialog();

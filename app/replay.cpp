@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/open_file.h"
+#include "app/timers.h"
 #include "model/job_lines.h"
 #include "model/toolpath.h"
 #include "platform/toolkit.h"
@@ -20,9 +21,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int32_t ShiftStep = 10;   // moves a Shift+arrow steps
-constexpr std::int32_t CtrlStep = 1000;  // moves a Ctrl+arrow steps
-constexpr double PickRadius = 4.0;       // layout units from a move that a double click reaches
+constexpr std::int32_t ShiftStep = 10;  // moves a Shift+arrow steps
+constexpr std::int32_t CtrlStep = 1000; // moves a Ctrl+arrow steps
+constexpr double PickRadius = 4.0;      // layout units from a move that a double click reaches
 
 struct Replay {
     bool playing = false;
@@ -145,7 +146,9 @@ void onStep(int direction, int modifiers)
 {
     ensureReplay();
     setPlaying(false); // a step is for looking closely
-    const std::int32_t moves = (modifiers & CtrlModifier) ? CtrlStep : (modifiers & ShiftModifier) ? ShiftStep : 1;
+    const std::int32_t moves = (modifiers & CtrlModifier)    ? CtrlStep
+                               : (modifiers & ShiftModifier) ? ShiftStep
+                                                             : 1;
     moveCursor(steppedCursor(replayDrawing.cursor, direction * moves, toolpath.moveCount));
 }
 
@@ -180,7 +183,8 @@ int firstSpeedIndex(double paceSeconds)
         return 0;
     int best = 0;
     for (int i = 1; i < ReplaySpeedCount; ++i)
-        if (std::abs(std::log(ReplaySpeeds[i] / wanted)) < std::abs(std::log(ReplaySpeeds[best] / wanted)))
+        if (std::abs(std::log(ReplaySpeeds[i] / wanted)) <
+            std::abs(std::log(ReplaySpeeds[best] / wanted)))
             best = i;
     return best;
 }
@@ -190,7 +194,8 @@ ReplayCursor steppedCursor(ReplayCursor cursor, std::int32_t moves, std::int32_t
     if (count <= 0)
         return ReplayCursor{};
     // Move ends done: the moves wholly before the cursor.
-    const std::int64_t done = std::clamp<std::int64_t>(cursor.move, 0, count) + (cursor.fraction >= 1.0 ? 1 : 0);
+    const std::int64_t done =
+        std::clamp<std::int64_t>(cursor.move, 0, count) + (cursor.fraction >= 1.0 ? 1 : 0);
     const bool inside = cursor.fraction > 0.0 && cursor.fraction < 1.0;
     std::int64_t target = done + moves;
     if (moves < 0 && inside)

@@ -7,12 +7,11 @@
 
 #include <cstdint>
 
-constexpr int ReplayTimer = 5;   // window timer number of the playing clock
 constexpr int ReplayFrameMs = 16; // milliseconds between two frames while playing
 
 // The speeds the keys step through, times the machine's pace by the estimate.
-constexpr double ReplaySpeeds[] = {1,    2,    5,    10,    20,    50,    100,   200,
-                                   500,  1000, 2000, 5000,  10000, 20000, 50000, 100000};
+constexpr double ReplaySpeeds[] = {1,   2,    5,    10,   20,    50,    100,   200,
+                                   500, 1000, 2000, 5000, 10000, 20000, 50000, 100000};
 constexpr int ReplaySpeedCount = sizeof ReplaySpeeds / sizeof ReplaySpeeds[0];
 constexpr double TypicalPlaySeconds = 20.0; // a job plays in about this long at its first speed
 

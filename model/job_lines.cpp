@@ -62,9 +62,9 @@ std::int64_t stepBefore(std::int32_t move)
         lines.stepBlocks[static_cast<std::size_t>(move / StepBlockMoves)][move & (StepBlockMoves - 1)];
     if (step != LongStepMark)
         return static_cast<std::int64_t>(step);
-    const auto found = std::lower_bound(
-        lines.longSteps.begin(), lines.longSteps.end(), move,
-        [](const LongLineStep& s, std::int32_t m) { return s.move < m; });
+    const auto found =
+        std::lower_bound(lines.longSteps.begin(), lines.longSteps.end(), move,
+                         [](const LongLineStep& s, std::int32_t m) { return s.move < m; });
     return found != lines.longSteps.end() && found->move == move ? found->lines : 0;
 }
 

@@ -40,11 +40,11 @@ struct JobLines {
     // `block` is the one being written.
     std::vector<std::unique_ptr<LineStep[]>> stepBlocks;
     LineStep* block = nullptr;
-    std::vector<LongLineStep> longSteps;   // the steps too large for a byte, in move order
-    std::vector<LineMark> chunkLines;      // the line of the first move of each chunk
-    LineMark reading;                      // the line the load is interpreting
-    std::int64_t lastMoveLine = 0;         // the line of the last move noted
-    bool incomplete = false;               // memory ran out: no line is told
+    std::vector<LongLineStep> longSteps; // the steps too large for a byte, in move order
+    std::vector<LineMark> chunkLines;    // the line of the first move of each chunk
+    LineMark reading;                    // the line the load is interpreting
+    std::int64_t lastMoveLine = 0;       // the line of the last move noted
+    bool incomplete = false;             // memory ran out: no line is told
 };
 
 // Empties the record for a new load, keeping its memory.

@@ -31,6 +31,34 @@ void notePaceChange(JobPace& pace, std::int32_t move, double secondsPerMm)
     }
 }
 
+void paceRun(JobPace& pace, std::int32_t first, std::int32_t count, double estimateBefore,
+             double seconds, double secondsPerMm)
+{
+    std::int32_t k = 0;
+    while (k < count) {
+        // The move that may open a checkpoint or change the rate...
+        paceStep(pace, first + k, estimateBefore + seconds * k / count, secondsPerMm);
+        ++k;
+        // ...then those before the next checkpoint, for which paceStep would only set the
+        // untimed bits, or do nothing at all once the rate is noted or the record gave up.
+        const std::int64_t next =
+            (std::int64_t{first} + k + PaceChunkMoves - 1) / PaceChunkMoves * PaceChunkMoves;
+        const std::int32_t end = static_cast<std::int32_t>(std::min<std::int64_t>(count, next - first));
+        if (pace.incomplete) {
+            k = end;
+        } else if (secondsPerMm == 0.0) {
+            pace.untimedMoves += end - k;
+            for (; k < end; ++k) {
+                const std::int32_t move = first + k;
+                pace.untimedBits[static_cast<std::size_t>(move / PaceBitsPerWord)] |=
+                    std::uint64_t{1} << (move % PaceBitsPerWord);
+            }
+        } else if (pace.changes.back().secondsPerMm == secondsPerMm) {
+            k = end;
+        }
+    }
+}
+
 void clearJobPace(JobPace& pace)
 {
     pace.changes.clear();
@@ -269,7 +297,9 @@ double feedOfMove(std::int32_t move)
     if (move < 0 || move >= toolpath.moveCount || !paceRecorded())
         return 0.0;
     const JobPace& pace = toolpath.pace;
-    if ((pace.untimedBits[static_cast<std::size_t>(move / PaceBitsPerWord)] >> (move % PaceBitsPerWord)) & 1u)
+    if ((pace.untimedBits[static_cast<std::size_t>(move / PaceBitsPerWord)] >>
+         (move % PaceBitsPerWord)) &
+        1u)
         return 0.0;
     const auto change =
         std::upper_bound(pace.changes.begin(), pace.changes.end(), move,

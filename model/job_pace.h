@@ -78,6 +78,12 @@ inline void paceStep(JobPace& pace, std::int32_t move, double estimateBefore, do
     }
 }
 
+// Records the `count` stored moves from `first` on that share one rate, the estimate
+// before move first + k being estimateBefore + seconds * k / count: what paceStep on each
+// of them records, with the moves between two checkpoints taken at once (an arc's moves).
+void paceRun(JobPace& pace, std::int32_t first, std::int32_t count, double estimateBefore,
+             double seconds, double secondsPerMm);
+
 // Empties the record for a new load, keeping its memory.
 void clearJobPace(JobPace& pace);
 

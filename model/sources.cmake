@@ -1,6 +1,9 @@
 set(MODEL_SOURCES
   model/toolpath.cpp
   model/interpreter.cpp
+  model/line_moves.cpp
+  model/load_pass.cpp
+  model/load_pipeline.cpp
   model/arcs.cpp
   model/job_stats.cpp
   model/job_pace.cpp

@@ -99,6 +99,11 @@ void clearToolpath()
     clearJobLines(toolpath.lines);
 }
 
+const Bounds& jobBounds()
+{
+    return toolpath.cutBounds.valid ? toolpath.cutBounds : toolpath.allBounds;
+}
+
 bool setToolpathAside(Toolpath& aside)
 {
     Move* storage = mapRecords(InitialMoveCapacity);

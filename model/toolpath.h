@@ -55,6 +55,10 @@ bool createToolpath();
 // Empties the store for a new load: no moves, bounds invalid, totals 0. Keeps the storage.
 void clearToolpath();
 
+// The bounds the job is fitted and measured by: the cutting moves', or every move's when
+// nothing cuts. Invalid when the store holds no moves.
+const Bounds& jobBounds();
+
 // Grows the storage to 2 x capacity - 1 records, keeping the records; the new ones are
 // zero. false (and nothing changed) when the count or the bytes cannot be had.
 bool growToolpath();

@@ -5,8 +5,9 @@
 #include "platform/event_queue.h"
 #include "platform/key_codes.h"
 #include "platform/qt_helpers.h"
-#include "platform/toolkit.h"
+#include "platform/display_scale.h"
 #include "platform/toolkit_state.h"
+#include "platform/toolkit_types.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -290,4 +291,12 @@ void CanvasWidget::focusInEvent(QFocusEvent*)
 void CanvasWidget::focusOutEvent(QFocusEvent*)
 {
     queueCanvasEvent(FocusLost, 0, 0);
+}
+
+CanvasWidget* canvasControl(int number)
+{
+    const ControlEntry* c = controlOf(number);
+    if (c == nullptr || c->kind != ControlKind::Canvas)
+        return nullptr;
+    return static_cast<CanvasWidget*>(c->widget);
 }

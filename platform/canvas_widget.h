@@ -60,3 +60,6 @@ private:
     int pointerX = 0;           // last pointer position, device pixels
     int pointerY = 0;
 };
+
+// The canvas control with this number, or nullptr when it is no canvas.
+CanvasWidget* canvasControl(int number);

@@ -2,6 +2,7 @@
 // browser, the command line and the per-user configuration folder.
 #include "platform/desktop.h"
 
+#include "platform/language_ids.h"
 #include "platform/qt_helpers.h"
 #include "platform/toolkit_state.h"
 #include "platform/window_widget.h"

@@ -2,6 +2,8 @@
 // the browser, the command line and the per-user configuration folder.
 #pragma once
 
+#include "platform/language_ids.h"
+
 #include <string>
 
 // Rebuilds the list of desktops (primary first, device pixels) and returns its length (>= 1).
@@ -14,8 +16,6 @@ int desktopHeight(int index);
 // The user's interface language as a 16-bit Windows language identifier (0x0409 en_US,
 // 0x080A es_MX ...), from LANGUAGE, LC_ALL, LC_MESSAGES and LANG.
 int userInterfaceLanguage();
-// The identifier for one locale name such as "es_MX.UTF-8" or "ca"; 0x0409 when unknown.
-int languageIdForLocale(const std::string& localeName);
 
 // Runs the open-file dialog; `pattern` is "label|filter|label|filter|..." with ";"-separated
 // masks. Returns the chosen full path, or "" when cancelled.

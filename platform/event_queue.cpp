@@ -1,7 +1,7 @@
 // Keeps the application events in arrival order and applies the collapse and purge rules.
 #include "platform/event_queue.h"
 
-#include "platform/toolkit.h"
+#include "platform/toolkit_types.h"
 
 #include <algorithm>
 #include <cassert>

@@ -4,8 +4,8 @@
 #include "platform/file_watch.h"
 
 #include "platform/event_queue.h"
-#include "platform/toolkit.h"
 #include "platform/toolkit_state.h"
+#include "platform/toolkit_types.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -17,7 +17,6 @@
 namespace {
 
 constexpr std::int64_t NsPerSecond = 1000000000;
-constexpr int MainWindowNumber = 1; // the window file events are queued for
 
 struct FileWatch {
     QPointer<QFileSystemWatcher> watcher; // owned by the application object

@@ -1,6 +1,6 @@
 // Turns a POSIX locale name ("es_MX.UTF-8") into the 16-bit Windows language identifier
 // that the shell chooses its interface language from.
-#include "platform/desktop.h"
+#include "platform/language_ids.h"
 
 #include <cctype>
 #include <string_view>

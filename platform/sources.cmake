@@ -5,14 +5,21 @@ set(PLATFORM_CORE_SOURCES
 set(PLATFORM_QT_SOURCES
   platform/canvas_menu.cpp
   platform/canvas_widget.cpp
+  platform/dash_mask.cpp
   platform/desktop.cpp
-  platform/drawing.cpp
+  platform/display_scale.cpp
+  platform/drawing_state.cpp
   platform/event_queue.cpp
   platform/file_watch.cpp
+  platform/images.cpp
   platform/key_codes.cpp
   platform/language_ids.cpp
+  platform/raster_drawing.cpp
+  platform/testing_access.cpp
   platform/toolkit.cpp
   platform/toolkit_controls.cpp
+  platform/toolkit_state.cpp
   platform/toolkit_windows.cpp
+  platform/vector_drawing.cpp
   platform/window_widget.cpp
 )

@@ -2,10 +2,10 @@
 // the timers, fonts and the display scale behind plain numbers.
 #include "platform/toolkit.h"
 
+#include "platform/drawing_state.h"
 #include "platform/event_queue.h"
 #include "platform/key_codes.h"
 #include "platform/qt_helpers.h"
-#include "platform/testing_access.h"
 #include "platform/toolkit_state.h"
 #include "platform/window_widget.h"
 
@@ -26,8 +26,6 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-
-ToolkitState toolkit;
 
 namespace {
 
@@ -110,11 +108,6 @@ bool displayAvailable()
     }
 }
 
-int clampInt(long long v, int lo, int hi)
-{
-    return static_cast<int>(std::clamp<long long>(v, lo, hi));
-}
-
 // Turns key presses of registered combinations into ShortcutEvents while their window
 // is active; the key then goes no further.
 class ShortcutFilter final : public QObject {
@@ -158,30 +151,6 @@ void flushDeferredDeletes()
 }
 } // namespace
 
-// ---- shared with the other files of the layer ----
-
-int keepOr(int value, int current)
-{
-    return value == UnsetPosition ? current : value;
-}
-
-void postLayerEvent(int kind, int number, int window)
-{
-    QueuedEvent e;
-    e.kind = kind;
-    e.number = number;
-    e.window = window;
-    queueEvent(e);
-}
-
-int logicalToDevice(double logical)
-{
-    const double device = std::round(logical * toolkit.scale);
-    if (!(device == device))
-        return 0;
-    return clampInt(static_cast<long long>(std::clamp(device, -2.0e9, 2.0e9)), INT_MIN, INT_MAX);
-}
-
 // ---- application and events ----
 
 bool initToolkit(int& argc, char** argv)
@@ -220,7 +189,6 @@ bool initToolkit(int& argc, char** argv)
     toolkit.rasterFont = makeRasterFont(toolkit.scale);
 
     toolkit.shortcutFilter = new ShortcutFilter;
-    toolkit.dropFilter = newDropFilter();
     toolkit.app->installEventFilter(toolkit.shortcutFilter);
     toolkit.valid = true;
     return true;
@@ -342,26 +310,6 @@ std::string droppedFiles()
     return eventQueue.current.kind == DropEvent ? eventQueue.current.files : std::string();
 }
 
-double displayScale()
-{
-    return toolkit.scale;
-}
-
-int layoutToDevice(int layoutValue)
-{
-    if (layoutValue == UnsetPosition)
-        return layoutValue;
-    return clampInt(std::llround(layoutValue * toolkit.scale), INT_MIN, INT_MAX);
-}
-
-int deviceToLayout(int deviceValue)
-{
-    if (deviceValue == UnsetPosition)
-        return deviceValue;
-    const double v = std::floor(deviceValue / toolkit.scale + 0.5);
-    return clampInt(static_cast<long long>(v), INT_MIN, INT_MAX);
-}
-
 void addShortcut(int window, int key, int modifiers, int command)
 {
     if (!toolkit.valid)
@@ -407,11 +355,4 @@ bool loadFont(int slot, const std::string& face, double points)
     font.setStyleStrategy(QFont::PreferOutline);
     toolkit.fonts[slot] = font;
     return true;
-}
-
-// ---- test access ----
-
-int wheelRemainderForTest()
-{
-    return toolkit.wheelSum;
 }

@@ -1,12 +1,13 @@
 // Creates the buttons, check boxes, text lines and canvases of the main window, places
 // them, and turns their clicks and file drops into events.
-#include "platform/toolkit.h"
+#include "platform/toolkit_controls.h"
 
 #include "platform/canvas_widget.h"
+#include "platform/drawing_state.h"
 #include "platform/event_queue.h"
 #include "platform/qt_helpers.h"
-#include "platform/testing_access.h"
 #include "platform/toolkit_state.h"
+#include "platform/toolkit_types.h"
 #include "platform/window_widget.h"
 
 #include <QCheckBox>
@@ -79,7 +80,7 @@ public:
             QueuedEvent e;
             e.kind = DropEvent;
             e.number = controlNumberOf(watched);
-            e.window = 1;
+            e.window = MainWindowNumber;
             e.files = localPaths(drop->mimeData());
             queueEvent(e);
         }
@@ -112,27 +113,6 @@ bool addControl(int number, ControlKind kind, Widget* widget, int x, int y, int 
 
 } // namespace
 
-// ---- shared with the other files of the layer ----
-
-ControlEntry* controlOf(int number)
-{
-    auto it = toolkit.controls.find(number);
-    return it == toolkit.controls.end() ? nullptr : &it->second;
-}
-
-CanvasWidget* canvasControl(int number)
-{
-    const ControlEntry* c = controlOf(number);
-    if (c == nullptr || c->kind != ControlKind::Canvas)
-        return nullptr;
-    return static_cast<CanvasWidget*>(c->widget);
-}
-
-QObject* newDropFilter()
-{
-    return new DropFilter;
-}
-
 // ---- controls ----
 
 namespace {
@@ -142,7 +122,7 @@ void queueClick(int number)
     QueuedEvent e;
     e.kind = ControlEvent;
     e.number = number;
-    e.window = 1;
+    e.window = MainWindowNumber;
     e.type = ButtonClicked;
     queueEvent(e);
 }
@@ -150,7 +130,7 @@ void queueClick(int number)
 
 bool createButton(int number, int x, int y, int w, int h, const std::string& text)
 {
-    MainWindowWidget* parent = windowOf(1);
+    MainWindowWidget* parent = windowOf(MainWindowNumber);
     if (parent == nullptr)
         return false;
     removeControl(number);
@@ -162,7 +142,7 @@ bool createButton(int number, int x, int y, int w, int h, const std::string& tex
 
 bool createCheckBox(int number, int x, int y, int w, int h, const std::string& text)
 {
-    MainWindowWidget* parent = windowOf(1);
+    MainWindowWidget* parent = windowOf(MainWindowNumber);
     if (parent == nullptr)
         return false;
     removeControl(number);
@@ -175,7 +155,7 @@ bool createCheckBox(int number, int x, int y, int w, int h, const std::string& t
 
 bool createTextLine(int number, int x, int y, int w, int h, const std::string& text)
 {
-    MainWindowWidget* parent = windowOf(1);
+    MainWindowWidget* parent = windowOf(MainWindowNumber);
     if (parent == nullptr)
         return false;
     removeControl(number);
@@ -190,11 +170,11 @@ bool createTextLine(int number, int x, int y, int w, int h, const std::string& t
 
 bool createCanvas(int number, int x, int y, int w, int h, bool takesFocus)
 {
-    MainWindowWidget* parent = windowOf(1);
+    MainWindowWidget* parent = windowOf(MainWindowNumber);
     if (parent == nullptr)
         return false;
     removeControl(number);
-    auto* canvas = new CanvasWidget(number, 1, takesFocus, parent);
+    auto* canvas = new CanvasWidget(number, MainWindowNumber, takesFocus, parent);
     addControl(number, ControlKind::Canvas, canvas, x, y, w, h);
     canvas->fitPicture(false);
     return true;
@@ -278,14 +258,9 @@ void enableFileDrop(int number)
     if (c == nullptr)
         return;
     c->widget->setAcceptDrops(true);
+    // One filter serves every control; shutdownToolkit deletes it.
+    if (toolkit.dropFilter == nullptr)
+        toolkit.dropFilter = new DropFilter;
     c->widget->removeEventFilter(toolkit.dropFilter); // installing twice would filter twice
     c->widget->installEventFilter(toolkit.dropFilter);
-}
-
-// ---- test access ----
-
-QWidget* controlWidgetForTest(int number)
-{
-    const ControlEntry* c = controlOf(number);
-    return c ? c->widget : nullptr;
 }

@@ -1,5 +1,6 @@
 // The platform layer's private state: the application object, the windows, controls,
-// timers, fonts and shortcuts that the public operations act on.
+// timers, fonts and shortcuts that the public operations act on, and the lookups in it
+// that the layer's files share.
 #pragma once
 
 #include <QFont>
@@ -14,7 +15,6 @@ class QApplication;
 class QObject;
 class QTimer;
 class QWidget;
-class CanvasWidget;
 class MainWindowWidget;
 
 enum class ControlKind { Button, CheckBox, TextLine, Canvas };
@@ -50,6 +50,9 @@ struct ToolkitState {
 
 extern ToolkitState toolkit;
 
+// The first window opened: the one every control is made in and file events are queued for.
+constexpr int MainWindowNumber = 1;
+
 // `current` when `value` is UnsetPosition, else `value`.
 int keepOr(int value, int current);
 
@@ -60,19 +63,6 @@ int windowNumberOf(const QWidget* top);
 
 // The control with this number, or nullptr.
 ControlEntry* controlOf(int number);
-// A new filter that turns drops of local files on a control into DropEvents.
-QObject* newDropFilter();
 
 // Appends an event of any kind; the queue rules apply.
 void postLayerEvent(int kind, int number, int window);
-
-// The canvas control with this number, or nullptr.
-CanvasWidget* canvasControl(int number);
-
-// Device pixels of a Qt logical coordinate, saturated to the int range (NaN gives 0).
-int logicalToDevice(double logical);
-
-// Closes any drawing context that targets this canvas (before it goes away).
-void releaseCanvasDrawing(int control);
-// Closes every drawing context and frees every image (at shutdown).
-void releaseDrawingState();

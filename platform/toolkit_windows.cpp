@@ -1,9 +1,9 @@
 // Opens the main window and answers for its title, state, position and client size.
-#include "platform/toolkit.h"
+#include "platform/toolkit_windows.h"
 
 #include "platform/qt_helpers.h"
-#include "platform/testing_access.h"
 #include "platform/toolkit_state.h"
+#include "platform/toolkit_types.h"
 #include "platform/window_widget.h"
 
 #include <QFile>
@@ -21,23 +21,6 @@ constexpr int DefaultClientHeight = 600;
 constexpr const char* IconResource = ":/icons/tolvan-gcode.png";
 
 } // namespace
-
-// ---- shared with the other files of the layer ----
-
-MainWindowWidget* windowOf(int number)
-{
-    if (number < 1 || number > static_cast<int>(toolkit.windows.size()))
-        return nullptr;
-    return toolkit.windows[static_cast<size_t>(number - 1)];
-}
-
-int windowNumberOf(const QWidget* top)
-{
-    for (size_t i = 0; i < toolkit.windows.size(); ++i)
-        if (toolkit.windows[i] == top)
-            return static_cast<int>(i) + 1;
-    return 0;
-}
 
 // ---- windows ----
 
@@ -139,11 +122,4 @@ int clientHeight(int window)
 {
     const MainWindowWidget* w = windowOf(window);
     return w ? w->height() : 0;
-}
-
-// ---- test access ----
-
-QWidget* windowWidgetForTest(int window)
-{
-    return windowOf(window);
 }

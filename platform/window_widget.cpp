@@ -2,8 +2,8 @@
 // event; the application decides what follows.
 #include "platform/window_widget.h"
 
-#include "platform/toolkit.h"
 #include "platform/toolkit_state.h"
+#include "platform/toolkit_types.h"
 
 #include <QCloseEvent>
 #include <QWindowStateChangeEvent>

@@ -4,6 +4,12 @@
 // between, the end pixels weighted by how much of them the segment spans. Every case goes
 // through the same three calls of its own small procedure (first cap, run of whole pixels,
 // last cap), so the span and end-weight rule, the split and the blend each exist once.
+//
+// It stays one file of three sections (the rule, the walk, the batch) because they are one
+// rule: the batch's four-lane path works out the very end pixels the walk's caps do and is
+// held equal to it by test, and both run per segment of every redraw, so the rule's small
+// steps must inline into each of them. Cut apart, they would either move into a header of
+// inline code the rest of the view has no use for, or cost a call per pixel.
 #include "view/hairline.h"
 
 #include <algorithm>

@@ -5,6 +5,7 @@
 
 #include "model/toolpath.h"
 #include "platform/drawing.h"
+#include "platform/fan_out.h"
 #include "view/canvas_texts.h"
 #include "view/colour_scheme.h"
 #include "view/controls.h"
@@ -22,7 +23,6 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -44,7 +44,7 @@ constexpr int FrameDepth = 24;              // bits per pixel of frameImage
 constexpr double LineWidth = 1.0;           // device pixels, at every zoom
 constexpr int MaxSegmentsPerStroke = 4000;  // path elements handed to one stroke call
 constexpr double ChainTolerance = 0.01;     // device pixels; closer ends share a figure
-constexpr double ClipThreshold = 20000.0;   // device pixels; beyond this a segment is clipped
+constexpr double ClipThreshold = FarCanvasPixels; // beyond this a segment is clipped
 constexpr double ClipMargin = 10.0;         // device pixels the clip rectangle exceeds the canvas
 constexpr double NoLastEnd = -1000000000.0; // device pixels; a position no segment ends at
 constexpr int NoKey = -999999;              // half pixels; a key no segment produces
@@ -59,7 +59,7 @@ constexpr unsigned DarkUniformGrey = 235;    // every cut on the dark scheme wit
 constexpr unsigned LightUniformGrey = 0;     // every cut on the light scheme without shading
 constexpr unsigned Opaque = 255;             // alpha
 constexpr int MovesPerExtraThread = 50000;   // below this a redraw runs on one thread
-constexpr int MaxBands = 64;                 // threads of one redraw, at most
+constexpr int MaxBands = MaxShares;          // threads of one redraw, at most
 
 // What the walks of one redraw count.
 struct PassWalk {
@@ -167,21 +167,6 @@ void measureChunks(std::int32_t first, std::int32_t last)
     }
 }
 
-// Starts `work` on a thread of its own in `thread`; false when no thread can be started (the
-// standard library says so only by throwing, for want of a thread or of memory), and the
-// caller does the work itself.
-template <typename Work>
-bool startThread(std::thread& thread, Work work)
-{
-    try {
-        thread = std::thread(work);
-        return true;
-    } catch (const std::system_error&) {
-    } catch (const std::bad_alloc&) {
-    }
-    return false;
-}
-
 // Measures the chunks again, on `threads` threads, when the toolpath has changed: one
 // pass over the moves, as fast as memory is read. false when the memory for the extents
 // cannot be had.
@@ -202,17 +187,7 @@ bool updateChunkExtents(int threads)
     const auto edge = [&](int index) {
         return static_cast<std::int32_t>(static_cast<long long>(count) * index / threads);
     };
-    std::thread helpers[MaxBands];
-    for (int index = 1; index < threads; ++index) {
-        const auto share = [&edge, index] { measureChunks(edge(index), edge(index + 1)); };
-        if (!startThread(helpers[index], share))
-            share();
-    }
-    measureChunks(0, edge(1));
-    for (std::thread& helper : helpers) {
-        if (helper.joinable())
-            helper.join();
-    }
+    runShares(threads, [&edge](int index) { measureChunks(edge(index), edge(index + 1)); });
     chunks.moves = toolpath.moves;
     chunks.count = toolpath.moveCount;
     chunks.revision = toolpath.revision;
@@ -561,16 +536,7 @@ void drawMovesIntoFrame(int width, int height)
     };
     // Nothing here allocates but the threads themselves: a band whose thread cannot be
     // started is drawn on this one.
-    std::thread helpers[MaxBands];
-    for (int index = 1; index < bands; ++index) {
-        if (!startThread(helpers[index], [&drawBand, index] { drawBand(index); }))
-            drawBand(index);
-    }
-    drawBand(0);
-    for (std::thread& helper : helpers) {
-        if (helper.joinable())
-            helper.join();
-    }
+    runShares(bands, drawBand);
     greyEvaluations += walks[0].greys;
     segmentsWalked = 0;
     for (int index = 0; index < bands; ++index)

@@ -69,7 +69,8 @@ std::string feedText(std::int32_t move)
     if (!(feed > 0.0))
         return tr("F r\u00e1pido o sin avance", "F rapid or none");
     const int decimals = settings.inches ? 2 : 0;
-    return "F " + formatFixed(feed / unitFactor(), decimals) + (settings.inches ? " in/min" : " mm/min");
+    return "F " + formatFixed(feed / unitFactor(), decimals) +
+           (settings.inches ? " in/min" : " mm/min");
 }
 
 // Where the tool is at the cursor, machine millimetres.
@@ -83,7 +84,8 @@ void toolPlace(ReplayCursor cursor, double& x, double& y)
 
 // `left` at the row's start and `right` at its end, each cut to what the row leaves it; the
 // left text has the first claim on the room.
-void paintRow(const std::string& left, const std::string& right, const PixelBox& row, ColourValue colour)
+void paintRow(const std::string& left, const std::string& right, const PixelBox& row,
+              ColourValue colour)
 {
     const int width = row.right - row.left;
     const std::string rightShown = fitText(right, width / 2);
@@ -235,8 +237,8 @@ ReplayTexts composeReplayTexts(ReplayCursor cursor)
     if (replayTimeline.lineNumber > 0)
         texts.line = tr("L\u00ednea ", "Line ") + formatInteger(replayTimeline.lineNumber) + ":  " +
                      replayTimeline.lineText;
-    texts.keys = (replayTimeline.playing ? "\u25b6 " : "\u275a\u275a ") + speedText(replayTimeline.speed) +
-                 "    " +
+    texts.keys = (replayTimeline.playing ? "\u25b6 " : "\u275a\u275a ") +
+                 speedText(replayTimeline.speed) + "    " +
                  (replayTimeline.playing ? tr("Espacio: pausa", "Space: pause")
                                          : tr("Espacio: seguir", "Space: play")) +
                  tr("   \u2191\u2193: velocidad   Esc: salir", "   \u2191\u2193: speed   Esc: end");
@@ -252,7 +254,9 @@ ReplayTexts composeReplayTexts(ReplayCursor cursor)
     const double elapsed = std::clamp(elapsedAt(cursor), 0.0, estimate);
     // A job without an estimate tells how far along its timeline the cursor is instead.
     const double total = paceSeconds();
-    const double share = estimate > 0.0 ? elapsed / estimate : total > 0.0 ? paceAt(cursor) / total : 0.0;
+    const double share = estimate > 0.0 ? elapsed / estimate
+                         : total > 0.0  ? paceAt(cursor) / total
+                                        : 0.0;
     texts.times = tr("transcurrido ", "elapsed ") + estimateClockText(elapsed) + "   " +
                   tr("restante ", "remaining ") + estimateClockText(estimate - elapsed) + "   " +
                   // Rounded down: "100.0 %" only once the job is done.

@@ -38,13 +38,11 @@ constexpr double ThinLine = 1.0;          // device pixels, not scaled
 // Multiples closer than a pixel merge into a wash that shows nothing; only views far
 // outside the zoom range (a fit of a job kilometres wide) come near it.
 constexpr double MinWalkSpacing = 1.0; // device pixels
-// Positions beyond this cannot be on any canvas; they are left out rather than handed to
-// the single-precision path.
-constexpr double FarAway = 20000.0; // device pixels
-
+// Positions beyond FarCanvasPixels cannot be on any canvas; they are left out rather than
+// handed to the single-precision path.
 inline bool onPathRange(double position)
 {
-    return std::fabs(position) <= FarAway; // false for a NaN too
+    return std::fabs(position) <= FarCanvasPixels; // false for a NaN too
 }
 
 // Calls `handle` with every multiple of `step` from the one at or below `low` up to `high`,
@@ -188,8 +186,9 @@ void drawRulers(int w, int h, double cx, double cy, double scale, double centerX
 {
     const double u = displayUnitFactor();
     const double r = viewState.uiScale;
-    const double bandWidth = RulerBandWidth * r;
-    const double bandHeight = RulerBandHeight * r;
+    const RulerBands bands = rulerBands(r);
+    const double bandWidth = bands.width;
+    const double bandHeight = bands.height;
     const double bandTop = h - bandHeight;
     const double tickLength = TickLength * r;
 

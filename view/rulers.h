@@ -8,6 +8,18 @@
 constexpr double RulerBandWidth = 46.0;  // layout units, left ruler band
 constexpr double RulerBandHeight = 22.0; // layout units, bottom ruler band
 
+// The ruler bands' size in device pixels at the display scale `uiScale`: the fit keeps the
+// job out of the very space the rulers are drawn in.
+struct RulerBands {
+    double width;  // the left band
+    double height; // the bottom band
+};
+
+inline RulerBands rulerBands(double uiScale)
+{
+    return {RulerBandWidth * uiScale, RulerBandHeight * uiScale};
+}
+
 void drawGrid(int w, int h, double cx, double cy, double scale, double centerX, double centerY);
 void drawRulers(int w, int h, double cx, double cy, double scale, double centerX, double centerY);
 

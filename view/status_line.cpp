@@ -73,7 +73,7 @@ std::string composeStatusLine(bool spanish, bool inches)
     const std::string minutes = formatFixed(roundUp(total / SecondsPerMinute), 0);
     std::string text = texts.time + minutes + " min (" + estimateClockText(total) + ")" + PartGap;
 
-    const Bounds& b = toolpath.cutBounds.valid ? toolpath.cutBounds : toolpath.allBounds;
+    const Bounds& b = jobBounds();
     const LengthUnit& unit = inches ? Inches : Millimetres;
     auto length = [&unit](double mm) { return lengthText(mm, unit); };
     text += texts.bounds;

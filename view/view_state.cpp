@@ -84,12 +84,8 @@ void refreshCanvasMetrics()
 void fitView()
 {
     refreshCanvasMetrics();
-    const Bounds* bounds = nullptr;
-    if (toolpath.cutBounds.valid)
-        bounds = &toolpath.cutBounds;
-    else if (toolpath.allBounds.valid)
-        bounds = &toolpath.allBounds;
-    if (bounds == nullptr) {
+    const Bounds* bounds = &jobBounds();
+    if (!bounds->valid) {
         redraw();
         return;
     }
@@ -100,8 +96,9 @@ void fitView()
     double left = FitMargin * r;
     double bottom = FitMargin * r;
     if (settings.showBed) {
-        left += RulerBandWidth * r;
-        bottom += RulerBandHeight * r;
+        const RulerBands bands = rulerBands(r);
+        left += bands.width;
+        bottom += bands.height;
     }
     const double width = viewState.canvasWidth;
     const double height = viewState.canvasHeight;

@@ -18,6 +18,11 @@ constexpr double ZoomOutStep = 0.8; // one zoom-out step, written, not computed
 constexpr double MinScale = 0.01;   // pixels per mm
 constexpr double MaxScale = 5000.0; // pixels per mm
 
+// Canvas positions farther than this from the canvas's corner lie on no canvas: lines that
+// reach beyond are clipped, and marks there left out, before any single-precision path
+// sees them.
+constexpr double FarCanvasPixels = 20000.0; // device pixels
+
 // Machine millimetres to canvas device pixels (no rounding).
 void machineToCanvas(double x, double y, double& canvasX, double& canvasY);
 

@@ -13,8 +13,8 @@ TEST(Replay, FirstSpeedPlaysAJobInAboutTwentySeconds)
         double speed;
     };
     const Row rows[] = {
-        {"no time", 0.0, 1},         {"a NaN", 0.0 / 0.0, 1},     {"shorter than 20 s", 12.0, 1},
-        {"80 s", 80.0, 5},           {"half an hour", 1800.0, 100}, {"ten hours", 36000.0, 2000},
+        {"no time", 0.0, 1},        {"a NaN", 0.0 / 0.0, 1},       {"shorter than 20 s", 12.0, 1},
+        {"80 s", 80.0, 5},          {"half an hour", 1800.0, 100}, {"ten hours", 36000.0, 2000},
         {"a month", 2.6e6, 100000},
     };
     for (const Row& row : rows)

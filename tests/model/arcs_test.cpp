@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -193,6 +194,77 @@ TEST(Arcs, HugeAndTinyRadiiStayBounded)
     EXPECT_EQ(toolpath.estimatedSeconds, 0.0);
     interpretWithArcs("G3 X0.0001 I0.00005");
     EXPECT_EQ(toolpath.moveCount, 1);
+}
+
+TEST(Arcs, PointsTurnByEqualStepsAndGrowEvenly)
+{
+    // Each inner point k of n lies k / n of the sweep round and has grown by the k / n
+    // power of the radii's ratio. The stored floats are compared, to two of their steps;
+    // small circles lie near the origin, where those steps are small too.
+    struct Case {
+        const char* name;
+        double radius, endRadius, sweep; // mm, mm, radians
+        double cx, cy;                   // mm, off the origin
+    };
+    const Case cases[] = {
+        {"short steps on a circle", 5.0, 5.0, 1.9, 30.0, -20.0},
+        {"steps near the longest of the series", 0.0254, 0.0254, 6.0, 0.01, -0.02},
+        {"an end off by rounding", 0.5, 0.5003, -4.0, 0.3, 0.1},
+        {"an end off by more than rounding", 1.0, 1.004, 2.5, 3.0, 2.0},
+        {"steps too long for a series", 0.003, 0.003, 4.5, 0.001, 0.002},
+        {"a large radius", 1e4, 1e4 + 0.3, -0.6, 30.0, -20.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        interpretText("");
+        const double cx = c.cx, cy = c.cy, start = 0.7; // a lopsided start
+        const double x1 = cx + c.radius * std::cos(start), y1 = cy + c.radius * std::sin(start);
+        const double x2 = cx + c.endRadius * std::cos(start + c.sweep);
+        const double y2 = cy + c.endRadius * std::sin(start + c.sweep);
+        ArcPlan plan;
+        ASSERT_TRUE(planCentreArc(x1, y1, x2, y2, cx, cy, c.sweep < 0, plan));
+        ASSERT_TRUE(appendArcMoves(plan, x1, y1, x2, y2, 9, false));
+        const int n = plan.segments;
+        ASSERT_EQ(toolpath.moveCount, n);
+        const double slack = 2.4e-7 * (std::fabs(cx) + std::fabs(cy) + c.endRadius);
+        for (int k = 1; k < n; ++k) {
+            const double angle = start + plan.sweep * k / n;
+            const double r = plan.startRadius *
+                             std::pow(plan.endRadius / plan.startRadius, static_cast<double>(k) / n);
+            ASSERT_NEAR(toolpath.moves[k - 1].x2, cx + r * std::cos(angle), slack) << k << " of " << n;
+            ASSERT_NEAR(toolpath.moves[k - 1].y2, cy + r * std::sin(angle), slack) << k << " of " << n;
+        }
+    }
+}
+
+TEST(Arcs, CountMovesByTheArcsineOfTheirStep)
+{
+    // The fewest moves that keep within the tolerance, worked out the plain way; the plan
+    // may skip the arcsine, never change the count. Radii over ten decades, and sweeps a
+    // hair either side of a whole number of steps, where a count could tip over.
+    const auto plainCount = [](double radius, double sweep) {
+        const double share = ArcTolerance / radius;
+        if (!(share < 2.0))
+            return 1.0;
+        const double count = std::ceil(std::fabs(sweep) / (4.0 * std::asin(std::sqrt(share / 2.0))));
+        return std::clamp(count, 1.0, static_cast<double>(MostArcSegments));
+    };
+    int checked = 0;
+    for (double radius = 0.0007; radius < 3e6; radius *= 1.37) {
+        const double step = 4.0 * std::asin(std::sqrt(std::min(1.0, ArcTolerance / radius / 2.0)));
+        for (const double steps : {1.0, 2.0, 3.0, 7.0, 41.0, 500.0})
+            for (const double hair : {-4e-16, -1e-16, 0.0, 1e-16, 4e-16, 1e-9, 0.3}) {
+                const double angle = std::min(steps * step * (1.0 + hair), 6.28);
+                ArcPlan plan;
+                ASSERT_TRUE(planCentreArc(radius, 0.0, radius * std::cos(angle),
+                                          radius * std::sin(angle), 0.0, 0.0, false, plan));
+                EXPECT_EQ(plan.segments,
+                          plainCount(std::max(plan.startRadius, plan.endRadius), plan.sweep))
+                    << radius << " mm, " << plan.sweep << " rad";
+                ++checked;
+            }
+    }
+    EXPECT_GT(checked, 1000);
 }
 
 TEST(Arcs, OffByDefault)

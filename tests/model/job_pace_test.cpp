@@ -81,6 +81,39 @@ TEST(JobPace, LongJobsEndExactlyAtTheEstimateAcrossCheckpoints)
     }
 }
 
+TEST(JobPace, ARunRecordsWhatItsMovesWouldOneByOne)
+{
+    // Runs of every kind in a row, starting and ending on both sides of checkpoints: timed
+    // at a new rate and at the same one, untimed, a single move, none at all.
+    struct Run {
+        std::int32_t count;
+        double seconds, secondsPerMm;
+    };
+    const Run runs[] = {{3, 1.5, 0.1},     {508, 42.1234, 0.1}, {2, 0.2, 0.05},    {1100, 0.0, 0.0},
+                        {0, 0.0, 0.2},     {511, 7.77, 0.2},    {512, 3.0, 0.0},   {2, 0.1, 0.3},
+                        {900, 9.321, 0.3}, {1, 0.0, 0.0},       {1023, 5.55, 0.05}};
+    JobPace byRun, byMove;
+    std::int32_t first = 0;
+    double estimate = 0.0;
+    for (const Run& run : runs) {
+        paceRun(byRun, first, run.count, estimate, run.seconds, run.secondsPerMm);
+        for (std::int32_t k = 0; k < run.count; ++k)
+            paceStep(byMove, first + k, estimate + run.seconds * k / run.count, run.secondsPerMm);
+        first += run.count;
+        estimate += run.seconds;
+    }
+    ASSERT_EQ(byRun.changes.size(), byMove.changes.size());
+    for (std::size_t i = 0; i < byMove.changes.size(); ++i) {
+        EXPECT_EQ(byRun.changes[i].firstMove, byMove.changes[i].firstMove) << i;
+        EXPECT_EQ(byRun.changes[i].secondsPerMm, byMove.changes[i].secondsPerMm) << i;
+    }
+    EXPECT_EQ(byRun.untimedBits, byMove.untimedBits);
+    EXPECT_EQ(byRun.chunkSeconds, byMove.chunkSeconds) << "the very bits of each checkpoint";
+    EXPECT_EQ(byRun.chunkUntimed, byMove.chunkUntimed);
+    EXPECT_EQ(byRun.untimedMoves, byMove.untimedMoves);
+    EXPECT_FALSE(byRun.incomplete);
+}
+
 TEST(JobPace, JobsWithoutAnEstimateStillPlay)
 {
     interpretText("G0 X10\nG0 Y10\nG1 S100 X0\nG0 Y0"); // no F: nothing is timed

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "gcode_test_support.h"
+#include "model/load_pipeline.h"
 #include "model/loading_progress.h"
 #include "model/toolpath.h"
 #include "tests/support/failing_new.h"
@@ -325,6 +326,48 @@ TEST(LoadGcodeFile, TwoThreadsHandOverTheirLastBlockWhateverItsFill)
         EXPECT_FALSE(loadCutShort);
         EXPECT_TRUE(sameSnapshot(expected, snapshotToolpath()));
     }
+    loadSharedBytes = sharedBytes;
+}
+
+// Rings so small that a few hundred lines wrap them again and again, with one room, with no
+// text passed on, and with lines longer than the text a block may pass on; then a store that
+// cannot grow stops the load with the ring full. The toolpath is always that of one thread.
+TEST(LoadGcodeFile, TwoThreadsWrapASmallRingAndStopWhereOneThreadStops)
+{
+    TempFolder folder;
+    ASSERT_TRUE(createToolpath());
+    const std::size_t sharedBytes = loadSharedBytes;
+    const LoadRingSizes defaultSizes = loadRingSizes;
+    const auto loadBothWays = [&](const std::string& path, const LoadRingSizes& sizes) {
+        loadSharedBytes = std::numeric_limits<std::size_t>::max();
+        EXPECT_TRUE(loadGcodeFile(path));
+        const ToolpathSnapshot expected = snapshotToolpath();
+        const bool cutShort = loadCutShort;
+        loadSharedBytes = 0;
+        loadRingSizes = sizes;
+        EXPECT_TRUE(loadGcodeFile(path));
+        loadRingSizes = defaultSizes;
+        EXPECT_EQ(loadCutShort, cutShort);
+        EXPECT_TRUE(sameSnapshot(expected, snapshotToolpath()));
+        return cutShort;
+    };
+    const std::string varied = folder.write(
+        "varied.gcode", repeatedLines("G1 X1.5 S100 F600\n(a comment)\nG0 X2.5 Y-1\n"
+                                      "; a comment longer than the text a block passes on\n"
+                                      "G2 X4 Y0 I1 J0\r\nG91 G1 X0.25\nG90\n",
+                                      300));
+    const LoadRingSizes small[] = {{3, 2, 8, 4}, {1, 1, 0, 4}, {5, 3, 12, 4}, {2, 16, 64, 16}};
+    for (const LoadRingSizes& sizes : small) {
+        SCOPED_TRACE(sizes.linesPerBlock * 100 + static_cast<std::size_t>(sizes.blocks));
+        EXPECT_FALSE(loadBothWays(varied, sizes));
+    }
+    largestMoveCapacity = InitialMoveCapacity;
+    const std::string big =
+        folder.write("big.gcode", repeatedLines("G1 X1.5\nG1 X2.5\n", InitialMoveCapacity / 2 + 50));
+    EXPECT_TRUE(loadBothWays(big, {64, 2, 32, 8}));
+    EXPECT_TRUE(loadBothWays(big, {7, 1, 0, 4}));
+    EXPECT_EQ(toolpath.moveCount, InitialMoveCapacity);
+    largestMoveCapacity = std::numeric_limits<std::int32_t>::max();
     loadSharedBytes = sharedBytes;
 }
 

@@ -84,10 +84,10 @@ TEST(ReplayTimeline, DoubleClickPicksTheNearestDrawnMove)
 {
     resetWorld();
     setIdentityView(800, 600);
-    addMove(10, 10, 100, 10);              // 0: cut
-    addMove(10, 12, 100, 12, 0.0, true);   // 1: travel, nearer to y 11.5
-    addMove(10, 30, 100, 30);              // 2: cut
-    addMove(10, 30, 100, 30);              // 3: the same cut again, drawn over 2
+    addMove(10, 10, 100, 10);            // 0: cut
+    addMove(10, 12, 100, 12, 0.0, true); // 1: travel, nearer to y 11.5
+    addMove(10, 30, 100, 30);            // 2: cut
+    addMove(10, 30, 100, 30);            // 3: the same cut again, drawn over 2
     const auto pick = [](double x, double y) { return nearestDrawnMove(x, 600 - y, 4.0); };
     EXPECT_EQ(pick(50, 11.5), 0) << "travel moves hidden are not picked";
     settings.showTravel = 1;
@@ -111,7 +111,8 @@ TEST(ReplayTimeline, LinesAreShownSafelyAndCutToFit)
     EXPECT_EQ(printableLine("\xe2\x82"), "??") << "a sequence cut short";
     EXPECT_EQ(fitText("G1 X10 Y20", 60), "G1 X10 Y20");
     EXPECT_EQ(fitText("G1 X10 Y20 S300", 60), "G1 X10 Y2\u2026");
-    EXPECT_EQ(fitText("\u00f1\u00f1\u00f1\u00f1\u00f1", 24), "\u00f1\u00f1\u00f1\u2026") << "whole characters";
+    EXPECT_EQ(fitText("\u00f1\u00f1\u00f1\u00f1\u00f1", 24), "\u00f1\u00f1\u00f1\u2026")
+        << "whole characters";
     EXPECT_EQ(fitText("G1 X10", 6), "\u2026");
     EXPECT_EQ(fitText("G1 X10", 5), "");
 }

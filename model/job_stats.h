@@ -41,12 +41,10 @@ inline void pathTimeStep(int motionMode, double feed, double length, std::int32_
 }
 
 // After a straight move is stored: its length over the feed (an arc drawn as its chord
-// counts the chord), and the pace record notes the move's rate (and the line record its
-// line) for the replay.
+// counts the chord), and the pace record notes the move's rate for the replay.
 inline void timeStep(int motionMode, double feed, double x1, double y1, double x2, double y2)
 {
     const bool timed = isTimed(motionMode, feed);
-    lineStep(toolpath.lines, toolpath.moveCount - 1);
     paceStep(toolpath.pace, toolpath.moveCount - 1, toolpath.estimatedSeconds,
              timed ? SecondsPerMinute / feed : 0.0);
     if (!timed)

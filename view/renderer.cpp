@@ -9,6 +9,7 @@
 #include "view/canvas_texts.h"
 #include "view/colour_scheme.h"
 #include "view/controls.h"
+#include "view/replay_timeline.h"
 #include "view/rulers.h"
 #include "view/settings.h"
 #include "view/view_state.h"
@@ -835,7 +836,8 @@ void presentShifted(int dx, int dy)
         rasterBox(0, 0, rasterWidth(), rasterHeight(), colourScheme.background);
     if (haveFrame)
         rasterDrawImage(FrameImageSlot, dx, dy);
-    // Both stay in their places while the drawing is dragged.
+    // These stay in their places while the drawing is dragged.
+    paintReplayOverlay();
     paintFootNote();
     paintPointerReadout();
     endRaster();

@@ -6,6 +6,7 @@ set(VIEW_SOURCES
   view/loading_picture.cpp
   view/renderer.cpp
   view/replay_frames.cpp
+  view/replay_timeline.cpp
   view/rulers.cpp
   view/settings.cpp
   view/status_line.cpp

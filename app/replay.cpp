@@ -110,7 +110,13 @@ void startReplay(ReplayCursor cursor, bool play)
     replayDrawing.marker = true;
     replayTimeline.shown = true;
     replay.lineMove = -1;
-    moveCursor(cursor);
+    replayDrawing.cursor = cursor;
+    refreshLine();
+    // A fitted job is fitted again above the timeline, so that none of it lies under it.
+    if (viewState.autoFit)
+        fitView();
+    else
+        redraw();
     setPlaying(play);
     presentAgain();
 }
@@ -214,7 +220,10 @@ void onReplayKey()
     case KeyEscape:
         if (replayDrawing.active) {
             endReplay();
-            redraw();
+            if (viewState.autoFit)
+                fitView(); // back to the fit of the whole canvas
+            else
+                redraw();
         }
         break;
     case KeyArrowRight: onStep(1, modifiers); break;

@@ -7,9 +7,11 @@
 #include "platform/toolkit.h"
 #include "view/controls.h"
 #include "view/renderer.h"
+#include "view/replay_timeline.h"
 #include "view/rulers.h"
 #include "view/settings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -100,6 +102,9 @@ void fitView()
         left += bands.width;
         bottom += bands.height;
     }
+    // While a replay is on, its timeline stands at the canvas's foot: the job fits above it.
+    if (replayTimeline.shown)
+        bottom = std::max(bottom, viewState.canvasHeight - currentTimelineBox().strip.top + FitMargin * r);
     const double width = viewState.canvasWidth;
     const double height = viewState.canvasHeight;
     double availableWidth = width - left - right;

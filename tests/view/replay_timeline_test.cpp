@@ -4,6 +4,7 @@
 
 #include "model/interpreter.h"
 #include "view/status_line.h"
+#include "view/view_state.h"
 #include "view_world.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,26 @@ TEST(ReplayTimeline, APressMapsToItsShareOfTheBar)
     EXPECT_EQ(bare.strip.left, 0);
     EXPECT_EQ(bare.strip.bottom, 600);
     EXPECT_EQ(bare.strip.bottom - bare.strip.top, 2 * (box.strip.bottom - box.strip.top));
+}
+
+// A fit during a replay keeps the whole job above the timeline; without one the job may
+// reach down to the rulers.
+TEST(ReplayTimeline, TheFitLeavesTheTimelineClear)
+{
+    for (const bool shown : {false, true}) {
+        resetWorld();
+        interpret("G1 F600 S100 X100 Y0\nG1 X0 Y100\n");
+        replayTimeline.shown = shown;
+        fitView();
+        double x = 0.0, lowest = 0.0;
+        machineToCanvas(0.0, 0.0, x, lowest);
+        const int stripTop = currentTimelineBox().strip.top;
+        if (shown)
+            EXPECT_LT(lowest, stripTop);
+        else
+            EXPECT_GT(lowest, stripTop) << "the fit with no replay stays as it was";
+    }
+    replayTimeline.shown = false;
 }
 
 TEST(ReplayTimeline, TellsPlaceFeedPowerAndTimesAtTheCursor)

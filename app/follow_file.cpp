@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/open_file.h"
+#include "app/replay.h"
 #include "model/interpreter.h"
 #include "model/toolpath.h"
 #include "platform/file_watch.h"
@@ -51,6 +52,7 @@ bool reload()
     watchFile(followedPath); // a file renamed over the old one is watched from now on
     if (result == ReloadResult::Loaded) {
         canvasNotice.clear();
+        keepReplayAfterReload();
         showLoadedFile(wasDrawn);
     } else {
         // Nothing was touched: the last good drawing and toolpath stay as they are, with

@@ -6,7 +6,9 @@
 #include "app/follow_file.h"
 #include "app/main_window.h"
 #include "app/open_file.h"
+#include "app/replay.h"
 #include "app/settings_file.h"
+#include "app/timers.h"
 #include "model/toolpath.h"
 #include "platform/desktop.h"
 #include "platform/file_watch.h"
@@ -189,6 +191,8 @@ void onLeftButtonDown()
     focusControl(Canvas);
     if (!hasMoves())
         return;
+    if (onReplayPress(eventPointerX(Canvas), eventPointerY(Canvas)))
+        return; // the timeline or the start hint, not a pan
     dragActive = true;
     dragStartX = eventPointerX(Canvas);
     dragStartY = eventPointerY(Canvas);
@@ -199,6 +203,8 @@ void onLeftButtonDown()
 void onMouseMove()
 {
     notePointer();
+    if (onReplayDrag(eventPointerX(Canvas), eventPointerY(Canvas)))
+        return;
     if (!dragActive)
         return;
     dragDX = offsetBetween(eventPointerX(Canvas), dragStartX);
@@ -209,12 +215,20 @@ void onMouseMove()
 void onLeftButtonUp()
 {
     notePointer();
+    if (onReplayRelease())
+        return;
     if (!dragActive)
         return;
     dragActive = false;
     // The offset of the last move counts, not the release point, so what was seen is kept.
     if (dragDX != 0 || dragDY != 0)
         panView(dragDX, dragDY);
+}
+
+void onLeftDoubleClick()
+{
+    notePointer();
+    onReplayDoubleClick(eventPointerX(Canvas), eventPointerY(Canvas));
 }
 
 void onWheel()
@@ -231,9 +245,15 @@ struct CanvasRow {
 };
 
 constexpr CanvasRow CanvasTable[] = {
-    {MouseEnter, onMouseEnter}, {MouseLeave, onMouseLeave},     {LeftButtonDown, onLeftButtonDown},
-    {MouseMove, onMouseMove},   {LeftButtonUp, onLeftButtonUp}, {Wheel, onWheel},
+    {MouseEnter, onMouseEnter},
+    {MouseLeave, onMouseLeave},
+    {LeftButtonDown, onLeftButtonDown},
+    {MouseMove, onMouseMove},
+    {LeftButtonUp, onLeftButtonUp},
+    {Wheel, onWheel},
     {RightClick, onRightClick},
+    {LeftDoubleClick, onLeftDoubleClick},
+    {KeyDown, onReplayKey},
 };
 
 void onCanvasEvent()
@@ -260,6 +280,7 @@ constexpr DispatchRow DispatchTable[] = {
     {TimerEvent, ResizeTimer, onResizeTimer},
     {TimerEvent, FollowTimer, onFollowTimer},
     {TimerEvent, ArcNoteTimer, onArcNoteTimer},
+    {TimerEvent, ReplayTimer, onReplayTimer},
     {FileChangedEvent, AnyNumber, onFollowedFileChanged},
     {ShortcutEvent, ZoomInCommand, onZoomIn},
     {ShortcutEvent, ZoomOutCommand, onZoomOut},

@@ -5,6 +5,7 @@
 #include "app/arc_option.h"
 #include "app/follow_file.h"
 #include "app/main_window.h"
+#include "app/replay.h"
 #include "model/interpreter.h"
 #include "model/toolpath.h"
 #include "platform/desktop.h"
@@ -37,6 +38,7 @@ void openFile(const std::string& path)
 {
     if (path.empty())
         return;
+    endReplayForOpen();
     setControlText(StatusText, "");
     const FileStamp before = fileStamp(path);
     if (loadGcodeFile(path)) {
@@ -47,6 +49,7 @@ void openFile(const std::string& path)
                               "Out of memory: the job shown is cut short.");
         setWindowTitle(mainWindow, std::string(WindowTitle) + " - " + filePart(path));
         showLoadedFile(false); // every new file is shown whole, whatever the previous zoom
+        focusControl(Canvas);  // the keys of the replay reach it at once, not a button
     } else {
         // The old drawing must not stay on screen as if it belonged to this file.
         clearToolpath();

@@ -5,6 +5,7 @@ set(APP_SOURCES
   app/main_loop.cpp
   app/main_window.cpp
   app/open_file.cpp
+  app/replay.cpp
   app/settings_file.cpp
 )
 

@@ -5,3 +5,4 @@
 constexpr int ResizeTimer = 1;  // the resize debounce
 constexpr int FollowTimer = 2;  // the followed file's settle wait
 constexpr int ArcNoteTimer = 4; // the life of the note on straight arcs
+constexpr int ReplayTimer = 5;  // the replay's playing clock

@@ -292,6 +292,23 @@ ReplayCursor cursorAfterMove(std::int32_t number)
     return ReplayCursor{std::min(number, toolpath.moveCount) - 1, 1.0};
 }
 
+double feedOfMove(std::int32_t move)
+{
+    if (move < 0 || move >= toolpath.moveCount || !paceRecorded())
+        return 0.0;
+    const JobPace& pace = toolpath.pace;
+    if ((pace.untimedBits[static_cast<std::size_t>(move / PaceBitsPerWord)] >>
+         (move % PaceBitsPerWord)) &
+        1u)
+        return 0.0;
+    const auto change =
+        std::upper_bound(pace.changes.begin(), pace.changes.end(), move,
+                         [](std::int32_t m, const PaceChange& c) { return m < c.firstMove; });
+    if (change == pace.changes.begin() || !((change - 1)->secondsPerMm > 0.0))
+        return 0.0;
+    return 60.0 / (change - 1)->secondsPerMm; // seconds per mm back to mm per minute
+}
+
 Move movePart(const Move& move, double fraction)
 {
     Move part = move;

@@ -103,6 +103,11 @@ ReplayCursor cursorAtElapsed(double seconds);
 // The cursor at the end of move `number` (1 to moveCount; 0 is the start).
 ReplayCursor cursorAfterMove(std::int32_t number);
 
+// The feed of move `move` in millimetres a minute as the estimate times it; 0 for a move the
+// estimate does not time (a rapid, a move without a positive F) or when the load kept no
+// record of the rates.
+double feedOfMove(std::int32_t move);
+
 // The move cut at `fraction` of its length: the same start, the end at the tool's place,
 // narrowed to floats as stored moves are. A fraction of 1 or more gives the move whole.
 Move movePart(const Move& move, double fraction);

@@ -57,7 +57,7 @@ inline bool followsArc(const Modes& modes)
     return modes.arcs && isArcMotion(modes.motionMode) && modes.plane == PlaneXY;
 }
 
-// Emits one move with its statistics. false when the store is full and cannot grow.
+// Emits one move with its statistics and the line it came from. false when the store is full and cannot grow.
 inline bool emitMove(const Modes& modes, double endX, double endY)
 {
     const bool travel = isTravel(modes);
@@ -65,6 +65,7 @@ inline bool emitMove(const Modes& modes, double endX, double endY)
     if (!appendMove(modes.x, modes.y, endX, endY, modes.power, travel))
         return false;
     timeStep(modes.motionMode, modes.feed, modes.x, modes.y, endX, endY);
+    lineStep(toolpath.lines, toolpath.moveCount - 1);
     return true;
 }
 

@@ -36,6 +36,7 @@ void checkProgress(Progress& progress, std::int64_t offset);
 // Counts a line that starts at `offset` in the file; every 20000th shows the progress.
 inline void countLine(Load& load, std::int64_t offset)
 {
+    readingLine(toolpath.lines, offset);
     if (--load.linesToCheck == 0) { // drawing happens rarer still
         load.linesToCheck = ProgressLineStep;
         checkProgress(load.progress, offset);

@@ -7,5 +7,6 @@ set(MODEL_SOURCES
   model/arcs.cpp
   model/job_stats.cpp
   model/job_pace.cpp
+  model/job_lines.cpp
   model/loading_progress.cpp
 )

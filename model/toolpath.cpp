@@ -96,6 +96,7 @@ void clearToolpath()
     toolpath.allBounds.valid = false;
     toolpath.cutBounds.valid = false;
     clearJobPace(toolpath.pace);
+    clearJobLines(toolpath.lines);
 }
 
 const Bounds& jobBounds()

@@ -2,6 +2,7 @@
 // bounds and the job totals.
 #pragma once
 
+#include "model/job_lines.h"
 #include "model/job_pace.h"
 
 #include <cassert>
@@ -40,6 +41,7 @@ struct Toolpath {
     std::int32_t straightArcs = 0; // G2/G3 lines drawn as the straight move to their end
     std::uint32_t revision = 0;    // changes whenever the store is emptied or replaced
     JobPace pace;                  // how the estimate spreads over the moves
+    JobLines lines;                // which line of the file made each move
 };
 
 constexpr std::int32_t InitialMoveCapacity = 100001; // records at start-up

@@ -66,6 +66,14 @@ enum KeyCode : int {
     KeyMainPlus = 0xBB,  // the main keyboard's "=/+" key
     KeyMainMinus = 0xBD, // the main keyboard's "-" key
     KeyF5 = 0x74,
+    KeyEscape = 0x1B,
+    KeySpace = 0x20,
+    KeyEnd = 0x23,
+    KeyHome = 0x24,
+    KeyArrowLeft = 0x25,
+    KeyArrowUp = 0x26,
+    KeyArrowRight = 0x27,
+    KeyArrowDown = 0x28,
     KeyOther = 0xFFFF, // any key the layer has no code for
 };
 

@@ -9,6 +9,7 @@
 #include "view/colour_scheme.h"
 #include "view/language.h"
 #include "view/renderer.h"
+#include "view/replay_timeline.h"
 #include "view/rulers.h"
 #include "view/settings.h"
 #include "view/view_state.h"
@@ -158,7 +159,7 @@ void paintPointerReadout()
     if (pointerReadout.empty())
         return;
     const int width = rasterWidth();
-    const int bottom = rasterHeight() - (settings.showBed ? scaled(RulerBandHeight) : 0);
+    const int bottom = canvasFootTop(false);
     const int boxWidth = rasterTextWidth(pointerReadout) + 2 * scaled(BoxPaddingX);
     const int boxHeight = rasterTextHeight(pointerReadout) + 2 * scaled(BoxPaddingY);
     // Flush with the right edge and standing on the bottom band, it reads as part of the
@@ -174,7 +175,6 @@ void paintFootNote()
 {
     if (canvasFootNote.empty())
         return;
-    const int bottom = rasterHeight() - (settings.showBed ? scaled(RulerBandHeight) : 0) -
-                       scaled(TextMargin);
+    const int bottom = canvasFootTop(true) - scaled(TextMargin);
     framedText(canvasFootNote, 0, rasterWidth(), bottom, Edge::Bottom);
 }

@@ -12,6 +12,7 @@
 #include "view/move_walk.h"
 #include "view/replay_frames.h"
 #include "view/replay_marker.h"
+#include "view/replay_timeline.h"
 #include "view/rulers.h"
 #include "view/settings.h"
 #include "view/view_mapping.h"
@@ -159,7 +160,8 @@ void presentShifted(int dx, int dy)
         rasterBox(0, 0, rasterWidth(), rasterHeight(), colourScheme.background);
     if (haveFrame)
         rasterDrawImage(FrameImageSlot, dx, dy);
-    // Both stay in their places while the drawing is dragged.
+    // These stay in their places while the drawing is dragged.
+    paintReplayOverlay();
     paintFootNote();
     paintPointerReadout();
     endRaster();

@@ -11,6 +11,7 @@ set(VIEW_SOURCES
   view/renderer.cpp
   view/replay_frames.cpp
   view/replay_marker.cpp
+  view/replay_timeline.cpp
   view/rulers.cpp
   view/segment_clip.cpp
   view/settings.cpp

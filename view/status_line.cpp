@@ -72,8 +72,7 @@ std::string composeStatusLine(bool spanish, bool inches)
     // even infinite, meets an integer conversion it cannot fit; the seconds saturate at the
     // 32-bit limit, some 68 years.
     const std::string minutes = formatFixed(roundUp(total / SecondsPerMinute), 0);
-    const std::int64_t seconds = truncate(total + 0.5);
-    std::string text = texts.time + minutes + " min (" + clockText(seconds) + ")" + PartGap;
+    std::string text = texts.time + minutes + " min (" + estimateClockText(total) + ")" + PartGap;
 
     const Bounds& b = jobBounds();
     const LengthUnit& unit = inches ? Inches : Millimetres;
@@ -84,6 +83,11 @@ std::string composeStatusLine(bool spanish, bool inches)
     text += texts.size + length(b.maxX - b.minX) + Times + length(b.maxY - b.minY);
     text += unit.suffix;
     return text;
+}
+
+std::string estimateClockText(double seconds)
+{
+    return clockText(truncate(seconds + 0.5));
 }
 
 void updateStatusLine()

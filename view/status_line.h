@@ -7,6 +7,9 @@
 // The status text for the current toolpath in the given language and unit; "" without moves.
 std::string composeStatusLine(bool spanish, bool inches);
 
+// A time as the status line writes it: to the nearest second, "h:mm:ss" ("1:02:05").
+std::string estimateClockText(double seconds);
+
 // Writes composeStatusLine(uiSpanish, settings.inches) into the status text, whole.
 void updateStatusLine();
 

@@ -7,10 +7,12 @@
 #include "platform/toolkit.h"
 #include "view/controls.h"
 #include "view/renderer.h"
+#include "view/replay_timeline.h"
 #include "view/rulers.h"
 #include "view/settings.h"
 #include "view/view_mapping.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -103,6 +105,9 @@ void fitView()
         left += bands.width;
         bottom += bands.height;
     }
+    // While a replay is on, its timeline stands at the canvas's foot: the job fits above it.
+    if (replayTimeline.shown)
+        bottom = std::max(bottom, viewState.canvasHeight - currentTimelineBox().strip.top + FitMargin * r);
     const ViewMapping view = viewMapping();
     const double width = view.width;
     const double height = view.height;

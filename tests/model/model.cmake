@@ -8,6 +8,7 @@ tolvan_test(model_tests
     ${CMAKE_CURRENT_LIST_DIR}/job_stats_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/arcs_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/job_pace_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/job_lines_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/toolpath_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/loading_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/randomised_test.cpp

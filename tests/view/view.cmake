@@ -7,6 +7,7 @@ tolvan_test(view_test
     ${CMAKE_CURRENT_LIST_DIR}/hairline_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/rulers_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/status_line_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/replay_timeline_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/loading_picture_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hostile_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/corpus_test.cpp

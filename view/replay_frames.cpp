@@ -4,7 +4,8 @@
 // only the rows the moves stepped over can reach; any other change goes back to the nearest
 // checkpoint at or before the cursor and walks on from there. A checkpoint holds, for each
 // band, the walk's state and the tiles drawn into since the checkpoint before, as they are
-// at it: on a raster those are a few rows, so all of them cost little more than a frame.
+// at it, coded as they differ from the empty picture: on a raster those are a few rows, on
+// a line drawing mostly background, so all of them cost little more than a frame.
 // They are taken by one walk over the whole job after each change of the view, the options
 // or the toolpath; when they outgrow their memory, every second one is merged away. Every
 // frame is, pixel for pixel, the frame a walk over all the moves before the cursor draws.
@@ -16,6 +17,7 @@
 #include "platform/fan_out.h"
 #include "view/band_walk.h"
 #include "view/colour_scheme.h"
+#include "view/frame_tiles.h"
 #include "view/renderer.h"
 #include "view/settings.h"
 #include "view/view_state.h"
@@ -23,7 +25,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -34,27 +35,15 @@ namespace {
 
 constexpr std::int32_t FirstInterval = 65536; // moves between checkpoints to start with
 constexpr int MaxFrameBands = MaxShares;
-constexpr std::size_t TilePixels = std::size_t{DirtyTileWidth} * DirtyTileRows;
-constexpr std::size_t TileBytes = TilePixels * sizeof(std::uint32_t);
-constexpr std::size_t GreyTileBytes = TilePixels; // a tile of greys only: one byte a pixel
 constexpr std::int32_t StripStepMoves = 65536; // moves back a step may redraw by strips
 constexpr int MaxStrips = 2;                  // runs of tile rows a step back redraws, at most
 constexpr double BudgetShareOfMoves = 0.1;                 // of the bytes of the moves
 constexpr std::size_t LeastBudgetBytes = 6u * 1024 * 1024; // the checkpoints of any job
 
-// A tile's pixels kept at a checkpoint, TilePixels in rows of DirtyTileWidth: as frame
-// pixels, or as one grey level each when every pixel is grey, as on the light scheme nearly
-// all are (moves and grid are greys on white): that keeps four times the tiles.
-struct StoredTile {
-    std::uint32_t* pixels = nullptr;
-    std::uint8_t* greys = nullptr;
-};
-
 // One band's stop at a checkpoint.
 struct Checkpoint {
     BandWalkState state;
-    std::vector<std::int32_t> tiles; // drawn into since the checkpoint before
-    std::vector<StoredTile> stored;  // theirs here
+    CodedTiles tiles; // drawn into since the checkpoint before, as they are here
 };
 
 // A band of rows of the base, walked on its own thread. Its rows [top, bottom) are whole
@@ -68,13 +57,8 @@ struct FrameBand {
     std::int32_t move = 0;               // the base's rows hold the moves before this
     BandWalkState state;                 // the walk's, before `move`
     std::size_t markedSince = 0;         // the marks hold every tile drawn into since this checkpoint
-    // The checkpoints' tile pixels: every block made, and those a merge has let go of, for
-    // the next checkpoints. They exceed the budget by one checkpoint at most.
-    std::vector<std::unique_ptr<std::uint32_t[]>> pixelBlocks;
-    std::vector<std::uint32_t*> freePixels;
-    std::vector<std::unique_ptr<std::uint8_t[]>> greyBlocks;
-    std::vector<std::uint8_t*> freeGreys;
     std::size_t bytesHeld = 0; // by the checkpoints' tiles
+    CodedTiles next;           // the marked tiles, coded for the next checkpoint
     // The stop before the job's last move, where its end cursor (the last move whole) stands:
     // the tiles drawn into there since the last checkpoint, as they are there.
     Checkpoint end;
@@ -114,7 +98,7 @@ bool sameKey(const FrameKey& a, const FrameKey& b)
 struct ReplayFrames {
     bool valid = false;
     FrameKey key;
-    int columns = 0;                  // tiles across
+    TileGrid grid;
     std::vector<std::uint32_t> base;  // width x height pixels
     std::vector<std::uint8_t> marks;  // per tile: drawn into since its band's markedSince
     bool stripsWalkable = false;      // the moves' chunk extents are ready for narrow walks
@@ -123,119 +107,24 @@ struct ReplayFrames {
 
 ReplayFrames frames;
 
-// Pixels of an image: row y at rows + y x stride.
-struct Pixels {
-    std::uint32_t* rows;
-    std::ptrdiff_t stride;
-};
-
 Pixels basePixels()
 {
     return Pixels{frames.base.data(), frames.key.width};
 }
 
-// Copies tile `tile` from one image (stride `fromStride`, or TilePixels packed rows of
-// DirtyTileWidth when the stride is DirtyTileWidth and `packed`) to another.
-void copyTile(std::int32_t tile, const std::uint32_t* from, std::ptrdiff_t fromStride, bool fromPacked,
-              std::uint32_t* to, std::ptrdiff_t toStride, bool toPacked)
-{
-    const int column = tile % frames.columns;
-    const int row = tile / frames.columns;
-    const int left = column * DirtyTileWidth;
-    const int top = row * DirtyTileRows;
-    const int width = std::min(DirtyTileWidth, frames.key.width - left);
-    const int height = std::min(DirtyTileRows, frames.key.height - top);
-    for (int y = 0; y < height; ++y) {
-        const std::uint32_t* source =
-            fromPacked ? from + y * DirtyTileWidth : from + (top + y) * fromStride + left;
-        std::uint32_t* target = toPacked ? to + y * DirtyTileWidth : to + (top + y) * toStride + left;
-        std::memcpy(target, source, static_cast<std::size_t>(width) * sizeof(std::uint32_t));
-    }
-}
-
 std::int32_t firstTile(const FrameBand& band)
 {
-    return band.top / DirtyTileRows * frames.columns;
+    return band.top / DirtyTileRows * frames.grid.columns;
 }
 
 std::int32_t endTile(const FrameBand& band)
 {
-    return (band.bottom + DirtyTileRows - 1) / DirtyTileRows * frames.columns;
+    return (band.bottom + DirtyTileRows - 1) / DirtyTileRows * frames.grid.columns;
 }
 
 PixelBand pixelBand(const FrameBand& band, Pixels pixels)
 {
     return PixelBand{pixels.rows, pixels.stride, frames.key.width, frames.key.height, band.top, band.bottom};
-}
-
-inline bool isGrey(std::uint32_t pixel)
-{
-    const std::uint32_t blue = pixel & 0xffu;
-    return ((pixel >> 8) & 0xffu) == blue && ((pixel >> 16) & 0xffu) == blue;
-}
-
-// Keeps tile `tile` of the base as it is now, in a block of the band's.
-StoredTile storeTile(FrameBand& band, std::int32_t tile)
-{
-    const int left = tile % frames.columns * DirtyTileWidth;
-    const int top = tile / frames.columns * DirtyTileRows;
-    const int width = std::min(DirtyTileWidth, frames.key.width - left);
-    const int height = std::min(DirtyTileRows, frames.key.height - top);
-    const auto row = [&](int y) { return frames.base.data() + static_cast<std::ptrdiff_t>(top + y) * frames.key.width + left; };
-    bool grey = true;
-    for (int y = 0; y < height && grey; ++y)
-        grey = std::all_of(row(y), row(y) + width, isGrey);
-    StoredTile stored;
-    if (grey) {
-        if (band.freeGreys.empty()) {
-            band.greyBlocks.emplace_back(new std::uint8_t[TilePixels]);
-            band.freeGreys.push_back(band.greyBlocks.back().get());
-        }
-        stored.greys = band.freeGreys.back();
-        band.freeGreys.pop_back();
-        band.bytesHeld += GreyTileBytes;
-        for (int y = 0; y < height; ++y)
-            std::transform(row(y), row(y) + width, stored.greys + y * DirtyTileWidth,
-                           [](std::uint32_t pixel) { return static_cast<std::uint8_t>(pixel); });
-    } else {
-        if (band.freePixels.empty()) {
-            band.pixelBlocks.emplace_back(new std::uint32_t[TilePixels]);
-            band.freePixels.push_back(band.pixelBlocks.back().get());
-        }
-        stored.pixels = band.freePixels.back();
-        band.freePixels.pop_back();
-        band.bytesHeld += TileBytes;
-        copyTile(tile, frames.base.data(), frames.key.width, false, stored.pixels, DirtyTileWidth, true);
-    }
-    return stored;
-}
-
-// Puts tile `tile` of the base back as it was kept.
-void loadTile(std::int32_t tile, const StoredTile& stored)
-{
-    if (stored.pixels != nullptr) {
-        copyTile(tile, stored.pixels, DirtyTileWidth, true, frames.base.data(), frames.key.width, false);
-        return;
-    }
-    const int left = tile % frames.columns * DirtyTileWidth;
-    const int top = tile / frames.columns * DirtyTileRows;
-    const int width = std::min(DirtyTileWidth, frames.key.width - left);
-    const int height = std::min(DirtyTileRows, frames.key.height - top);
-    for (int y = 0; y < height; ++y)
-        std::transform(stored.greys + y * DirtyTileWidth, stored.greys + y * DirtyTileWidth + width,
-                       frames.base.data() + static_cast<std::ptrdiff_t>(top + y) * frames.key.width + left,
-                       [](std::uint8_t grey) { return 0xff000000u | grey * 0x010101u; });
-}
-
-void freeTile(FrameBand& band, const StoredTile& stored)
-{
-    if (stored.pixels != nullptr) {
-        band.freePixels.push_back(stored.pixels);
-        band.bytesHeld -= TileBytes;
-    } else {
-        band.freeGreys.push_back(stored.greys);
-        band.bytesHeld -= GreyTileBytes;
-    }
 }
 
 // The move of checkpoint k, one the band holds (so within the job).
@@ -252,28 +141,45 @@ void walkBase(FrameBand& band, std::int32_t last)
     if (band.move == last)
         return;
     walkBandStretch(pixelBand(band, basePixels()), frames.bands.size() > 1, band.move, last, nullptr,
-                    band.state, TileMarks{frames.marks.data(), frames.columns});
+                    band.state, TileMarks{frames.marks.data(), frames.grid.columns});
     band.move = last;
 }
 
+void releaseTiles(FrameBand& band, Checkpoint& c)
+{
+    band.bytesHeld -= codedBytes(c.tiles);
+    c.tiles = CodedTiles{};
+}
+
 // One checkpoint in place of `earlier` and `later`: the tiles of both, each as it is at the
-// later; the earlier's pixels of tiles the later holds go back to the band's free blocks.
+// later.
 Checkpoint mergedCheckpoint(FrameBand& band, Checkpoint& earlier, Checkpoint& later, std::vector<std::uint8_t>& seen)
 {
-    Checkpoint merged = std::move(later);
-    for (const std::int32_t tile : merged.tiles)
+    Checkpoint merged;
+    merged.state = later.state;
+    const std::vector<std::int32_t>& tiles = later.tiles.tiles;
+    for (const std::int32_t tile : tiles)
         seen[static_cast<std::size_t>(tile)] = 1;
-    for (std::size_t i = 0; i < earlier.tiles.size(); ++i) {
-        const std::int32_t tile = earlier.tiles[i];
-        if (seen[static_cast<std::size_t>(tile)] == 0) {
-            merged.tiles.push_back(tile);
-            merged.stored.push_back(earlier.stored[i]);
-        } else {
-            freeTile(band, earlier.stored[i]);
-        }
+    std::size_t bytes = later.tiles.codes.size();
+    for (std::size_t i = 0; i < earlier.tiles.tiles.size(); ++i) {
+        if (seen[static_cast<std::size_t>(earlier.tiles.tiles[i])] == 0)
+            bytes += (i + 1 < earlier.tiles.offsets.size() ? earlier.tiles.offsets[i + 1] : earlier.tiles.codes.size()) -
+                     earlier.tiles.offsets[i];
     }
-    for (const std::int32_t tile : merged.tiles)
+    merged.tiles.codes.reserve(bytes);
+    for (std::size_t i = 0; i < tiles.size(); ++i)
+        copyCodedTile(merged.tiles, later.tiles, i);
+    for (std::size_t i = 0; i < earlier.tiles.tiles.size(); ++i) {
+        if (seen[static_cast<std::size_t>(earlier.tiles.tiles[i])] == 0)
+            copyCodedTile(merged.tiles, earlier.tiles, i);
+    }
+    for (const std::int32_t tile : tiles)
         seen[static_cast<std::size_t>(tile)] = 0;
+    releaseTiles(band, earlier);
+    releaseTiles(band, later);
+    merged.tiles.tiles.shrink_to_fit();
+    merged.tiles.offsets.shrink_to_fit();
+    band.bytesHeld += codedBytes(merged.tiles);
     return merged;
 }
 
@@ -291,62 +197,73 @@ void mergeCheckpoints(FrameBand& band)
     for (std::size_t i = 2; i <= last; i += 2)
         kept.push_back(mergedCheckpoint(band, old[i - 1], old[i], seen));
     if (last % 2 == 1) {
-        for (std::size_t i = 0; i < old[last].tiles.size(); ++i) {
-            frames.marks[static_cast<std::size_t>(old[last].tiles[i])] = 1;
-            freeTile(band, old[last].stored[i]);
-        }
+        for (const std::int32_t tile : old[last].tiles.tiles)
+            frames.marks[static_cast<std::size_t>(tile)] = 1;
+        releaseTiles(band, old[last]);
     }
     band.checkpoints = std::move(kept);
     band.markedSince = last / 2;
     band.interval *= 2;
 }
 
-std::size_t markedTiles(const FrameBand& band)
+// Codes the band's marked tiles into band.next, as they are in the base now.
+void codeMarkedTiles(FrameBand& band, Pixels empty)
 {
-    const std::uint8_t* const marks = frames.marks.data();
-    return static_cast<std::size_t>(std::count(marks + firstTile(band), marks + endTile(band), std::uint8_t{1}));
+    band.next.tiles.clear();
+    band.next.offsets.clear();
+    band.next.codes.clear();
+    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
+        if (frames.marks[static_cast<std::size_t>(tile)] != 0)
+            codeTile(band.next, tile, basePixels(), empty, frames.grid);
+    }
+}
+
+// Makes a checkpoint of band.next (the marked tiles, coded) and the walk's state, and
+// clears the marks.
+Checkpoint checkpointOfNext(FrameBand& band)
+{
+    Checkpoint c;
+    c.state = band.state;
+    c.tiles.tiles = band.next.tiles;
+    c.tiles.offsets = band.next.offsets;
+    c.tiles.codes = band.next.codes;
+    for (const std::int32_t tile : c.tiles.tiles)
+        frames.marks[static_cast<std::size_t>(tile)] = 0;
+    band.bytesHeld += codedBytes(c.tiles);
+    return c;
 }
 
 // Notes a checkpoint at the band's move: its walk's state and the tiles drawn into since
-// the last one, as they are now. When they would not fit in the budget (were they all grey),
-// checkpoints are merged first; after a merge the move may no longer be a checkpoint's, and
-// with none left to merge the interval grows instead. A checkpoint that turns out larger
-// than that is merged away at once, its blocks kept for the next.
-void takeCheckpoint(FrameBand& band)
+// the last one, as they are now. When they do not fit in the budget, checkpoints are merged
+// first; after a merge the move may no longer be a checkpoint's, and with none left to
+// merge the interval grows instead.
+void takeCheckpoint(FrameBand& band, Pixels empty)
 {
-    std::size_t marked = markedTiles(band);
-    while (band.bytesHeld + marked * GreyTileBytes > band.budget && band.checkpoints.size() > 1) {
+    codeMarkedTiles(band, empty);
+    const auto fits = [&band] { return band.bytesHeld + codedBytes(band.next) <= band.budget; };
+    while (!fits() && band.checkpoints.size() > 1) {
+        const bool dropsLast = band.checkpoints.size() % 2 == 0;
         mergeCheckpoints(band);
-        marked = markedTiles(band);
+        if (dropsLast) // its tiles are marked again
+            codeMarkedTiles(band, empty);
     }
     if (static_cast<std::int64_t>(band.checkpoints.size()) * band.interval != band.move)
         return;
-    if (band.bytesHeld + marked * GreyTileBytes > band.budget) {
+    if (!fits()) {
         band.interval *= 2;
         return;
     }
-    Checkpoint c;
-    c.state = band.state;
-    c.tiles.reserve(marked);
-    c.stored.reserve(marked);
-    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
-        if (frames.marks[static_cast<std::size_t>(tile)] == 0)
-            continue;
-        frames.marks[static_cast<std::size_t>(tile)] = 0;
-        c.tiles.push_back(tile);
-        c.stored.push_back(storeTile(band, tile));
-    }
-    band.checkpoints.push_back(std::move(c));
+    band.checkpoints.push_back(checkpointOfNext(band));
     band.markedSince = band.checkpoints.size() - 1;
-    while (band.bytesHeld > band.budget && band.checkpoints.size() > 1)
-        mergeCheckpoints(band);
 }
 
 // The walk over the whole job that takes the band's checkpoints; the base then holds it all.
-void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
+// `empty` holds the background and grid alone.
+void takeCheckpoints(FrameBand& band, std::int32_t firstInterval, Pixels empty)
 {
     band.interval = firstInterval;
     band.checkpoints.assign(1, Checkpoint{});
+    band.bytesHeld = 0;
     band.move = 0;
     band.state = BandWalkState{};
     band.markedSince = 0;
@@ -355,16 +272,13 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
         const std::int64_t next = static_cast<std::int64_t>(band.checkpoints.size()) * band.interval;
         walkBase(band, static_cast<std::int32_t>(std::min<std::int64_t>(next, band.endMove)));
         if (band.move == next)
-            takeCheckpoint(band);
+            takeCheckpoint(band, empty);
     }
-    band.end = Checkpoint{};
-    band.end.state = band.state;
-    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
-        if (frames.marks[static_cast<std::size_t>(tile)] != 0) {
-            band.end.tiles.push_back(tile);
-            band.end.stored.push_back(storeTile(band, tile));
-        }
-    }
+    codeMarkedTiles(band, empty);
+    band.end = checkpointOfNext(band);
+    for (const std::int32_t tile : band.end.tiles.tiles)
+        frames.marks[static_cast<std::size_t>(tile)] = 1; // still drawn into since the last checkpoint
+    band.next = CodedTiles{};
     walkBase(band, toolpath.moveCount);
 }
 
@@ -376,16 +290,16 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
     const std::size_t low = std::min(band.markedSince, k);
     const std::size_t high = std::max(band.markedSince, k);
     for (std::size_t i = low + 1; i <= high; ++i) {
-        for (const std::int32_t tile : band.checkpoints[i].tiles)
+        for (const std::int32_t tile : band.checkpoints[i].tiles.tiles)
             frames.marks[static_cast<std::size_t>(tile)] = 1;
     }
     std::uint8_t* const marks = frames.marks.data();
     std::ptrdiff_t left = std::count(marks + firstTile(band), marks + endTile(band), std::uint8_t{1});
     for (std::size_t i = k; i >= 1 && left > 0; --i) {
-        const Checkpoint& c = band.checkpoints[i];
+        const CodedTiles& c = band.checkpoints[i].tiles;
         for (std::size_t t = 0; t < c.tiles.size(); ++t) {
             if (marks[c.tiles[t]] != 0) {
-                loadTile(c.tiles[t], c.stored[t]);
+                decodeTile(c, t, basePixels(), empty, frames.grid);
                 marks[c.tiles[t]] = 0;
                 --left;
             }
@@ -393,7 +307,7 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
     }
     for (std::int32_t tile = firstTile(band); tile < endTile(band) && left > 0; ++tile) {
         if (marks[tile] != 0) {
-            copyTile(tile, empty.rows, empty.stride, false, frames.base.data(), frames.key.width, false);
+            copyTile(tile, empty, basePixels(), frames.grid);
             marks[tile] = 0;
             --left;
         }
@@ -407,15 +321,15 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
 void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k, Pixels empty)
 {
     std::vector<std::uint8_t>& wanted = band.wanted;
-    const std::int32_t first = firstRow * frames.columns;
-    const std::int32_t end = std::min(endRow * frames.columns, endTile(band));
+    const std::int32_t first = firstRow * frames.grid.columns;
+    const std::int32_t end = std::min(endRow * frames.grid.columns, endTile(band));
     std::fill(wanted.begin() + first, wanted.begin() + end, std::uint8_t{1});
     std::ptrdiff_t left = end - first;
     for (std::size_t i = k; i >= 1 && left > 0; --i) {
-        const Checkpoint& c = band.checkpoints[i];
+        const CodedTiles& c = band.checkpoints[i].tiles;
         for (std::size_t t = 0; t < c.tiles.size(); ++t) {
             if (wanted[static_cast<std::size_t>(c.tiles[t])] != 0) {
-                loadTile(c.tiles[t], c.stored[t]);
+                decodeTile(c, t, basePixels(), empty, frames.grid);
                 wanted[static_cast<std::size_t>(c.tiles[t])] = 0;
                 --left;
             }
@@ -423,7 +337,7 @@ void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k, Pixel
     }
     for (std::int32_t tile = first; tile < end && left > 0; ++tile) {
         if (wanted[static_cast<std::size_t>(tile)] != 0) {
-            copyTile(tile, empty.rows, empty.stride, false, frames.base.data(), frames.key.width, false);
+            copyTile(tile, empty, basePixels(), frames.grid);
             wanted[static_cast<std::size_t>(tile)] = 0;
             --left;
         }
@@ -442,14 +356,14 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
     const auto forget = [&] {
         std::fill(touched.begin() + firstTile(band), touched.begin() + endTile(band), std::uint8_t{0});
     };
-    markMoveTiles(pixelBand(band, basePixels()), target, band.move, TileMarks{touched.data(), frames.columns});
+    markMoveTiles(pixelBand(band, basePixels()), target, band.move, TileMarks{touched.data(), frames.grid.columns});
     const int firstRow = band.top / DirtyTileRows;
     const int endRow = (band.bottom + DirtyTileRows - 1) / DirtyTileRows;
     std::pair<int, int> runs[MaxStrips]; // tile rows [first, end)
     int count = 0;
     for (int row = firstRow; row < endRow; ++row) {
-        const auto at = touched.begin() + static_cast<std::ptrdiff_t>(row) * frames.columns;
-        if (std::find(at, at + frames.columns, std::uint8_t{1}) == at + frames.columns)
+        const auto at = touched.begin() + static_cast<std::ptrdiff_t>(row) * frames.grid.columns;
+        if (std::find(at, at + frames.grid.columns, std::uint8_t{1}) == at + frames.grid.columns)
             continue;
         if (count > 0 && runs[count - 1].second == row) {
             runs[count - 1].second = row + 1;
@@ -495,9 +409,9 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
 void restoreEnd(FrameBand& band, Pixels empty)
 {
     restoreCheckpoint(band, band.checkpoints.size() - 1, empty);
-    for (std::size_t t = 0; t < band.end.tiles.size(); ++t) {
-        loadTile(band.end.tiles[t], band.end.stored[t]);
-        frames.marks[static_cast<std::size_t>(band.end.tiles[t])] = 1;
+    for (std::size_t t = 0; t < band.end.tiles.tiles.size(); ++t) {
+        decodeTile(band.end.tiles, t, basePixels(), empty, frames.grid);
+        frames.marks[static_cast<std::size_t>(band.end.tiles.tiles[t])] = 1;
     }
     band.state = band.end.state;
     band.move = band.endMove;
@@ -565,9 +479,9 @@ bool startFrames(const FrameKey& key, Pixels frame)
     frames.stripsWalkable = prepareBandWalks(bands);
     if (!frames.stripsWalkable)
         bands = 1;
-    frames.columns = (key.width + DirtyTileWidth - 1) / DirtyTileWidth;
+    frames.grid = TileGrid{key.width, key.height, (key.width + DirtyTileWidth - 1) / DirtyTileWidth};
     const std::size_t tiles =
-        static_cast<std::size_t>(frames.columns) * static_cast<std::size_t>((key.height + DirtyTileRows - 1) / DirtyTileRows);
+        static_cast<std::size_t>(frames.grid.columns) * static_cast<std::size_t>((key.height + DirtyTileRows - 1) / DirtyTileRows);
     try {
         frames.base.resize(static_cast<std::size_t>(key.width) * static_cast<std::size_t>(key.height));
         frames.marks.assign(tiles, 0);
@@ -599,7 +513,7 @@ bool startFrames(const FrameKey& key, Pixels frame)
     bool failed[MaxFrameBands] = {};
     forEachBand([&](FrameBand& band) {
         try {
-            takeCheckpoints(band, firstInterval);
+            takeCheckpoints(band, firstInterval, frame);
         } catch (const std::bad_alloc&) {
             failed[&band - frames.bands.data()] = true;
         }
@@ -646,9 +560,7 @@ std::size_t replayFramesBytes()
 {
     std::size_t bytes = frames.base.capacity() * sizeof(std::uint32_t) + frames.marks.capacity();
     for (const FrameBand& band : frames.bands) {
-        bytes += band.pixelBlocks.size() * TileBytes + band.greyBlocks.size() * GreyTileBytes;
-        for (const Checkpoint& c : band.checkpoints)
-            bytes += c.tiles.capacity() * sizeof(std::int32_t) + c.stored.capacity() * sizeof(StoredTile);
+        bytes += band.bytesHeld + codedBytes(band.next);
     }
     return bytes;
 }

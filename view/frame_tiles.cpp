@@ -1,5 +1,5 @@
-// Codes a frame's tiles as runs of pixels unchanged from the empty picture and literal
-// changed ones, and puts them back.
+// Codes the changes of a frame's tiles as runs of unchanged pixels and literal changed ones,
+// applies them, and joins two changes of a tile into one.
 #include "view/frame_tiles.h"
 
 #include "view/band_walk.h"
@@ -8,9 +8,10 @@
 #include <cassert>
 #include <cstring>
 
+static_assert(MostTilePixels == std::size_t{DirtyTileWidth} * DirtyTileRows, "a packed tile holds a whole tile");
+
 namespace {
 
-constexpr std::size_t TilePixels = std::size_t{DirtyTileWidth} * DirtyTileRows;
 constexpr int LongestRun = 255; // pixels one count byte holds
 // A code's first byte: how its literal pixels are kept.
 constexpr std::uint8_t GreyLiterals = 0;  // one byte each: every changed pixel an opaque grey
@@ -44,40 +45,42 @@ inline std::uint32_t greyPixel(std::uint8_t grey)
     return 0xff000000u | grey * 0x010101u;
 }
 
-} // namespace
+struct Code {
+    const std::uint8_t* begin;
+    const std::uint8_t* end;
+};
 
-void codeTile(CodedTiles& to, std::int32_t tile, Pixels image, Pixels empty, const TileGrid& grid)
+Code codeOf(const CodedTiles& from, std::size_t index)
 {
-    const TileRect rect = tileRect(tile, grid);
-    // The tile's pixels in one run of rows: the runs of the code may then cross rows.
-    std::uint32_t now[TilePixels];
-    std::uint32_t was[TilePixels];
-    for (int y = 0; y < rect.height; ++y) {
-        std::memcpy(now + y * rect.width, pixelAt(image, rect.left, rect.top + y), rect.width * sizeof(std::uint32_t));
-        std::memcpy(was + y * rect.width, pixelAt(empty, rect.left, rect.top + y), rect.width * sizeof(std::uint32_t));
-    }
-    const int pixels = rect.width * rect.height;
+    const std::uint8_t* const codes = from.codes.data();
+    return Code{codes + from.offsets[index],
+                codes + (index + 1 < from.offsets.size() ? from.offsets[index + 1] : from.codes.size())};
+}
+
+// Adds the code of the `pixels` pixels of `now` whose `changed` is not 0.
+void addCode(CodedTiles& to, std::int32_t tile, const std::uint32_t* now, const std::uint8_t* changed, int pixels)
+{
+    assert(to.tiles.empty() || to.tiles.back() < tile);
     bool grey = true;
     for (int p = 0; p < pixels && grey; ++p)
-        grey = now[p] == was[p] || isOpaqueGrey(now[p]);
-
+        grey = changed[p] == 0 || isOpaqueGrey(now[p]);
     to.tiles.push_back(tile);
     to.offsets.push_back(static_cast<std::uint32_t>(to.codes.size()));
     std::vector<std::uint8_t>& codes = to.codes;
     codes.push_back(grey ? GreyLiterals : FrameLiterals);
     for (int p = 0; p < pixels;) {
         int skip = 0;
-        while (p + skip < pixels && now[p + skip] == was[p + skip])
+        while (p + skip < pixels && changed[p + skip] == 0)
             ++skip;
         if (p + skip == pixels)
-            break; // the decode starts from the empty tile
+            break; // the rest is unchanged
         p += skip;
         for (; skip > LongestRun; skip -= LongestRun) {
             codes.push_back(LongestRun);
             codes.push_back(0);
         }
         int count = 0;
-        while (p + count < pixels && count < LongestRun && now[p + count] != was[p + count])
+        while (p + count < pixels && count < LongestRun && changed[p + count] != 0)
             ++count;
         codes.push_back(static_cast<std::uint8_t>(skip));
         codes.push_back(static_cast<std::uint8_t>(count));
@@ -95,49 +98,86 @@ void codeTile(CodedTiles& to, std::int32_t tile, Pixels image, Pixels empty, con
     }
 }
 
-void decodeTile(const CodedTiles& from, std::size_t index, Pixels image, Pixels empty, const TileGrid& grid)
+// Writes a code's changed pixels into a tile `width` pixels across whose first pixel is at
+// `at`, rows `stride` apart; sets their `changed` (packed, when not nullptr) to 1.
+void applyCode(Code code, std::uint32_t* at, std::ptrdiff_t stride, int width, std::uint8_t* changed)
 {
-    const std::int32_t tile = from.tiles[index];
-    const TileRect rect = tileRect(tile, grid);
-    copyTile(tile, empty, image, grid);
-    const std::uint8_t* code = from.codes.data() + from.offsets[index];
-    const std::uint8_t* const end =
-        from.codes.data() + (index + 1 < from.offsets.size() ? from.offsets[index + 1] : from.codes.size());
-    assert(code < end);
-    const bool grey = *code++ == GreyLiterals;
-    int place = 0; // pixels into the tile, in rows of rect.width
-    while (code != end) {
-        place += code[0];
-        int count = code[1];
-        code += 2;
-        int y = place / rect.width;
-        int x = place - y * rect.width;
+    assert(code.begin < code.end);
+    const std::uint8_t* c = code.begin;
+    const bool grey = *c++ == GreyLiterals;
+    int place = 0; // pixels into the tile, in rows of `width`
+    while (c != code.end) {
+        place += c[0];
+        int count = c[1];
+        c += 2;
+        int y = place / width;
+        int x = place - y * width;
+        if (changed != nullptr)
+            std::fill(changed + place, changed + place + count, std::uint8_t{1});
         place += count;
-        assert(place <= rect.width * rect.height);
-        std::uint32_t* row = pixelAt(image, rect.left, rect.top + y);
+        std::uint32_t* row = at + y * stride;
         for (; count > 0; --count) {
             if (grey) {
-                row[x] = greyPixel(*code++);
+                row[x] = greyPixel(*c++);
             } else {
-                std::memcpy(row + x, code, sizeof(std::uint32_t));
-                code += sizeof(std::uint32_t);
+                std::memcpy(row + x, c, sizeof(std::uint32_t));
+                c += sizeof(std::uint32_t);
             }
-            if (++x == rect.width) {
+            if (++x == width) {
                 x = 0;
-                row += image.stride;
+                row += stride;
             }
         }
     }
 }
 
+} // namespace
+
+void codeTileChange(CodedTiles& to, std::int32_t tile, Pixels image, const PackedTile& before, const TileGrid& grid)
+{
+    const TileRect rect = tileRect(tile, grid);
+    PackedTile now;
+    std::uint8_t changed[MostTilePixels];
+    for (int y = 0; y < rect.height; ++y)
+        std::memcpy(now.pixels + y * rect.width, pixelAt(image, rect.left, rect.top + y),
+                    rect.width * sizeof(std::uint32_t));
+    const int pixels = rect.width * rect.height;
+    for (int p = 0; p < pixels; ++p)
+        changed[p] = now.pixels[p] != before.pixels[p];
+    addCode(to, tile, now.pixels, changed, pixels);
+}
+
+void applyTileChange(const CodedTiles& from, std::size_t index, Pixels image, const TileGrid& grid)
+{
+    const TileRect rect = tileRect(from.tiles[index], grid);
+    applyCode(codeOf(from, index), pixelAt(image, rect.left, rect.top), image.stride, rect.width, nullptr);
+}
+
+void applyTileChange(const CodedTiles& from, std::size_t index, PackedTile& packed, const TileGrid& grid)
+{
+    const TileRect rect = tileRect(from.tiles[index], grid);
+    applyCode(codeOf(from, index), packed.pixels, rect.width, rect.width, nullptr);
+}
+
+void addJoinedChanges(CodedTiles& to, const CodedTiles& earlier, std::size_t i, const CodedTiles& later,
+                      std::size_t j, const TileGrid& grid)
+{
+    assert(earlier.tiles[i] == later.tiles[j]);
+    const TileRect rect = tileRect(later.tiles[j], grid);
+    PackedTile now;
+    std::uint8_t changed[MostTilePixels] = {};
+    applyCode(codeOf(earlier, i), now.pixels, rect.width, rect.width, changed);
+    applyCode(codeOf(later, j), now.pixels, rect.width, rect.width, changed);
+    addCode(to, later.tiles[j], now.pixels, changed, rect.width * rect.height);
+}
+
 void copyCodedTile(CodedTiles& to, const CodedTiles& from, std::size_t index)
 {
-    const std::uint8_t* const code = from.codes.data() + from.offsets[index];
-    const std::uint8_t* const end =
-        from.codes.data() + (index + 1 < from.offsets.size() ? from.offsets[index + 1] : from.codes.size());
+    assert(to.tiles.empty() || to.tiles.back() < from.tiles[index]);
+    const Code code = codeOf(from, index);
     to.tiles.push_back(from.tiles[index]);
     to.offsets.push_back(static_cast<std::uint32_t>(to.codes.size()));
-    to.codes.insert(to.codes.end(), code, end);
+    to.codes.insert(to.codes.end(), code.begin, code.end);
 }
 
 void copyTile(std::int32_t tile, Pixels from, Pixels to, const TileGrid& grid)
@@ -145,6 +185,14 @@ void copyTile(std::int32_t tile, Pixels from, Pixels to, const TileGrid& grid)
     const TileRect rect = tileRect(tile, grid);
     for (int y = rect.top; y < rect.top + rect.height; ++y)
         std::memcpy(pixelAt(to, rect.left, y), pixelAt(from, rect.left, y), rect.width * sizeof(std::uint32_t));
+}
+
+void packTile(std::int32_t tile, Pixels from, PackedTile& packed, const TileGrid& grid)
+{
+    const TileRect rect = tileRect(tile, grid);
+    for (int y = 0; y < rect.height; ++y)
+        std::memcpy(packed.pixels + y * rect.width, pixelAt(from, rect.left, rect.top + y),
+                    rect.width * sizeof(std::uint32_t));
 }
 
 std::size_t codedBytes(const CodedTiles& coded)

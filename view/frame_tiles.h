@@ -1,6 +1,7 @@
-// Keeps tiles of a frame image small: each as its difference from the same tile of the empty
-// picture (background and grid), in runs of unchanged pixels and literal changed ones. A
-// line drawing is mostly background, so a tile of it codes to a small share of its pixels.
+// Keeps the changes of a frame's tiles small: each change as the pixels that differ from
+// the same tile before it, in runs of unchanged pixels and literal changed ones. Between two
+// nearby moments of a line drawing few pixels of a tile change, so a change codes to a small
+// share of the tile.
 #pragma once
 
 #include <cstddef>
@@ -21,25 +22,39 @@ struct TileGrid {
     int columns = 0;
 };
 
-// Tiles of one image, coded: tile tiles[i]'s code is codes[offsets[i], offsets[i + 1]),
-// the last one's runs to the end of codes.
+// Changes of tiles, in rising tile order: tile tiles[i]'s change is coded in
+// codes[offsets[i], offsets[i + 1]), the last one's up to the end of codes.
 struct CodedTiles {
     std::vector<std::int32_t> tiles;
     std::vector<std::uint32_t> offsets;
     std::vector<std::uint8_t> codes;
 };
 
-// Adds tile `tile` of `image`, coded as it differs from `empty`.
-void codeTile(CodedTiles& to, std::int32_t tile, Pixels image, Pixels empty, const TileGrid& grid);
+// A tile's pixels on their own: its rows of its width, one after another.
+constexpr std::size_t MostTilePixels = 64 * 16;
+struct PackedTile {
+    std::uint32_t pixels[MostTilePixels];
+};
 
-// Puts tile from.tiles[index] back into `image` as it was coded against `empty`.
-void decodeTile(const CodedTiles& from, std::size_t index, Pixels image, Pixels empty, const TileGrid& grid);
+// Adds tile `tile` (after every tile already in `to`) as it is in `image`, coded as it
+// differs from `before`.
+void codeTileChange(CodedTiles& to, std::int32_t tile, Pixels image, const PackedTile& before, const TileGrid& grid);
 
-// Adds from.tiles[index] with its code, unchanged.
+// Applies change from.tiles[index] to its tile in `image`, or to `packed`.
+void applyTileChange(const CodedTiles& from, std::size_t index, Pixels image, const TileGrid& grid);
+void applyTileChange(const CodedTiles& from, std::size_t index, PackedTile& packed, const TileGrid& grid);
+
+// Adds the change of one tile that makes earlier.tiles[i] and then later.tiles[j] (the same
+// tile) at once.
+void addJoinedChanges(CodedTiles& to, const CodedTiles& earlier, std::size_t i, const CodedTiles& later,
+                      std::size_t j, const TileGrid& grid);
+
+// Adds from.tiles[index] with its change, as it is.
 void copyCodedTile(CodedTiles& to, const CodedTiles& from, std::size_t index);
 
-// Copies tile `tile` of one image into another at the same place.
+// Copies tile `tile` of one image into another at the same place, or into `packed`.
 void copyTile(std::int32_t tile, Pixels from, Pixels to, const TileGrid& grid);
+void packTile(std::int32_t tile, Pixels from, PackedTile& packed, const TileGrid& grid);
 
 // The bytes the coded tiles hold (their numbers, places and codes).
 std::size_t codedBytes(const CodedTiles& coded);

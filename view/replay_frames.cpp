@@ -3,9 +3,10 @@
 // stands. A cursor further on walks only the moves it adds; a short step back draws again
 // only the rows the moves stepped over can reach; any other change goes back to the nearest
 // checkpoint at or before the cursor and walks on from there. A checkpoint holds, for each
-// band, the walk's state and the tiles drawn into since the checkpoint before, as they are
-// at it, coded as they differ from the empty picture: on a raster those are a few rows, on
-// a line drawing mostly background, so all of them cost little more than a frame.
+// band, the walk's state and the changes of the tiles drawn into since the checkpoint
+// before: on a raster those are a few rows, on a line drawing a few pixels of each tile, so
+// all of them cost little more than a frame. A tile at a checkpoint is the empty picture's
+// with the changes of every checkpoint up to it applied in turn.
 // They are taken by one walk over the whole job after each change of the view, the options
 // or the toolpath; when they outgrow their memory, every second one is merged away. Every
 // frame is, pixel for pixel, the frame a walk over all the moves before the cursor draws.
@@ -43,7 +44,7 @@ constexpr std::size_t LeastBudgetBytes = 6u * 1024 * 1024; // the checkpoints of
 // One band's stop at a checkpoint.
 struct Checkpoint {
     BandWalkState state;
-    CodedTiles tiles; // drawn into since the checkpoint before, as they are here
+    CodedTiles tiles; // drawn into since the checkpoint before: how they changed
 };
 
 // A band of rows of the base, walked on its own thread. Its rows [top, bottom) are whole
@@ -58,14 +59,13 @@ struct FrameBand {
     BandWalkState state;                 // the walk's, before `move`
     std::size_t markedSince = 0;         // the marks hold every tile drawn into since this checkpoint
     std::size_t bytesHeld = 0; // by the checkpoints' tiles
-    CodedTiles next;           // the marked tiles, coded for the next checkpoint
+    CodedTiles next;           // the marked tiles' changes, coded for the next checkpoint
     // The stop before the job's last move, where its end cursor (the last move whole) stands:
-    // the tiles drawn into there since the last checkpoint, as they are there.
+    // the changes of the tiles drawn into there since the last checkpoint.
     Checkpoint end;
     std::int32_t endMove = 0;
     // Per tile, all 0 between uses: made with the cache, so that no frame allocates.
     std::vector<std::uint8_t> touched; // by the moves a step back goes over
-    std::vector<std::uint8_t> wanted;  // still to be put back
 };
 
 // Everything the base's pixels depend on: any change starts the cache again.
@@ -151,34 +151,29 @@ void releaseTiles(FrameBand& band, Checkpoint& c)
     c.tiles = CodedTiles{};
 }
 
-// One checkpoint in place of `earlier` and `later`: the tiles of both, each as it is at the
-// later.
-Checkpoint mergedCheckpoint(FrameBand& band, Checkpoint& earlier, Checkpoint& later, std::vector<std::uint8_t>& seen)
+// One checkpoint in place of `earlier` and `later`: the tiles of both, each changed as
+// by the earlier and then the later.
+Checkpoint mergedCheckpoint(FrameBand& band, Checkpoint& earlier, Checkpoint& later)
 {
     Checkpoint merged;
     merged.state = later.state;
-    const std::vector<std::int32_t>& tiles = later.tiles.tiles;
-    for (const std::int32_t tile : tiles)
-        seen[static_cast<std::size_t>(tile)] = 1;
-    std::size_t bytes = later.tiles.codes.size();
-    for (std::size_t i = 0; i < earlier.tiles.tiles.size(); ++i) {
-        if (seen[static_cast<std::size_t>(earlier.tiles.tiles[i])] == 0)
-            bytes += (i + 1 < earlier.tiles.offsets.size() ? earlier.tiles.offsets[i + 1] : earlier.tiles.codes.size()) -
-                     earlier.tiles.offsets[i];
+    const std::vector<std::int32_t>& first = earlier.tiles.tiles;
+    const std::vector<std::int32_t>& second = later.tiles.tiles;
+    merged.tiles.codes.reserve(earlier.tiles.codes.size() + later.tiles.codes.size());
+    for (std::size_t i = 0, j = 0; i < first.size() || j < second.size();) {
+        if (j == second.size() || (i < first.size() && first[i] < second[j])) {
+            copyCodedTile(merged.tiles, earlier.tiles, i++);
+        } else if (i == first.size() || second[j] < first[i]) {
+            copyCodedTile(merged.tiles, later.tiles, j++);
+        } else {
+            addJoinedChanges(merged.tiles, earlier.tiles, i++, later.tiles, j++, frames.grid);
+        }
     }
-    merged.tiles.codes.reserve(bytes);
-    for (std::size_t i = 0; i < tiles.size(); ++i)
-        copyCodedTile(merged.tiles, later.tiles, i);
-    for (std::size_t i = 0; i < earlier.tiles.tiles.size(); ++i) {
-        if (seen[static_cast<std::size_t>(earlier.tiles.tiles[i])] == 0)
-            copyCodedTile(merged.tiles, earlier.tiles, i);
-    }
-    for (const std::int32_t tile : tiles)
-        seen[static_cast<std::size_t>(tile)] = 0;
     releaseTiles(band, earlier);
     releaseTiles(band, later);
     merged.tiles.tiles.shrink_to_fit();
     merged.tiles.offsets.shrink_to_fit();
+    merged.tiles.codes.shrink_to_fit();
     band.bytesHeld += codedBytes(merged.tiles);
     return merged;
 }
@@ -190,12 +185,11 @@ void mergeCheckpoints(FrameBand& band)
     std::vector<Checkpoint>& old = band.checkpoints;
     const std::size_t last = old.size() - 1;
     assert(band.markedSince == last); // merged before the next checkpoint is taken
-    std::vector<std::uint8_t> seen(frames.marks.size(), 0);
     std::vector<Checkpoint> kept;
     kept.reserve(last / 2 + 1);
     kept.push_back(std::move(old[0]));
     for (std::size_t i = 2; i <= last; i += 2)
-        kept.push_back(mergedCheckpoint(band, old[i - 1], old[i], seen));
+        kept.push_back(mergedCheckpoint(band, old[i - 1], old[i]));
     if (last % 2 == 1) {
         for (const std::int32_t tile : old[last].tiles.tiles)
             frames.marks[static_cast<std::size_t>(tile)] = 1;
@@ -206,15 +200,31 @@ void mergeCheckpoints(FrameBand& band)
     band.interval *= 2;
 }
 
-// Codes the band's marked tiles into band.next, as they are in the base now.
+// Tile `tile` as it is at the band's last checkpoint.
+void tileAtLastCheckpoint(const FrameBand& band, std::int32_t tile, Pixels empty, PackedTile& packed)
+{
+    packTile(tile, empty, packed, frames.grid);
+    for (std::size_t i = 1; i < band.checkpoints.size(); ++i) {
+        const std::vector<std::int32_t>& tiles = band.checkpoints[i].tiles.tiles;
+        const auto at = std::lower_bound(tiles.begin(), tiles.end(), tile);
+        if (at != tiles.end() && *at == tile)
+            applyTileChange(band.checkpoints[i].tiles, static_cast<std::size_t>(at - tiles.begin()), packed, frames.grid);
+    }
+}
+
+// Codes into band.next how the band's marked tiles changed in the base since its last
+// checkpoint.
 void codeMarkedTiles(FrameBand& band, Pixels empty)
 {
     band.next.tiles.clear();
     band.next.offsets.clear();
     band.next.codes.clear();
+    PackedTile before;
     for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
-        if (frames.marks[static_cast<std::size_t>(tile)] != 0)
-            codeTile(band.next, tile, basePixels(), empty, frames.grid);
+        if (frames.marks[static_cast<std::size_t>(tile)] == 0)
+            continue;
+        tileAtLastCheckpoint(band, tile, empty, before);
+        codeTileChange(band.next, tile, basePixels(), before, frames.grid);
     }
 }
 
@@ -283,8 +293,8 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval, Pixels empty)
 }
 
 // Puts the band's base back to checkpoint `k`: the tiles marked, and those of the
-// checkpoints between the marks' and k, take their pixels from the newest checkpoint at or
-// before k that holds them, else from `empty` (the background and grid alone).
+// checkpoints between the marks' and k, start from `empty` (the background and grid alone)
+// and take the changes of the checkpoints up to k in turn.
 void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
 {
     const std::size_t low = std::min(band.markedSince, k);
@@ -294,24 +304,18 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
             frames.marks[static_cast<std::size_t>(tile)] = 1;
     }
     std::uint8_t* const marks = frames.marks.data();
-    std::ptrdiff_t left = std::count(marks + firstTile(band), marks + endTile(band), std::uint8_t{1});
-    for (std::size_t i = k; i >= 1 && left > 0; --i) {
+    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
+        if (marks[tile] != 0)
+            copyTile(tile, empty, basePixels(), frames.grid);
+    }
+    for (std::size_t i = 1; i <= k; ++i) {
         const CodedTiles& c = band.checkpoints[i].tiles;
         for (std::size_t t = 0; t < c.tiles.size(); ++t) {
-            if (marks[c.tiles[t]] != 0) {
-                decodeTile(c, t, basePixels(), empty, frames.grid);
-                marks[c.tiles[t]] = 0;
-                --left;
-            }
+            if (marks[c.tiles[t]] != 0)
+                applyTileChange(c, t, basePixels(), frames.grid);
         }
     }
-    for (std::int32_t tile = firstTile(band); tile < endTile(band) && left > 0; ++tile) {
-        if (marks[tile] != 0) {
-            copyTile(tile, empty, basePixels(), frames.grid);
-            marks[tile] = 0;
-            --left;
-        }
-    }
+    std::fill(marks + firstTile(band), marks + endTile(band), std::uint8_t{0});
     band.state = band.checkpoints[k].state;
     band.move = checkpointMove(band, k);
     band.markedSince = k;
@@ -320,27 +324,16 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
 // Puts the tiles of tile rows [firstRow, endRow) of the base back to checkpoint `k`.
 void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k, Pixels empty)
 {
-    std::vector<std::uint8_t>& wanted = band.wanted;
     const std::int32_t first = firstRow * frames.grid.columns;
     const std::int32_t end = std::min(endRow * frames.grid.columns, endTile(band));
-    std::fill(wanted.begin() + first, wanted.begin() + end, std::uint8_t{1});
-    std::ptrdiff_t left = end - first;
-    for (std::size_t i = k; i >= 1 && left > 0; --i) {
+    for (std::int32_t tile = first; tile < end; ++tile)
+        copyTile(tile, empty, basePixels(), frames.grid);
+    for (std::size_t i = 1; i <= k; ++i) {
         const CodedTiles& c = band.checkpoints[i].tiles;
-        for (std::size_t t = 0; t < c.tiles.size(); ++t) {
-            if (wanted[static_cast<std::size_t>(c.tiles[t])] != 0) {
-                decodeTile(c, t, basePixels(), empty, frames.grid);
-                wanted[static_cast<std::size_t>(c.tiles[t])] = 0;
-                --left;
-            }
-        }
-    }
-    for (std::int32_t tile = first; tile < end && left > 0; ++tile) {
-        if (wanted[static_cast<std::size_t>(tile)] != 0) {
-            copyTile(tile, empty, basePixels(), frames.grid);
-            wanted[static_cast<std::size_t>(tile)] = 0;
-            --left;
-        }
+        // The tiles are in rising order.
+        const auto from = std::lower_bound(c.tiles.begin(), c.tiles.end(), first);
+        for (std::size_t t = static_cast<std::size_t>(from - c.tiles.begin()); t < c.tiles.size() && c.tiles[t] < end; ++t)
+            applyTileChange(c, t, basePixels(), frames.grid);
     }
 }
 
@@ -410,7 +403,7 @@ void restoreEnd(FrameBand& band, Pixels empty)
 {
     restoreCheckpoint(band, band.checkpoints.size() - 1, empty);
     for (std::size_t t = 0; t < band.end.tiles.tiles.size(); ++t) {
-        decodeTile(band.end.tiles, t, basePixels(), empty, frames.grid);
+        applyTileChange(band.end.tiles, t, basePixels(), frames.grid);
         frames.marks[static_cast<std::size_t>(band.end.tiles.tiles[t])] = 1;
     }
     band.state = band.end.state;
@@ -488,7 +481,6 @@ bool startFrames(const FrameKey& key, Pixels frame)
         frames.bands.resize(static_cast<std::size_t>(bands));
         for (FrameBand& band : frames.bands) {
             band.touched.assign(tiles, 0);
-            band.wanted.assign(tiles, 0);
         }
     } catch (const std::bad_alloc&) {
         releaseReplayFrames();

@@ -116,17 +116,19 @@ void applyCode(Code code, std::uint32_t* at, std::ptrdiff_t stride, int width, s
             std::fill(changed + place, changed + place + count, std::uint8_t{1});
         place += count;
         std::uint32_t* row = at + y * stride;
-        for (; count > 0; --count) {
+        while (count > 0) { // the part of the run in this row, then the rest in the next
+            const int n = std::min(count, width - x);
             if (grey) {
-                row[x] = greyPixel(*c++);
+                for (int i = 0; i < n; ++i)
+                    row[x + i] = greyPixel(c[i]);
+                c += n;
             } else {
-                std::memcpy(row + x, c, sizeof(std::uint32_t));
-                c += sizeof(std::uint32_t);
+                std::memcpy(row + x, c, n * sizeof(std::uint32_t));
+                c += n * sizeof(std::uint32_t);
             }
-            if (++x == width) {
-                x = 0;
-                row += stride;
-            }
+            count -= n;
+            x = 0;
+            row += stride;
         }
     }
 }
@@ -185,6 +187,18 @@ void copyTile(std::int32_t tile, Pixels from, Pixels to, const TileGrid& grid)
     const TileRect rect = tileRect(tile, grid);
     for (int y = rect.top; y < rect.top + rect.height; ++y)
         std::memcpy(pixelAt(to, rect.left, y), pixelAt(from, rect.left, y), rect.width * sizeof(std::uint32_t));
+}
+
+void fillTile(std::int32_t tile, std::uint32_t pixel, Pixels to, const TileGrid& grid)
+{
+    const TileRect rect = tileRect(tile, grid);
+    for (int y = rect.top; y < rect.top + rect.height; ++y)
+        std::fill_n(pixelAt(to, rect.left, y), rect.width, pixel);
+}
+
+void fillTile(std::uint32_t pixel, PackedTile& packed)
+{
+    std::fill_n(packed.pixels, MostTilePixels, pixel);
 }
 
 void packTile(std::int32_t tile, Pixels from, PackedTile& packed, const TileGrid& grid)

@@ -56,5 +56,9 @@ void copyCodedTile(CodedTiles& to, const CodedTiles& from, std::size_t index);
 void copyTile(std::int32_t tile, Pixels from, Pixels to, const TileGrid& grid);
 void packTile(std::int32_t tile, Pixels from, PackedTile& packed, const TileGrid& grid);
 
+// Sets every pixel of tile `tile` of an image, or of `packed`, to `pixel`.
+void fillTile(std::int32_t tile, std::uint32_t pixel, Pixels to, const TileGrid& grid);
+void fillTile(std::uint32_t pixel, PackedTile& packed);
+
 // The bytes the coded tiles hold (their numbers, places and codes).
 std::size_t codedBytes(const CodedTiles& coded);

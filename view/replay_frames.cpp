@@ -99,6 +99,10 @@ struct ReplayFrames {
     bool valid = false;
     FrameKey key;
     TileGrid grid;
+    // The empty picture (background and grid): each tile as it differs from a tile of
+    // emptyFill. The frames are drawn from the base alone, so a frame need not paint it.
+    std::uint32_t emptyFill = 0;
+    CodedTiles empty;
     std::vector<std::uint32_t> base;  // width x height pixels
     std::vector<std::uint8_t> marks;  // per tile: drawn into since its band's markedSince
     bool stripsWalkable = false;      // the moves' chunk extents are ready for narrow walks
@@ -110,6 +114,13 @@ ReplayFrames frames;
 Pixels basePixels()
 {
     return Pixels{frames.base.data(), frames.key.width};
+}
+
+// Puts tile `tile` of the base back to the empty picture.
+void putEmptyTile(std::int32_t tile)
+{
+    fillTile(tile, frames.emptyFill, basePixels(), frames.grid);
+    applyTileChange(frames.empty, static_cast<std::size_t>(tile), basePixels(), frames.grid);
 }
 
 std::int32_t firstTile(const FrameBand& band)
@@ -201,9 +212,10 @@ void mergeCheckpoints(FrameBand& band)
 }
 
 // Tile `tile` as it is at the band's last checkpoint.
-void tileAtLastCheckpoint(const FrameBand& band, std::int32_t tile, Pixels empty, PackedTile& packed)
+void tileAtLastCheckpoint(const FrameBand& band, std::int32_t tile, PackedTile& packed)
 {
-    packTile(tile, empty, packed, frames.grid);
+    fillTile(frames.emptyFill, packed);
+    applyTileChange(frames.empty, static_cast<std::size_t>(tile), packed, frames.grid);
     for (std::size_t i = 1; i < band.checkpoints.size(); ++i) {
         const std::vector<std::int32_t>& tiles = band.checkpoints[i].tiles.tiles;
         const auto at = std::lower_bound(tiles.begin(), tiles.end(), tile);
@@ -214,7 +226,7 @@ void tileAtLastCheckpoint(const FrameBand& band, std::int32_t tile, Pixels empty
 
 // Codes into band.next how the band's marked tiles changed in the base since its last
 // checkpoint.
-void codeMarkedTiles(FrameBand& band, Pixels empty)
+void codeMarkedTiles(FrameBand& band)
 {
     band.next.tiles.clear();
     band.next.offsets.clear();
@@ -223,7 +235,7 @@ void codeMarkedTiles(FrameBand& band, Pixels empty)
     for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
         if (frames.marks[static_cast<std::size_t>(tile)] == 0)
             continue;
-        tileAtLastCheckpoint(band, tile, empty, before);
+        tileAtLastCheckpoint(band, tile, before);
         codeTileChange(band.next, tile, basePixels(), before, frames.grid);
     }
 }
@@ -247,15 +259,15 @@ Checkpoint checkpointOfNext(FrameBand& band)
 // the last one, as they are now. When they do not fit in the budget, checkpoints are merged
 // first; after a merge the move may no longer be a checkpoint's, and with none left to
 // merge the interval grows instead.
-void takeCheckpoint(FrameBand& band, Pixels empty)
+void takeCheckpoint(FrameBand& band)
 {
-    codeMarkedTiles(band, empty);
+    codeMarkedTiles(band);
     const auto fits = [&band] { return band.bytesHeld + codedBytes(band.next) <= band.budget; };
     while (!fits() && band.checkpoints.size() > 1) {
         const bool dropsLast = band.checkpoints.size() % 2 == 0;
         mergeCheckpoints(band);
         if (dropsLast) // its tiles are marked again
-            codeMarkedTiles(band, empty);
+            codeMarkedTiles(band);
     }
     if (static_cast<std::int64_t>(band.checkpoints.size()) * band.interval != band.move)
         return;
@@ -268,8 +280,7 @@ void takeCheckpoint(FrameBand& band, Pixels empty)
 }
 
 // The walk over the whole job that takes the band's checkpoints; the base then holds it all.
-// `empty` holds the background and grid alone.
-void takeCheckpoints(FrameBand& band, std::int32_t firstInterval, Pixels empty)
+void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
 {
     band.interval = firstInterval;
     band.checkpoints.assign(1, Checkpoint{});
@@ -282,9 +293,9 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval, Pixels empty)
         const std::int64_t next = static_cast<std::int64_t>(band.checkpoints.size()) * band.interval;
         walkBase(band, static_cast<std::int32_t>(std::min<std::int64_t>(next, band.endMove)));
         if (band.move == next)
-            takeCheckpoint(band, empty);
+            takeCheckpoint(band);
     }
-    codeMarkedTiles(band, empty);
+    codeMarkedTiles(band);
     band.end = checkpointOfNext(band);
     for (const std::int32_t tile : band.end.tiles.tiles)
         frames.marks[static_cast<std::size_t>(tile)] = 1; // still drawn into since the last checkpoint
@@ -293,9 +304,9 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval, Pixels empty)
 }
 
 // Puts the band's base back to checkpoint `k`: the tiles marked, and those of the
-// checkpoints between the marks' and k, start from `empty` (the background and grid alone)
+// checkpoints between the marks' and k, start from the empty picture (the background and grid alone)
 // and take the changes of the checkpoints up to k in turn.
-void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
+void restoreCheckpoint(FrameBand& band, std::size_t k)
 {
     const std::size_t low = std::min(band.markedSince, k);
     const std::size_t high = std::max(band.markedSince, k);
@@ -306,7 +317,7 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
     std::uint8_t* const marks = frames.marks.data();
     for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
         if (marks[tile] != 0)
-            copyTile(tile, empty, basePixels(), frames.grid);
+            putEmptyTile(tile);
     }
     for (std::size_t i = 1; i <= k; ++i) {
         const CodedTiles& c = band.checkpoints[i].tiles;
@@ -322,12 +333,12 @@ void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
 }
 
 // Puts the tiles of tile rows [firstRow, endRow) of the base back to checkpoint `k`.
-void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k, Pixels empty)
+void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k)
 {
     const std::int32_t first = firstRow * frames.grid.columns;
     const std::int32_t end = std::min(endRow * frames.grid.columns, endTile(band));
     for (std::int32_t tile = first; tile < end; ++tile)
-        copyTile(tile, empty, basePixels(), frames.grid);
+        putEmptyTile(tile);
     for (std::size_t i = 1; i <= k; ++i) {
         const CodedTiles& c = band.checkpoints[i].tiles;
         // The tiles are in rising order.
@@ -343,7 +354,7 @@ void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k, Pixel
 // checkpoint where such a narrow band's state can be told from the moves before it; the
 // band's own state is told so too, or walked on from the checkpoint without drawing.
 // false, with nothing changed, when the moves reach more runs than that is worth.
-bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
+bool stepBackByStrips(FrameBand& band, std::int32_t target)
 {
     std::vector<std::uint8_t>& touched = band.touched;
     const auto forget = [&] {
@@ -384,7 +395,7 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
             --from;
         if (from == 0)
             stripState = BandWalkState{};
-        restoreRows(band, runs[run].first, runs[run].second, from, empty);
+        restoreRows(band, runs[run].first, runs[run].second, from);
         walkBandStretch(rows, true, checkpointMove(band, from), target, nullptr, stripState, TileMarks{});
     }
     // The base now differs from the marks' checkpoint in these tiles too, when it is before it.
@@ -399,9 +410,9 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
 
 // Puts the band's base at its stop before the job's last move: the last checkpoint, then
 // the tiles drawn into since, which stay marked.
-void restoreEnd(FrameBand& band, Pixels empty)
+void restoreEnd(FrameBand& band)
 {
-    restoreCheckpoint(band, band.checkpoints.size() - 1, empty);
+    restoreCheckpoint(band, band.checkpoints.size() - 1);
     for (std::size_t t = 0; t < band.end.tiles.tiles.size(); ++t) {
         applyTileChange(band.end.tiles, t, basePixels(), frames.grid);
         frames.marks[static_cast<std::size_t>(band.end.tiles.tiles[t])] = 1;
@@ -419,10 +430,10 @@ void drawBand(FrameBand& band, std::int32_t target, const Move* part, Pixels fra
     const std::size_t k = std::min(static_cast<std::size_t>(target / band.interval), band.checkpoints.size() - 1);
     const bool shortStepBack = band.move > target && band.move - target <= StripStepMoves && frames.stripsWalkable;
     if (target >= band.endMove && !(band.endMove <= band.move && band.move <= target)) {
-        restoreEnd(band, frame);
-    } else if (shortStepBack && stepBackByStrips(band, target, frame)) {
+        restoreEnd(band);
+    } else if (shortStepBack && stepBackByStrips(band, target)) {
     } else if (band.move > target || band.move < checkpointMove(band, k)) {
-        restoreCheckpoint(band, k, frame);
+        restoreCheckpoint(band, k);
     }
     walkBase(band, target);
     const std::size_t rowBytes = static_cast<std::size_t>(frames.key.width) * sizeof(std::uint32_t);
@@ -479,9 +490,14 @@ bool startFrames(const FrameKey& key, Pixels frame)
         frames.base.resize(static_cast<std::size_t>(key.width) * static_cast<std::size_t>(key.height));
         frames.marks.assign(tiles, 0);
         frames.bands.resize(static_cast<std::size_t>(bands));
-        for (FrameBand& band : frames.bands) {
+        for (FrameBand& band : frames.bands)
             band.touched.assign(tiles, 0);
-        }
+        // Coded against the colour of its first pixel, nearly always the background's.
+        frames.emptyFill = frame.rows[0];
+        PackedTile fill;
+        fillTile(frames.emptyFill, fill);
+        for (std::int32_t tile = 0; tile < static_cast<std::int32_t>(tiles); ++tile)
+            codeTileChange(frames.empty, tile, frame, fill, frames.grid);
     } catch (const std::bad_alloc&) {
         releaseReplayFrames();
         return false;
@@ -505,7 +521,7 @@ bool startFrames(const FrameKey& key, Pixels frame)
     bool failed[MaxFrameBands] = {};
     forEachBand([&](FrameBand& band) {
         try {
-            takeCheckpoints(band, firstInterval, frame);
+            takeCheckpoints(band, firstInterval);
         } catch (const std::bad_alloc&) {
             failed[&band - frames.bands.data()] = true;
         }
@@ -518,9 +534,8 @@ bool startFrames(const FrameKey& key, Pixels frame)
     return true;
 }
 
-} // namespace
-
-bool drawReplayMoves(int width, int height)
+// The frame image's pixels, when replay frames can be drawn into it.
+bool replayFrame(int width, int height, Pixels& frame)
 {
     if (!replayFrameOptions.enabled || settings.showTravel || toolpath.moveCount <= 0)
         return false; // travel moves lie under the cuts: moves added later go beneath the base
@@ -528,7 +543,23 @@ bool drawReplayMoves(int width, int height)
     std::uint32_t* rows = imagePixelRows(FrameImageSlot, imageWidth, imageHeight, bytesPerLine);
     if (rows == nullptr || imageWidth != width || imageHeight != height)
         return false;
-    const Pixels frame{rows, bytesPerLine / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t))};
+    frame = Pixels{rows, bytesPerLine / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t))};
+    return true;
+}
+
+} // namespace
+
+bool replayFramesKept(int width, int height)
+{
+    Pixels frame{};
+    return replayFrame(width, height, frame) && frames.valid && sameKey(frames.key, currentKey(width, height));
+}
+
+bool drawReplayMoves(int width, int height)
+{
+    Pixels frame{};
+    if (!replayFrame(width, height, frame))
+        return false;
     const FrameKey key = currentKey(width, height);
     if (!(frames.valid && sameKey(frames.key, key)) && !startFrames(key, frame))
         return false;

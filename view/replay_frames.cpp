@@ -41,6 +41,8 @@ constexpr int MaxStrips = 2;                  // runs of tile rows a step back r
 constexpr double BudgetShareOfMoves = 0.1;                 // of the bytes of the moves
 constexpr std::size_t LeastBudgetBytes = 6u * 1024 * 1024; // the checkpoints of any job
 
+constexpr std::size_t NoCheckpoint = static_cast<std::size_t>(-1);
+
 // One band's stop at a checkpoint.
 struct Checkpoint {
     BandWalkState state;
@@ -60,6 +62,10 @@ struct FrameBand {
     std::size_t markedSince = 0;         // the marks hold every tile drawn into since this checkpoint
     std::size_t bytesHeld = 0; // by the checkpoints' tiles
     CodedTiles next;           // the marked tiles' changes, coded for the next checkpoint
+    // Every tile of the band at checkpoint keptOf, the last one restored to (NoCheckpoint:
+    // none), each as it differs from a tile of the empty picture's fill.
+    CodedTiles kept;
+    std::size_t keptOf = NoCheckpoint;
     // The stop before the job's last move, where its end cursor (the last move whole) stands:
     // the changes of the tiles drawn into there since the last checkpoint.
     Checkpoint end;
@@ -303,9 +309,32 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
     walkBase(band, toolpath.moveCount);
 }
 
+// Keeps every tile of the band's base, which stands at checkpoint `k`, for restores to k.
+// Coded against a plain tile: a tile then comes back by one fill and one code, not by the
+// empty picture's and those of every checkpoint before. Without memory there is none.
+void keepCheckpointTiles(FrameBand& band, std::size_t k)
+{
+    band.keptOf = NoCheckpoint;
+    band.kept.tiles.clear();
+    band.kept.offsets.clear();
+    band.kept.codes.clear();
+    PackedTile fill;
+    fillTile(frames.emptyFill, fill);
+    try {
+        for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile)
+            codeTileChange(band.kept, tile, basePixels(), fill, frames.grid);
+    } catch (const std::bad_alloc&) {
+        band.kept = CodedTiles{};
+        return;
+    }
+    band.keptOf = k;
+}
+
 // Puts the band's base back to checkpoint `k`: the tiles marked, and those of the
-// checkpoints between the marks' and k, start from the empty picture (the background and grid alone)
-// and take the changes of the checkpoints up to k in turn.
+// checkpoints between the marks' and k, start from the empty picture (the background and
+// grid alone) and take the changes of the checkpoints up to k in turn; or come from the
+// tiles kept at k. The base at a checkpoint restored to is kept so: a user stepping back
+// again and again goes back to the same one.
 void restoreCheckpoint(FrameBand& band, std::size_t k)
 {
     const std::size_t low = std::min(band.markedSince, k);
@@ -315,11 +344,18 @@ void restoreCheckpoint(FrameBand& band, std::size_t k)
             frames.marks[static_cast<std::size_t>(tile)] = 1;
     }
     std::uint8_t* const marks = frames.marks.data();
+    const bool kept = band.keptOf == k;
     for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
-        if (marks[tile] != 0)
+        if (marks[tile] == 0)
+            continue;
+        if (kept) {
+            fillTile(tile, frames.emptyFill, basePixels(), frames.grid);
+            applyTileChange(band.kept, static_cast<std::size_t>(tile - firstTile(band)), basePixels(), frames.grid);
+        } else {
             putEmptyTile(tile);
+        }
     }
-    for (std::size_t i = 1; i <= k; ++i) {
+    for (std::size_t i = 1; i <= k && !kept; ++i) {
         const CodedTiles& c = band.checkpoints[i].tiles;
         for (std::size_t t = 0; t < c.tiles.size(); ++t) {
             if (marks[c.tiles[t]] != 0)
@@ -327,6 +363,8 @@ void restoreCheckpoint(FrameBand& band, std::size_t k)
         }
     }
     std::fill(marks + firstTile(band), marks + endTile(band), std::uint8_t{0});
+    if (!kept)
+        keepCheckpointTiles(band, k);
     band.state = band.checkpoints[k].state;
     band.move = checkpointMove(band, k);
     band.markedSince = k;
@@ -583,7 +621,7 @@ std::size_t replayFramesBytes()
 {
     std::size_t bytes = frames.base.capacity() * sizeof(std::uint32_t) + frames.marks.capacity();
     for (const FrameBand& band : frames.bands) {
-        bytes += band.bytesHeld + codedBytes(band.next);
+        bytes += band.bytesHeld + codedBytes(band.next) + codedBytes(band.kept);
     }
     return bytes;
 }

@@ -12,7 +12,12 @@ static_assert(MostTilePixels == std::size_t{DirtyTileWidth} * DirtyTileRows, "a 
 
 namespace {
 
-constexpr int LongestRun = 255; // pixels one count byte holds
+// A run of unchanged pixels and the changed ones after it: one byte, the first count in its
+// high and the second in its low four bits, when they fit (most runs along a line do); else
+// LongRuns and a byte for each.
+constexpr int LongestRun = 255;      // pixels one count byte holds
+constexpr int LongestShortRun = 15;  // pixels four bits hold
+constexpr std::uint8_t LongRuns = 0; // no changed pixel: a short run never says so
 // A code's first byte: how its literal pixels are kept.
 constexpr std::uint8_t GreyLiterals = 0;  // one byte each: every changed pixel an opaque grey
 constexpr std::uint8_t FrameLiterals = 1; // four bytes each, as in the frame
@@ -76,14 +81,20 @@ void addCode(CodedTiles& to, std::int32_t tile, const std::uint32_t* now, const 
             break; // the rest is unchanged
         p += skip;
         for (; skip > LongestRun; skip -= LongestRun) {
+            codes.push_back(LongRuns);
             codes.push_back(LongestRun);
             codes.push_back(0);
         }
         int count = 0;
         while (p + count < pixels && count < LongestRun && changed[p + count] != 0)
             ++count;
-        codes.push_back(static_cast<std::uint8_t>(skip));
-        codes.push_back(static_cast<std::uint8_t>(count));
+        if (skip <= LongestShortRun && count <= LongestShortRun) {
+            codes.push_back(static_cast<std::uint8_t>(skip << 4 | count));
+        } else {
+            codes.push_back(LongRuns);
+            codes.push_back(static_cast<std::uint8_t>(skip));
+            codes.push_back(static_cast<std::uint8_t>(count));
+        }
         for (int i = 0; i < count; ++i) {
             const std::uint32_t pixel = now[p + i];
             if (grey) {
@@ -107,9 +118,14 @@ void applyCode(Code code, std::uint32_t* at, std::ptrdiff_t stride, int width, s
     const bool grey = *c++ == GreyLiterals;
     int place = 0; // pixels into the tile, in rows of `width`
     while (c != code.end) {
-        place += c[0];
-        int count = c[1];
-        c += 2;
+        int count = *c & LongestShortRun;
+        if (count != 0) {
+            place += *c++ >> 4;
+        } else {
+            place += c[1];
+            count = c[2];
+            c += 3;
+        }
         int y = place / width;
         int x = place - y * width;
         if (changed != nullptr)

@@ -39,7 +39,7 @@ constexpr int MaxFrameBands = MaxShares;
 constexpr std::int32_t StripStepMoves = 65536; // moves back a step may redraw by strips
 constexpr int MaxStrips = 2;                  // runs of tile rows a step back redraws, at most
 constexpr double BudgetShareOfMoves = 0.1;                 // of the bytes of the moves
-constexpr std::size_t LeastBudgetBytes = 6u * 1024 * 1024; // the checkpoints of any job
+constexpr std::size_t LeastBudgetBytes = 5u * 1024 * 1024; // the checkpoints of any job
 
 constexpr std::size_t NoCheckpoint = static_cast<std::size_t>(-1);
 
@@ -63,7 +63,7 @@ struct FrameBand {
     std::size_t bytesHeld = 0; // by the checkpoints' tiles
     CodedTiles next;           // the marked tiles' changes, coded for the next checkpoint
     // Every tile of the band at checkpoint keptOf, the last one restored to (NoCheckpoint:
-    // none), each as it differs from a tile of the empty picture's fill.
+    // none), each as it differs from the empty picture.
     CodedTiles kept;
     std::size_t keptOf = NoCheckpoint;
     // The stop before the job's last move, where its end cursor (the last move whole) stands:
@@ -309,20 +309,22 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
     walkBase(band, toolpath.moveCount);
 }
 
-// Keeps every tile of the band's base, which stands at checkpoint `k`, for restores to k.
-// Coded against a plain tile: a tile then comes back by one fill and one code, not by the
-// empty picture's and those of every checkpoint before. Without memory there is none.
+// Keeps every tile of the band's base, which stands at checkpoint `k`, for restores to k:
+// a tile then comes back by the empty picture's code and one more, not by those of every
+// checkpoint before. Without memory there is none.
 void keepCheckpointTiles(FrameBand& band, std::size_t k)
 {
     band.keptOf = NoCheckpoint;
     band.kept.tiles.clear();
     band.kept.offsets.clear();
     band.kept.codes.clear();
-    PackedTile fill;
-    fillTile(frames.emptyFill, fill);
+    PackedTile empty;
     try {
-        for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile)
-            codeTileChange(band.kept, tile, basePixels(), fill, frames.grid);
+        for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
+            fillTile(frames.emptyFill, empty);
+            applyTileChange(frames.empty, static_cast<std::size_t>(tile), empty, frames.grid);
+            codeTileChange(band.kept, tile, basePixels(), empty, frames.grid);
+        }
     } catch (const std::bad_alloc&) {
         band.kept = CodedTiles{};
         return;
@@ -348,12 +350,9 @@ void restoreCheckpoint(FrameBand& band, std::size_t k)
     for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
         if (marks[tile] == 0)
             continue;
-        if (kept) {
-            fillTile(tile, frames.emptyFill, basePixels(), frames.grid);
+        putEmptyTile(tile);
+        if (kept)
             applyTileChange(band.kept, static_cast<std::size_t>(tile - firstTile(band)), basePixels(), frames.grid);
-        } else {
-            putEmptyTile(tile);
-        }
     }
     for (std::size_t i = 1; i <= k && !kept; ++i) {
         const CodedTiles& c = band.checkpoints[i].tiles;
@@ -363,7 +362,7 @@ void restoreCheckpoint(FrameBand& band, std::size_t k)
         }
     }
     std::fill(marks + firstTile(band), marks + endTile(band), std::uint8_t{0});
-    if (!kept)
+    if (!kept && k > 0) // the empty picture comes back by one code already
         keepCheckpointTiles(band, k);
     band.state = band.checkpoints[k].state;
     band.move = checkpointMove(band, k);

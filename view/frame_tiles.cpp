@@ -13,8 +13,9 @@ static_assert(MostTilePixels == std::size_t{DirtyTileWidth} * DirtyTileRows, "a 
 namespace {
 
 // A run of unchanged pixels and the changed ones after it: one byte, the first count in its
-// high and the second in its low four bits, when they fit (most runs along a line do); else
-// LongRuns and a byte for each.
+// high and the second in its low four bits, when they fit (most runs along a line do); or,
+// for the run from one row of a line to the next, the changed ones' count in the high four
+// bits and the unchanged ones' in a byte after it; else LongRuns and a byte for each.
 constexpr int LongestRun = 255;      // pixels one count byte holds
 constexpr int LongestShortRun = 15;  // pixels four bits hold
 constexpr std::uint8_t LongRuns = 0; // no changed pixel: a short run never says so
@@ -90,6 +91,9 @@ void addCode(CodedTiles& to, std::int32_t tile, const std::uint32_t* now, const 
             ++count;
         if (skip <= LongestShortRun && count <= LongestShortRun) {
             codes.push_back(static_cast<std::uint8_t>(skip << 4 | count));
+        } else if (count <= LongestShortRun) {
+            codes.push_back(static_cast<std::uint8_t>(count << 4));
+            codes.push_back(static_cast<std::uint8_t>(skip));
         } else {
             codes.push_back(LongRuns);
             codes.push_back(static_cast<std::uint8_t>(skip));
@@ -121,6 +125,10 @@ void applyCode(Code code, std::uint32_t* at, std::ptrdiff_t stride, int width, s
         int count = *c & LongestShortRun;
         if (count != 0) {
             place += *c++ >> 4;
+        } else if (*c != LongRuns) {
+            count = *c >> 4;
+            place += c[1];
+            c += 2;
         } else {
             place += c[1];
             count = c[2];

@@ -31,13 +31,13 @@ Pixels pixelsOf(Image& image)
 Image changed(const Image& from, std::mt19937& random, std::uint32_t grey)
 {
     Image image = from;
-    for (int x = 0; x < Width; ++x)
+    for (int x = 0; x < DirtyTileWidth; ++x)
         image[static_cast<std::size_t>((x * 7 / 5) % Height) * Width + x] = 0xff000000u | grey * 0x010101u;
     image[3 * Width + 140] = 0xff2050a0u ^ grey;
     for (int y = 16; y < 32; ++y)
         for (int x = 64; x < 128; ++x)
             image[static_cast<std::size_t>(y) * Width + x] = random();
-    image[15 * Width + 63] ^= 0x00010101u;
+    image[15 * Width + 127] ^= 0x00010101u;
     image[36 * Width + 149] = 0xff000000u | (grey / 2) * 0x010101u;
     return image;
 }

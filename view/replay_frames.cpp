@@ -10,6 +10,11 @@
 // They are taken by one walk over the whole job after each change of the view, the options
 // or the toolpath; when they outgrow their memory, every second one is merged away. Every
 // frame is, pixel for pixel, the frame a walk over all the moves before the cursor draws.
+//
+// Longer than most files, and kept whole: taking, merging and restoring the checkpoints and
+// the steps back all keep one invariant between a band's base, its marks and its
+// checkpoints, which reads best in one place. How a tile's change is coded lives apart, in
+// frame_tiles.
 #include "view/replay_frames.h"
 
 #include "model/job_pace.h"

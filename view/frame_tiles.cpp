@@ -8,7 +8,8 @@
 #include <cassert>
 #include <cstring>
 
-static_assert(MostTilePixels == std::size_t{DirtyTileWidth} * DirtyTileRows, "a packed tile holds a whole tile");
+static_assert(MostTilePixels == std::size_t{DirtyTileWidth} * DirtyTileRows,
+              "a packed tile holds a whole tile");
 
 namespace {
 
@@ -31,7 +32,8 @@ TileRect tileRect(std::int32_t tile, const TileGrid& grid)
 {
     const int left = tile % grid.columns * DirtyTileWidth;
     const int top = tile / grid.columns * DirtyTileRows;
-    return TileRect{left, top, std::min(DirtyTileWidth, grid.width - left), std::min(DirtyTileRows, grid.height - top)};
+    return TileRect{left, top, std::min(DirtyTileWidth, grid.width - left),
+                    std::min(DirtyTileRows, grid.height - top)};
 }
 
 inline std::uint32_t* pixelAt(Pixels image, int x, int y)
@@ -60,11 +62,13 @@ Code codeOf(const CodedTiles& from, std::size_t index)
 {
     const std::uint8_t* const codes = from.codes.data();
     return Code{codes + from.offsets[index],
-                codes + (index + 1 < from.offsets.size() ? from.offsets[index + 1] : from.codes.size())};
+                codes +
+                    (index + 1 < from.offsets.size() ? from.offsets[index + 1] : from.codes.size())};
 }
 
 // Adds the code of the `pixels` pixels of `now` whose `changed` is not 0.
-void addCode(CodedTiles& to, std::int32_t tile, const std::uint32_t* now, const std::uint8_t* changed, int pixels)
+void addCode(CodedTiles& to, std::int32_t tile, const std::uint32_t* now, const std::uint8_t* changed,
+             int pixels)
 {
     assert(to.tiles.empty() || to.tiles.back() < tile);
     bool grey = true;
@@ -159,7 +163,8 @@ void applyCode(Code code, std::uint32_t* at, std::ptrdiff_t stride, int width, s
 
 } // namespace
 
-void codeTileChange(CodedTiles& to, std::int32_t tile, Pixels image, const PackedTile& before, const TileGrid& grid)
+void codeTileChange(CodedTiles& to, std::int32_t tile, Pixels image, const PackedTile& before,
+                    const TileGrid& grid)
 {
     const TileRect rect = tileRect(tile, grid);
     PackedTile now;
@@ -176,10 +181,12 @@ void codeTileChange(CodedTiles& to, std::int32_t tile, Pixels image, const Packe
 void applyTileChange(const CodedTiles& from, std::size_t index, Pixels image, const TileGrid& grid)
 {
     const TileRect rect = tileRect(from.tiles[index], grid);
-    applyCode(codeOf(from, index), pixelAt(image, rect.left, rect.top), image.stride, rect.width, nullptr);
+    applyCode(codeOf(from, index), pixelAt(image, rect.left, rect.top), image.stride, rect.width,
+              nullptr);
 }
 
-void applyTileChange(const CodedTiles& from, std::size_t index, PackedTile& packed, const TileGrid& grid)
+void applyTileChange(const CodedTiles& from, std::size_t index, PackedTile& packed,
+                     const TileGrid& grid)
 {
     const TileRect rect = tileRect(from.tiles[index], grid);
     applyCode(codeOf(from, index), packed.pixels, rect.width, rect.width, nullptr);
@@ -210,7 +217,8 @@ void copyTile(std::int32_t tile, Pixels from, Pixels to, const TileGrid& grid)
 {
     const TileRect rect = tileRect(tile, grid);
     for (int y = rect.top; y < rect.top + rect.height; ++y)
-        std::memcpy(pixelAt(to, rect.left, y), pixelAt(from, rect.left, y), rect.width * sizeof(std::uint32_t));
+        std::memcpy(pixelAt(to, rect.left, y), pixelAt(from, rect.left, y),
+                    rect.width * sizeof(std::uint32_t));
 }
 
 void fillTile(std::int32_t tile, std::uint32_t pixel, Pixels to, const TileGrid& grid)
@@ -235,6 +243,6 @@ void packTile(std::int32_t tile, Pixels from, PackedTile& packed, const TileGrid
 
 std::size_t codedBytes(const CodedTiles& coded)
 {
-    return coded.tiles.capacity() * sizeof(std::int32_t) + coded.offsets.capacity() * sizeof(std::uint32_t) +
-           coded.codes.capacity();
+    return coded.tiles.capacity() * sizeof(std::int32_t) +
+           coded.offsets.capacity() * sizeof(std::uint32_t) + coded.codes.capacity();
 }

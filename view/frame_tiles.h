@@ -38,11 +38,13 @@ struct PackedTile {
 
 // Adds tile `tile` (after every tile already in `to`) as it is in `image`, coded as it
 // differs from `before`.
-void codeTileChange(CodedTiles& to, std::int32_t tile, Pixels image, const PackedTile& before, const TileGrid& grid);
+void codeTileChange(CodedTiles& to, std::int32_t tile, Pixels image, const PackedTile& before,
+                    const TileGrid& grid);
 
 // Applies change from.tiles[index] to its tile in `image`, or to `packed`.
 void applyTileChange(const CodedTiles& from, std::size_t index, Pixels image, const TileGrid& grid);
-void applyTileChange(const CodedTiles& from, std::size_t index, PackedTile& packed, const TileGrid& grid);
+void applyTileChange(const CodedTiles& from, std::size_t index, PackedTile& packed,
+                     const TileGrid& grid);
 
 // Adds the change of one tile that makes earlier.tiles[i] and then later.tiles[j] (the same
 // tile) at once.

@@ -32,7 +32,8 @@ Image changed(const Image& from, std::mt19937& random, std::uint32_t grey)
 {
     Image image = from;
     for (int x = 0; x < DirtyTileWidth; ++x)
-        image[static_cast<std::size_t>((x * 7 / 5) % Height) * Width + x] = 0xff000000u | grey * 0x010101u;
+        image[static_cast<std::size_t>((x * 7 / 5) % Height) * Width + x] =
+            0xff000000u | grey * 0x010101u;
     image[3 * Width + 140] = 0xff2050a0u ^ grey;
     for (int y = 16; y < 32; ++y)
         for (int x = 64; x < 128; ++x)
@@ -57,7 +58,8 @@ TEST(FrameTiles, ChangesCodedAppliedAndJoinedGiveTheTileAsItBecame)
         codeTileChange(one, tile, pixelsOf(second), before, grid);
         packTile(tile, pixelsOf(second), before, grid);
         codeTileChange(two, tile, pixelsOf(third), before, grid);
-        addJoinedChanges(joined, one, static_cast<std::size_t>(tile), two, static_cast<std::size_t>(tile), grid);
+        addJoinedChanges(joined, one, static_cast<std::size_t>(tile), two,
+                         static_cast<std::size_t>(tile), grid);
     }
 
     // Applied one tile at a time, each change leaves every other tile alone.
@@ -68,7 +70,8 @@ TEST(FrameTiles, ChangesCodedAppliedAndJoinedGiveTheTileAsItBecame)
             PackedTile got, want;
             packTile(tile, pixelsOf(image), got, grid);
             packTile(tile, pixelsOf(tile <= static_cast<std::int32_t>(i) ? second : first), want, grid);
-            EXPECT_EQ(0, std::memcmp(got.pixels, want.pixels, sizeof got.pixels)) << "tile " << tile << " after " << i;
+            EXPECT_EQ(0, std::memcmp(got.pixels, want.pixels, sizeof got.pixels))
+                << "tile " << tile << " after " << i;
         }
     }
     Image viaJoined = first;

@@ -167,6 +167,7 @@ void walkBase(FrameBand& band, std::int32_t last)
     band.move = last;
 }
 
+// Lets go of a checkpoint's tiles.
 void releaseTiles(FrameBand& band, Checkpoint& c)
 {
     band.bytesHeld -= codedBytes(c.tiles);
@@ -273,7 +274,12 @@ Checkpoint checkpointOfNext(FrameBand& band)
 void takeCheckpoint(FrameBand& band)
 {
     codeMarkedTiles(band);
-    const auto fits = [&band] { return band.bytesHeld + codedBytes(band.next) <= band.budget; };
+    const auto fits = [&band] {
+        const CodedTiles& next = band.next; // its checkpoint's copies hold no spare room
+        const std::size_t bytes = next.tiles.size() * sizeof(std::int32_t) +
+                                  next.offsets.size() * sizeof(std::uint32_t) + next.codes.size();
+        return band.bytesHeld + bytes <= band.budget;
+    };
     while (!fits() && band.checkpoints.size() > 1) {
         const bool dropsLast = band.checkpoints.size() % 2 == 0;
         mergeCheckpoints(band);

@@ -779,11 +779,15 @@ void redraw()
     const double cx = width / 2.0;
     const double cy = height / 2.0;
     if (beginVector(FrameImageSlot)) {
-        const ColourValue background = colourScheme.background;
-        setPaintColour(makeRgba(redOf(background), greenOf(background), blueOf(background), Opaque));
-        paintAll();
-        if (settings.showBed)
-            drawGrid(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
+        // A replay's kept frame holds the background and grid too.
+        if (!(replayDrawing.active && rendererOptions.moveDrawing == MoveDrawing::Direct &&
+              replayFramesKept(width, height))) {
+            const ColourValue background = colourScheme.background;
+            setPaintColour(makeRgba(redOf(background), greenOf(background), blueOf(background), Opaque));
+            paintAll();
+            if (settings.showBed)
+                drawGrid(width, height, cx, cy, viewState.scale, viewState.centerX, viewState.centerY);
+        }
         if (rendererOptions.moveDrawing == MoveDrawing::Painter) {
             StrokeSink sink;
             PassWalk walk;

@@ -1,6 +1,7 @@
 set(VIEW_SOURCES
   view/canvas_texts.cpp
   view/colour_scheme.cpp
+  view/frame_tiles.cpp
   view/hairline.cpp
   view/language.cpp
   view/loading_picture.cpp

@@ -103,11 +103,15 @@ void redraw()
 
     const ViewMapping view = viewMapping();
     if (beginVector(FrameImageSlot)) {
-        const ColourValue background = colourScheme.background;
-        setPaintColour(makeRgba(redOf(background), greenOf(background), blueOf(background), Opaque));
-        paintAll();
-        if (settings.showBed)
-            drawGrid(view);
+        // A replay's kept frame holds the background and grid too.
+        if (!(replayDrawing.active && rendererOptions.moveDrawing == MoveDrawing::Direct &&
+              replayFramesKept(width, height))) {
+            const ColourValue background = colourScheme.background;
+            setPaintColour(makeRgba(redOf(background), greenOf(background), blueOf(background), Opaque));
+            paintAll();
+            if (settings.showBed)
+                drawGrid(view);
+        }
         if (rendererOptions.moveDrawing == MoveDrawing::Painter) {
             StrokeSink sink;
             PassWalk walk;

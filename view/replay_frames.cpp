@@ -3,11 +3,18 @@
 // stands. A cursor further on walks only the moves it adds; a short step back draws again
 // only the rows the moves stepped over can reach; any other change goes back to the nearest
 // checkpoint at or before the cursor and walks on from there. A checkpoint holds, for each
-// band, the walk's state and the tiles drawn into since the checkpoint before, as they are
-// at it: on a raster those are a few rows, so all of them cost little more than a frame.
+// band, the walk's state and the changes of the tiles drawn into since the checkpoint
+// before: on a raster those are a few rows, on a line drawing a few pixels of each tile, so
+// all of them cost little more than a frame. A tile at a checkpoint is the empty picture's
+// with the changes of every checkpoint up to it applied in turn.
 // They are taken by one walk over the whole job after each change of the view, the options
 // or the toolpath; when they outgrow their memory, every second one is merged away. Every
 // frame is, pixel for pixel, the frame a walk over all the moves before the cursor draws.
+//
+// Longer than most files, and kept whole: taking, merging and restoring the checkpoints and
+// the steps back all keep one invariant between a band's base, its marks and its
+// checkpoints, which reads best in one place. How a tile's change is coded lives apart, in
+// frame_tiles.
 #include "view/replay_frames.h"
 
 #include "model/job_pace.h"
@@ -16,6 +23,7 @@
 #include "platform/fan_out.h"
 #include "view/band_walk.h"
 #include "view/colour_scheme.h"
+#include "view/frame_tiles.h"
 #include "view/renderer.h"
 #include "view/settings.h"
 #include "view/view_mapping.h"
@@ -24,7 +32,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -35,27 +42,17 @@ namespace {
 
 constexpr std::int32_t FirstInterval = 65536; // moves between checkpoints to start with
 constexpr int MaxFrameBands = MaxShares;
-constexpr std::size_t TilePixels = std::size_t{DirtyTileWidth} * DirtyTileRows;
-constexpr std::size_t TileBytes = TilePixels * sizeof(std::uint32_t);
-constexpr std::size_t GreyTileBytes = TilePixels; // a tile of greys only: one byte a pixel
 constexpr std::int32_t StripStepMoves = 65536; // moves back a step may redraw by strips
 constexpr int MaxStrips = 2;                  // runs of tile rows a step back redraws, at most
 constexpr double BudgetShareOfMoves = 0.1;                 // of the bytes of the moves
-constexpr std::size_t LeastBudgetBytes = 6u * 1024 * 1024; // the checkpoints of any job
+constexpr std::size_t LeastBudgetBytes = 5u * 1024 * 1024; // the checkpoints of any job
 
-// A tile's pixels kept at a checkpoint, TilePixels in rows of DirtyTileWidth: as frame
-// pixels, or as one grey level each when every pixel is grey, as on the light scheme nearly
-// all are (moves and grid are greys on white): that keeps four times the tiles.
-struct StoredTile {
-    std::uint32_t* pixels = nullptr;
-    std::uint8_t* greys = nullptr;
-};
+constexpr std::size_t NoCheckpoint = static_cast<std::size_t>(-1);
 
 // One band's stop at a checkpoint.
 struct Checkpoint {
     BandWalkState state;
-    std::vector<std::int32_t> tiles; // drawn into since the checkpoint before
-    std::vector<StoredTile> stored;  // theirs here
+    CodedTiles tiles; // drawn into since the checkpoint before: how they changed
 };
 
 // A band of rows of the base, walked on its own thread. Its rows [top, bottom) are whole
@@ -69,20 +66,18 @@ struct FrameBand {
     std::int32_t move = 0;               // the base's rows hold the moves before this
     BandWalkState state;                 // the walk's, before `move`
     std::size_t markedSince = 0;         // the marks hold every tile drawn into since this checkpoint
-    // The checkpoints' tile pixels: every block made, and those a merge has let go of, for
-    // the next checkpoints. They exceed the budget by one checkpoint at most.
-    std::vector<std::unique_ptr<std::uint32_t[]>> pixelBlocks;
-    std::vector<std::uint32_t*> freePixels;
-    std::vector<std::unique_ptr<std::uint8_t[]>> greyBlocks;
-    std::vector<std::uint8_t*> freeGreys;
     std::size_t bytesHeld = 0; // by the checkpoints' tiles
+    CodedTiles next;           // the marked tiles' changes, coded for the next checkpoint
+    // Every tile of the band at checkpoint keptOf, the last one restored to (NoCheckpoint:
+    // none), each as it differs from the empty picture.
+    CodedTiles kept;
+    std::size_t keptOf = NoCheckpoint;
     // The stop before the job's last move, where its end cursor (the last move whole) stands:
-    // the tiles drawn into there since the last checkpoint, as they are there.
+    // the changes of the tiles drawn into there since the last checkpoint.
     Checkpoint end;
     std::int32_t endMove = 0;
     // Per tile, all 0 between uses: made with the cache, so that no frame allocates.
     std::vector<std::uint8_t> touched; // by the moves a step back goes over
-    std::vector<std::uint8_t> wanted;  // still to be put back
 };
 
 // Everything the base's pixels depend on: any change starts the cache again.
@@ -116,7 +111,11 @@ bool sameKey(const FrameKey& a, const FrameKey& b)
 struct ReplayFrames {
     bool valid = false;
     FrameKey key;
-    int columns = 0;                  // tiles across
+    TileGrid grid;
+    // The empty picture (background and grid): each tile as it differs from a tile of
+    // emptyFill. The frames are drawn from the base alone, so a frame need not paint it.
+    std::uint32_t emptyFill = 0;
+    CodedTiles empty;
     std::vector<std::uint32_t> base;  // width x height pixels
     std::vector<std::uint8_t> marks;  // per tile: drawn into since its band's markedSince
     bool stripsWalkable = false;      // the moves' chunk extents are ready for narrow walks
@@ -125,119 +124,31 @@ struct ReplayFrames {
 
 ReplayFrames frames;
 
-// Pixels of an image: row y at rows + y x stride.
-struct Pixels {
-    std::uint32_t* rows;
-    std::ptrdiff_t stride;
-};
-
 Pixels basePixels()
 {
     return Pixels{frames.base.data(), frames.key.width};
 }
 
-// Copies tile `tile` from one image (stride `fromStride`, or TilePixels packed rows of
-// DirtyTileWidth when the stride is DirtyTileWidth and `packed`) to another.
-void copyTile(std::int32_t tile, const std::uint32_t* from, std::ptrdiff_t fromStride, bool fromPacked,
-              std::uint32_t* to, std::ptrdiff_t toStride, bool toPacked)
+// Puts tile `tile` of the base back to the empty picture.
+void putEmptyTile(std::int32_t tile)
 {
-    const int column = tile % frames.columns;
-    const int row = tile / frames.columns;
-    const int left = column * DirtyTileWidth;
-    const int top = row * DirtyTileRows;
-    const int width = std::min(DirtyTileWidth, frames.key.width - left);
-    const int height = std::min(DirtyTileRows, frames.key.height - top);
-    for (int y = 0; y < height; ++y) {
-        const std::uint32_t* source =
-            fromPacked ? from + y * DirtyTileWidth : from + (top + y) * fromStride + left;
-        std::uint32_t* target = toPacked ? to + y * DirtyTileWidth : to + (top + y) * toStride + left;
-        std::memcpy(target, source, static_cast<std::size_t>(width) * sizeof(std::uint32_t));
-    }
+    fillTile(tile, frames.emptyFill, basePixels(), frames.grid);
+    applyTileChange(frames.empty, static_cast<std::size_t>(tile), basePixels(), frames.grid);
 }
 
 std::int32_t firstTile(const FrameBand& band)
 {
-    return band.top / DirtyTileRows * frames.columns;
+    return band.top / DirtyTileRows * frames.grid.columns;
 }
 
 std::int32_t endTile(const FrameBand& band)
 {
-    return (band.bottom + DirtyTileRows - 1) / DirtyTileRows * frames.columns;
+    return (band.bottom + DirtyTileRows - 1) / DirtyTileRows * frames.grid.columns;
 }
 
 PixelBand pixelBand(const FrameBand& band, Pixels pixels)
 {
     return PixelBand{pixels.rows, pixels.stride, frames.key.width, frames.key.height, band.top, band.bottom};
-}
-
-inline bool isGrey(std::uint32_t pixel)
-{
-    const std::uint32_t blue = pixel & 0xffu;
-    return ((pixel >> 8) & 0xffu) == blue && ((pixel >> 16) & 0xffu) == blue;
-}
-
-// Keeps tile `tile` of the base as it is now, in a block of the band's.
-StoredTile storeTile(FrameBand& band, std::int32_t tile)
-{
-    const int left = tile % frames.columns * DirtyTileWidth;
-    const int top = tile / frames.columns * DirtyTileRows;
-    const int width = std::min(DirtyTileWidth, frames.key.width - left);
-    const int height = std::min(DirtyTileRows, frames.key.height - top);
-    const auto row = [&](int y) { return frames.base.data() + static_cast<std::ptrdiff_t>(top + y) * frames.key.width + left; };
-    bool grey = true;
-    for (int y = 0; y < height && grey; ++y)
-        grey = std::all_of(row(y), row(y) + width, isGrey);
-    StoredTile stored;
-    if (grey) {
-        if (band.freeGreys.empty()) {
-            band.greyBlocks.emplace_back(new std::uint8_t[TilePixels]);
-            band.freeGreys.push_back(band.greyBlocks.back().get());
-        }
-        stored.greys = band.freeGreys.back();
-        band.freeGreys.pop_back();
-        band.bytesHeld += GreyTileBytes;
-        for (int y = 0; y < height; ++y)
-            std::transform(row(y), row(y) + width, stored.greys + y * DirtyTileWidth,
-                           [](std::uint32_t pixel) { return static_cast<std::uint8_t>(pixel); });
-    } else {
-        if (band.freePixels.empty()) {
-            band.pixelBlocks.emplace_back(new std::uint32_t[TilePixels]);
-            band.freePixels.push_back(band.pixelBlocks.back().get());
-        }
-        stored.pixels = band.freePixels.back();
-        band.freePixels.pop_back();
-        band.bytesHeld += TileBytes;
-        copyTile(tile, frames.base.data(), frames.key.width, false, stored.pixels, DirtyTileWidth, true);
-    }
-    return stored;
-}
-
-// Puts tile `tile` of the base back as it was kept.
-void loadTile(std::int32_t tile, const StoredTile& stored)
-{
-    if (stored.pixels != nullptr) {
-        copyTile(tile, stored.pixels, DirtyTileWidth, true, frames.base.data(), frames.key.width, false);
-        return;
-    }
-    const int left = tile % frames.columns * DirtyTileWidth;
-    const int top = tile / frames.columns * DirtyTileRows;
-    const int width = std::min(DirtyTileWidth, frames.key.width - left);
-    const int height = std::min(DirtyTileRows, frames.key.height - top);
-    for (int y = 0; y < height; ++y)
-        std::transform(stored.greys + y * DirtyTileWidth, stored.greys + y * DirtyTileWidth + width,
-                       frames.base.data() + static_cast<std::ptrdiff_t>(top + y) * frames.key.width + left,
-                       [](std::uint8_t grey) { return 0xff000000u | grey * 0x010101u; });
-}
-
-void freeTile(FrameBand& band, const StoredTile& stored)
-{
-    if (stored.pixels != nullptr) {
-        band.freePixels.push_back(stored.pixels);
-        band.bytesHeld -= TileBytes;
-    } else {
-        band.freeGreys.push_back(stored.greys);
-        band.bytesHeld -= GreyTileBytes;
-    }
 }
 
 // The move of checkpoint k, one the band holds (so within the job).
@@ -254,28 +165,41 @@ void walkBase(FrameBand& band, std::int32_t last)
     if (band.move == last)
         return;
     walkBandStretch(pixelBand(band, basePixels()), frames.bands.size() > 1, band.move, last, nullptr,
-                    band.state, TileMarks{frames.marks.data(), frames.columns});
+                    band.state, TileMarks{frames.marks.data(), frames.grid.columns});
     band.move = last;
 }
 
-// One checkpoint in place of `earlier` and `later`: the tiles of both, each as it is at the
-// later; the earlier's pixels of tiles the later holds go back to the band's free blocks.
-Checkpoint mergedCheckpoint(FrameBand& band, Checkpoint& earlier, Checkpoint& later, std::vector<std::uint8_t>& seen)
+// Lets go of a checkpoint's tiles.
+void releaseTiles(FrameBand& band, Checkpoint& c)
 {
-    Checkpoint merged = std::move(later);
-    for (const std::int32_t tile : merged.tiles)
-        seen[static_cast<std::size_t>(tile)] = 1;
-    for (std::size_t i = 0; i < earlier.tiles.size(); ++i) {
-        const std::int32_t tile = earlier.tiles[i];
-        if (seen[static_cast<std::size_t>(tile)] == 0) {
-            merged.tiles.push_back(tile);
-            merged.stored.push_back(earlier.stored[i]);
+    band.bytesHeld -= codedBytes(c.tiles);
+    c.tiles = CodedTiles{};
+}
+
+// One checkpoint in place of `earlier` and `later`: the tiles of both, each changed as
+// by the earlier and then the later.
+Checkpoint mergedCheckpoint(FrameBand& band, Checkpoint& earlier, Checkpoint& later)
+{
+    Checkpoint merged;
+    merged.state = later.state;
+    const std::vector<std::int32_t>& first = earlier.tiles.tiles;
+    const std::vector<std::int32_t>& second = later.tiles.tiles;
+    merged.tiles.codes.reserve(earlier.tiles.codes.size() + later.tiles.codes.size());
+    for (std::size_t i = 0, j = 0; i < first.size() || j < second.size();) {
+        if (j == second.size() || (i < first.size() && first[i] < second[j])) {
+            copyCodedTile(merged.tiles, earlier.tiles, i++);
+        } else if (i == first.size() || second[j] < first[i]) {
+            copyCodedTile(merged.tiles, later.tiles, j++);
         } else {
-            freeTile(band, earlier.stored[i]);
+            addJoinedChanges(merged.tiles, earlier.tiles, i++, later.tiles, j++, frames.grid);
         }
     }
-    for (const std::int32_t tile : merged.tiles)
-        seen[static_cast<std::size_t>(tile)] = 0;
+    releaseTiles(band, earlier);
+    releaseTiles(band, later);
+    merged.tiles.tiles.shrink_to_fit();
+    merged.tiles.offsets.shrink_to_fit();
+    merged.tiles.codes.shrink_to_fit();
+    band.bytesHeld += codedBytes(merged.tiles);
     return merged;
 }
 
@@ -286,62 +210,92 @@ void mergeCheckpoints(FrameBand& band)
     std::vector<Checkpoint>& old = band.checkpoints;
     const std::size_t last = old.size() - 1;
     assert(band.markedSince == last); // merged before the next checkpoint is taken
-    std::vector<std::uint8_t> seen(frames.marks.size(), 0);
     std::vector<Checkpoint> kept;
     kept.reserve(last / 2 + 1);
     kept.push_back(std::move(old[0]));
     for (std::size_t i = 2; i <= last; i += 2)
-        kept.push_back(mergedCheckpoint(band, old[i - 1], old[i], seen));
+        kept.push_back(mergedCheckpoint(band, old[i - 1], old[i]));
     if (last % 2 == 1) {
-        for (std::size_t i = 0; i < old[last].tiles.size(); ++i) {
-            frames.marks[static_cast<std::size_t>(old[last].tiles[i])] = 1;
-            freeTile(band, old[last].stored[i]);
-        }
+        for (const std::int32_t tile : old[last].tiles.tiles)
+            frames.marks[static_cast<std::size_t>(tile)] = 1;
+        releaseTiles(band, old[last]);
     }
     band.checkpoints = std::move(kept);
     band.markedSince = last / 2;
     band.interval *= 2;
 }
 
-std::size_t markedTiles(const FrameBand& band)
+// Tile `tile` as it is at the band's last checkpoint.
+void tileAtLastCheckpoint(const FrameBand& band, std::int32_t tile, PackedTile& packed)
 {
-    const std::uint8_t* const marks = frames.marks.data();
-    return static_cast<std::size_t>(std::count(marks + firstTile(band), marks + endTile(band), std::uint8_t{1}));
+    fillTile(frames.emptyFill, packed);
+    applyTileChange(frames.empty, static_cast<std::size_t>(tile), packed, frames.grid);
+    for (std::size_t i = 1; i < band.checkpoints.size(); ++i) {
+        const std::vector<std::int32_t>& tiles = band.checkpoints[i].tiles.tiles;
+        const auto at = std::lower_bound(tiles.begin(), tiles.end(), tile);
+        if (at != tiles.end() && *at == tile)
+            applyTileChange(band.checkpoints[i].tiles, static_cast<std::size_t>(at - tiles.begin()), packed, frames.grid);
+    }
 }
 
-// Notes a checkpoint at the band's move: its walk's state and the tiles drawn into since
-// the last one, as they are now. When they would not fit in the budget (were they all grey),
-// checkpoints are merged first; after a merge the move may no longer be a checkpoint's, and
-// with none left to merge the interval grows instead. A checkpoint that turns out larger
-// than that is merged away at once, its blocks kept for the next.
-void takeCheckpoint(FrameBand& band)
+// Codes into band.next how the band's marked tiles changed in the base since its last
+// checkpoint.
+void codeMarkedTiles(FrameBand& band)
 {
-    std::size_t marked = markedTiles(band);
-    while (band.bytesHeld + marked * GreyTileBytes > band.budget && band.checkpoints.size() > 1) {
-        mergeCheckpoints(band);
-        marked = markedTiles(band);
-    }
-    if (static_cast<std::int64_t>(band.checkpoints.size()) * band.interval != band.move)
-        return;
-    if (band.bytesHeld + marked * GreyTileBytes > band.budget) {
-        band.interval *= 2;
-        return;
-    }
-    Checkpoint c;
-    c.state = band.state;
-    c.tiles.reserve(marked);
-    c.stored.reserve(marked);
+    band.next.tiles.clear();
+    band.next.offsets.clear();
+    band.next.codes.clear();
+    PackedTile before;
     for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
         if (frames.marks[static_cast<std::size_t>(tile)] == 0)
             continue;
-        frames.marks[static_cast<std::size_t>(tile)] = 0;
-        c.tiles.push_back(tile);
-        c.stored.push_back(storeTile(band, tile));
+        tileAtLastCheckpoint(band, tile, before);
+        codeTileChange(band.next, tile, basePixels(), before, frames.grid);
     }
-    band.checkpoints.push_back(std::move(c));
-    band.markedSince = band.checkpoints.size() - 1;
-    while (band.bytesHeld > band.budget && band.checkpoints.size() > 1)
+}
+
+// Makes a checkpoint of band.next (the marked tiles, coded) and the walk's state, and
+// clears the marks.
+Checkpoint checkpointOfNext(FrameBand& band)
+{
+    Checkpoint c;
+    c.state = band.state;
+    c.tiles.tiles = band.next.tiles;
+    c.tiles.offsets = band.next.offsets;
+    c.tiles.codes = band.next.codes;
+    for (const std::int32_t tile : c.tiles.tiles)
+        frames.marks[static_cast<std::size_t>(tile)] = 0;
+    band.bytesHeld += codedBytes(c.tiles);
+    return c;
+}
+
+// Notes a checkpoint at the band's move: its walk's state and the tiles drawn into since
+// the last one, as they are now. When they do not fit in the budget, checkpoints are merged
+// first; after a merge the move may no longer be a checkpoint's, and with none left to
+// merge the interval grows instead.
+void takeCheckpoint(FrameBand& band)
+{
+    codeMarkedTiles(band);
+    const auto fits = [&band] {
+        const CodedTiles& next = band.next; // its checkpoint's copies hold no spare room
+        const std::size_t bytes = next.tiles.size() * sizeof(std::int32_t) +
+                                  next.offsets.size() * sizeof(std::uint32_t) + next.codes.size();
+        return band.bytesHeld + bytes <= band.budget;
+    };
+    while (!fits() && band.checkpoints.size() > 1) {
+        const bool dropsLast = band.checkpoints.size() % 2 == 0;
         mergeCheckpoints(band);
+        if (dropsLast) // its tiles are marked again
+            codeMarkedTiles(band);
+    }
+    if (static_cast<std::int64_t>(band.checkpoints.size()) * band.interval != band.move)
+        return;
+    if (!fits()) {
+        band.interval *= 2;
+        return;
+    }
+    band.checkpoints.push_back(checkpointOfNext(band));
+    band.markedSince = band.checkpoints.size() - 1;
 }
 
 // The walk over the whole job that takes the band's checkpoints; the base then holds it all.
@@ -349,6 +303,7 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
 {
     band.interval = firstInterval;
     band.checkpoints.assign(1, Checkpoint{});
+    band.bytesHeld = 0;
     band.move = 0;
     band.state = BandWalkState{};
     band.markedSince = 0;
@@ -359,76 +314,87 @@ void takeCheckpoints(FrameBand& band, std::int32_t firstInterval)
         if (band.move == next)
             takeCheckpoint(band);
     }
-    band.end = Checkpoint{};
-    band.end.state = band.state;
-    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
-        if (frames.marks[static_cast<std::size_t>(tile)] != 0) {
-            band.end.tiles.push_back(tile);
-            band.end.stored.push_back(storeTile(band, tile));
-        }
-    }
+    codeMarkedTiles(band);
+    band.end = checkpointOfNext(band);
+    for (const std::int32_t tile : band.end.tiles.tiles)
+        frames.marks[static_cast<std::size_t>(tile)] = 1; // still drawn into since the last checkpoint
+    band.next = CodedTiles{};
     walkBase(band, toolpath.moveCount);
 }
 
+// Keeps every tile of the band's base, which stands at checkpoint `k`, for restores to k:
+// a tile then comes back by the empty picture's code and one more, not by those of every
+// checkpoint before. Without memory there is none.
+void keepCheckpointTiles(FrameBand& band, std::size_t k)
+{
+    band.keptOf = NoCheckpoint;
+    band.kept.tiles.clear();
+    band.kept.offsets.clear();
+    band.kept.codes.clear();
+    PackedTile empty;
+    try {
+        for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
+            fillTile(frames.emptyFill, empty);
+            applyTileChange(frames.empty, static_cast<std::size_t>(tile), empty, frames.grid);
+            codeTileChange(band.kept, tile, basePixels(), empty, frames.grid);
+        }
+    } catch (const std::bad_alloc&) {
+        band.kept = CodedTiles{};
+        return;
+    }
+    band.keptOf = k;
+}
+
 // Puts the band's base back to checkpoint `k`: the tiles marked, and those of the
-// checkpoints between the marks' and k, take their pixels from the newest checkpoint at or
-// before k that holds them, else from `empty` (the background and grid alone).
-void restoreCheckpoint(FrameBand& band, std::size_t k, Pixels empty)
+// checkpoints between the marks' and k, start from the empty picture (the background and
+// grid alone) and take the changes of the checkpoints up to k in turn; or come from the
+// tiles kept at k. The base at a checkpoint restored to is kept so: a user stepping back
+// again and again goes back to the same one.
+void restoreCheckpoint(FrameBand& band, std::size_t k)
 {
     const std::size_t low = std::min(band.markedSince, k);
     const std::size_t high = std::max(band.markedSince, k);
     for (std::size_t i = low + 1; i <= high; ++i) {
-        for (const std::int32_t tile : band.checkpoints[i].tiles)
+        for (const std::int32_t tile : band.checkpoints[i].tiles.tiles)
             frames.marks[static_cast<std::size_t>(tile)] = 1;
     }
     std::uint8_t* const marks = frames.marks.data();
-    std::ptrdiff_t left = std::count(marks + firstTile(band), marks + endTile(band), std::uint8_t{1});
-    for (std::size_t i = k; i >= 1 && left > 0; --i) {
-        const Checkpoint& c = band.checkpoints[i];
+    const bool kept = band.keptOf == k;
+    for (std::int32_t tile = firstTile(band); tile < endTile(band); ++tile) {
+        if (marks[tile] == 0)
+            continue;
+        putEmptyTile(tile);
+        if (kept)
+            applyTileChange(band.kept, static_cast<std::size_t>(tile - firstTile(band)), basePixels(), frames.grid);
+    }
+    for (std::size_t i = 1; i <= k && !kept; ++i) {
+        const CodedTiles& c = band.checkpoints[i].tiles;
         for (std::size_t t = 0; t < c.tiles.size(); ++t) {
-            if (marks[c.tiles[t]] != 0) {
-                loadTile(c.tiles[t], c.stored[t]);
-                marks[c.tiles[t]] = 0;
-                --left;
-            }
+            if (marks[c.tiles[t]] != 0)
+                applyTileChange(c, t, basePixels(), frames.grid);
         }
     }
-    for (std::int32_t tile = firstTile(band); tile < endTile(band) && left > 0; ++tile) {
-        if (marks[tile] != 0) {
-            copyTile(tile, empty.rows, empty.stride, false, frames.base.data(), frames.key.width, false);
-            marks[tile] = 0;
-            --left;
-        }
-    }
+    std::fill(marks + firstTile(band), marks + endTile(band), std::uint8_t{0});
+    if (!kept && k > 0) // the empty picture comes back by one code already
+        keepCheckpointTiles(band, k);
     band.state = band.checkpoints[k].state;
     band.move = checkpointMove(band, k);
     band.markedSince = k;
 }
 
 // Puts the tiles of tile rows [firstRow, endRow) of the base back to checkpoint `k`.
-void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k, Pixels empty)
+void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k)
 {
-    std::vector<std::uint8_t>& wanted = band.wanted;
-    const std::int32_t first = firstRow * frames.columns;
-    const std::int32_t end = std::min(endRow * frames.columns, endTile(band));
-    std::fill(wanted.begin() + first, wanted.begin() + end, std::uint8_t{1});
-    std::ptrdiff_t left = end - first;
-    for (std::size_t i = k; i >= 1 && left > 0; --i) {
-        const Checkpoint& c = band.checkpoints[i];
-        for (std::size_t t = 0; t < c.tiles.size(); ++t) {
-            if (wanted[static_cast<std::size_t>(c.tiles[t])] != 0) {
-                loadTile(c.tiles[t], c.stored[t]);
-                wanted[static_cast<std::size_t>(c.tiles[t])] = 0;
-                --left;
-            }
-        }
-    }
-    for (std::int32_t tile = first; tile < end && left > 0; ++tile) {
-        if (wanted[static_cast<std::size_t>(tile)] != 0) {
-            copyTile(tile, empty.rows, empty.stride, false, frames.base.data(), frames.key.width, false);
-            wanted[static_cast<std::size_t>(tile)] = 0;
-            --left;
-        }
+    const std::int32_t first = firstRow * frames.grid.columns;
+    const std::int32_t end = std::min(endRow * frames.grid.columns, endTile(band));
+    for (std::int32_t tile = first; tile < end; ++tile)
+        putEmptyTile(tile);
+    for (std::size_t i = 1; i <= k; ++i) {
+        const CodedTiles& c = band.checkpoints[i].tiles;
+        // The tiles are in rising order.
+        const auto from = std::lower_bound(c.tiles.begin(), c.tiles.end(), first);
+        for (std::size_t t = static_cast<std::size_t>(from - c.tiles.begin()); t < c.tiles.size() && c.tiles[t] < end; ++t)
+            applyTileChange(c, t, basePixels(), frames.grid);
     }
 }
 
@@ -438,20 +404,20 @@ void restoreRows(FrameBand& band, int firstRow, int endRow, std::size_t k, Pixel
 // checkpoint where such a narrow band's state can be told from the moves before it; the
 // band's own state is told so too, or walked on from the checkpoint without drawing.
 // false, with nothing changed, when the moves reach more runs than that is worth.
-bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
+bool stepBackByStrips(FrameBand& band, std::int32_t target)
 {
     std::vector<std::uint8_t>& touched = band.touched;
     const auto forget = [&] {
         std::fill(touched.begin() + firstTile(band), touched.begin() + endTile(band), std::uint8_t{0});
     };
-    markMoveTiles(pixelBand(band, basePixels()), target, band.move, TileMarks{touched.data(), frames.columns});
+    markMoveTiles(pixelBand(band, basePixels()), target, band.move, TileMarks{touched.data(), frames.grid.columns});
     const int firstRow = band.top / DirtyTileRows;
     const int endRow = (band.bottom + DirtyTileRows - 1) / DirtyTileRows;
     std::pair<int, int> runs[MaxStrips]; // tile rows [first, end)
     int count = 0;
     for (int row = firstRow; row < endRow; ++row) {
-        const auto at = touched.begin() + static_cast<std::ptrdiff_t>(row) * frames.columns;
-        if (std::find(at, at + frames.columns, std::uint8_t{1}) == at + frames.columns)
+        const auto at = touched.begin() + static_cast<std::ptrdiff_t>(row) * frames.grid.columns;
+        if (std::find(at, at + frames.grid.columns, std::uint8_t{1}) == at + frames.grid.columns)
             continue;
         if (count > 0 && runs[count - 1].second == row) {
             runs[count - 1].second = row + 1;
@@ -479,7 +445,7 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
             --from;
         if (from == 0)
             stripState = BandWalkState{};
-        restoreRows(band, runs[run].first, runs[run].second, from, empty);
+        restoreRows(band, runs[run].first, runs[run].second, from);
         walkBandStretch(rows, true, checkpointMove(band, from), target, nullptr, stripState, TileMarks{});
     }
     // The base now differs from the marks' checkpoint in these tiles too, when it is before it.
@@ -494,12 +460,12 @@ bool stepBackByStrips(FrameBand& band, std::int32_t target, Pixels empty)
 
 // Puts the band's base at its stop before the job's last move: the last checkpoint, then
 // the tiles drawn into since, which stay marked.
-void restoreEnd(FrameBand& band, Pixels empty)
+void restoreEnd(FrameBand& band)
 {
-    restoreCheckpoint(band, band.checkpoints.size() - 1, empty);
-    for (std::size_t t = 0; t < band.end.tiles.size(); ++t) {
-        loadTile(band.end.tiles[t], band.end.stored[t]);
-        frames.marks[static_cast<std::size_t>(band.end.tiles[t])] = 1;
+    restoreCheckpoint(band, band.checkpoints.size() - 1);
+    for (std::size_t t = 0; t < band.end.tiles.tiles.size(); ++t) {
+        applyTileChange(band.end.tiles, t, basePixels(), frames.grid);
+        frames.marks[static_cast<std::size_t>(band.end.tiles.tiles[t])] = 1;
     }
     band.state = band.end.state;
     band.move = band.endMove;
@@ -514,10 +480,10 @@ void drawBand(FrameBand& band, std::int32_t target, const Move* part, Pixels fra
     const std::size_t k = std::min(static_cast<std::size_t>(target / band.interval), band.checkpoints.size() - 1);
     const bool shortStepBack = band.move > target && band.move - target <= StripStepMoves && frames.stripsWalkable;
     if (target >= band.endMove && !(band.endMove <= band.move && band.move <= target)) {
-        restoreEnd(band, frame);
-    } else if (shortStepBack && stepBackByStrips(band, target, frame)) {
+        restoreEnd(band);
+    } else if (shortStepBack && stepBackByStrips(band, target)) {
     } else if (band.move > target || band.move < checkpointMove(band, k)) {
-        restoreCheckpoint(band, k, frame);
+        restoreCheckpoint(band, k);
     }
     walkBase(band, target);
     const std::size_t rowBytes = static_cast<std::size_t>(frames.key.width) * sizeof(std::uint32_t);
@@ -565,17 +531,21 @@ bool startFrames(const FrameKey& key, Pixels frame)
     frames.stripsWalkable = prepareBandWalks(bands);
     if (!frames.stripsWalkable)
         bands = 1;
-    frames.columns = (key.width + DirtyTileWidth - 1) / DirtyTileWidth;
+    frames.grid = TileGrid{key.width, key.height, (key.width + DirtyTileWidth - 1) / DirtyTileWidth};
     const std::size_t tiles =
-        static_cast<std::size_t>(frames.columns) * static_cast<std::size_t>((key.height + DirtyTileRows - 1) / DirtyTileRows);
+        static_cast<std::size_t>(frames.grid.columns) * static_cast<std::size_t>((key.height + DirtyTileRows - 1) / DirtyTileRows);
     try {
         frames.base.resize(static_cast<std::size_t>(key.width) * static_cast<std::size_t>(key.height));
         frames.marks.assign(tiles, 0);
         frames.bands.resize(static_cast<std::size_t>(bands));
-        for (FrameBand& band : frames.bands) {
+        for (FrameBand& band : frames.bands)
             band.touched.assign(tiles, 0);
-            band.wanted.assign(tiles, 0);
-        }
+        // Coded against the colour of its first pixel, nearly always the background's.
+        frames.emptyFill = frame.rows[0];
+        PackedTile fill;
+        fillTile(frames.emptyFill, fill);
+        for (std::int32_t tile = 0; tile < static_cast<std::int32_t>(tiles); ++tile)
+            codeTileChange(frames.empty, tile, frame, fill, frames.grid);
     } catch (const std::bad_alloc&) {
         releaseReplayFrames();
         return false;
@@ -612,9 +582,8 @@ bool startFrames(const FrameKey& key, Pixels frame)
     return true;
 }
 
-} // namespace
-
-bool drawReplayMoves(int width, int height)
+// The frame image's pixels, when replay frames can be drawn into it.
+bool replayFrame(int width, int height, Pixels& frame)
 {
     if (!replayFrameOptions.enabled || settings.showTravel || toolpath.moveCount <= 0)
         return false; // travel moves lie under the cuts: moves added later go beneath the base
@@ -622,7 +591,23 @@ bool drawReplayMoves(int width, int height)
     std::uint32_t* rows = imagePixelRows(FrameImageSlot, imageWidth, imageHeight, bytesPerLine);
     if (rows == nullptr || imageWidth != width || imageHeight != height)
         return false;
-    const Pixels frame{rows, bytesPerLine / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t))};
+    frame = Pixels{rows, bytesPerLine / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t))};
+    return true;
+}
+
+} // namespace
+
+bool replayFramesKept(int width, int height)
+{
+    Pixels frame{};
+    return replayFrame(width, height, frame) && frames.valid && sameKey(frames.key, currentKey(width, height));
+}
+
+bool drawReplayMoves(int width, int height)
+{
+    Pixels frame{};
+    if (!replayFrame(width, height, frame))
+        return false;
     const FrameKey key = currentKey(width, height);
     if (!(frames.valid && sameKey(frames.key, key)) && !startFrames(key, frame))
         return false;
@@ -646,9 +631,7 @@ std::size_t replayFramesBytes()
 {
     std::size_t bytes = frames.base.capacity() * sizeof(std::uint32_t) + frames.marks.capacity();
     for (const FrameBand& band : frames.bands) {
-        bytes += band.pixelBlocks.size() * TileBytes + band.greyBlocks.size() * GreyTileBytes;
-        for (const Checkpoint& c : band.checkpoints)
-            bytes += c.tiles.capacity() * sizeof(std::int32_t) + c.stored.capacity() * sizeof(StoredTile);
+        bytes += band.bytesHeld + codedBytes(band.next) + codedBytes(band.kept);
     }
     return bytes;
 }

@@ -14,10 +14,14 @@ extern ReplayFrameOptions replayFrameOptions;
 
 // Draws the moves of replayDrawing (the whole ones before the cursor, then the part of the
 // one at it) into the frame image of width x height pixels, which holds the background and
-// grid. false when the frame cannot be drawn so (travel moves shown, no memory, no frame),
-// and the caller draws it by walking every move. The first frame after a change of the view,
+// grid unless replayFramesKept. false when the frame cannot be drawn so (travel moves shown,
+// no memory, no frame), and the caller draws it by walking every move. The first frame after a change of the view,
 // options or toolpath walks every move of the job once to take its checkpoints.
 bool drawReplayMoves(int width, int height);
+
+// Whether drawReplayMoves now draws the whole frame from what it keeps, its background and
+// grid too, so that the frame need not be painted first.
+bool replayFramesKept(int width, int height);
 
 // Lets go of everything drawReplayMoves keeps: the replay has ended.
 void releaseReplayFrames();

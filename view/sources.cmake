@@ -4,6 +4,7 @@ set(VIEW_SOURCES
   view/chunk_extents.cpp
   view/colour_scheme.cpp
   view/frame_bands.cpp
+  view/frame_tiles.cpp
   view/hairline.cpp
   view/language.cpp
   view/loading_picture.cpp

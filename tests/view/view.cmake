@@ -11,6 +11,7 @@ tolvan_test(view_test
     ${CMAKE_CURRENT_LIST_DIR}/loading_picture_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hostile_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/corpus_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/frame_tiles_test.cpp
   LIBS tolvan_view tolvan_core)
 
 # Real images from the Qt drawing layer on the offscreen platform.

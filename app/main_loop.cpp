@@ -21,6 +21,7 @@
 #include "view/renderer.h"
 #include "view/settings.h"
 #include "view/status_line.h"
+#include "view/view_commands.h"
 #include "view/view_state.h"
 
 #include <algorithm>
@@ -316,10 +317,11 @@ void setDefaults()
 // the one under the drag's start.
 void showPointerPosition()
 {
-    if (dragActive)
-        updatePointerText(pointer.inside, dragStartX, dragStartY);
-    else
-        updatePointerText(pointer.inside, pointer.x, pointer.y);
+    const bool changed = dragActive ? updatePointerText(pointer.inside, dragStartX, dragStartY)
+                                    : updatePointerText(pointer.inside, pointer.x, pointer.y);
+    // The last frame is shown again with the new readout: a pointer move never costs a redraw.
+    if (changed)
+        presentAgain();
 }
 
 } // namespace

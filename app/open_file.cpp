@@ -17,6 +17,7 @@
 #include "view/language.h"
 #include "view/renderer.h"
 #include "view/status_line.h"
+#include "view/view_commands.h"
 #include "view/view_state.h"
 
 std::string lastFilePath;

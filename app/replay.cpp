@@ -11,6 +11,7 @@
 #include "view/controls.h"
 #include "view/renderer.h"
 #include "view/replay_timeline.h"
+#include "view/view_commands.h"
 #include "view/view_state.h"
 
 #include <algorithm>
@@ -259,12 +260,12 @@ bool onReplayPress(int x, int y)
     if (toolpath.moveCount <= 0)
         return false;
     if (!replayDrawing.active) {
-        if (!contains(currentHintBox(), x, y))
+        if (!pixelBoxHolds(currentHintBox(), x, y))
             return false;
         startReplay(ReplayCursor{}, true);
         return true;
     }
-    if (!contains(currentTimelineBox().strip, x, y))
+    if (!pixelBoxHolds(currentTimelineBox().strip, x, y))
         return false;
     replay.scrubbing = true;
     scrubTo(x);
@@ -293,7 +294,7 @@ void onReplayDoubleClick(int x, int y)
 {
     if (toolpath.moveCount <= 0)
         return;
-    if (replayDrawing.active && contains(currentTimelineBox().strip, x, y))
+    if (replayDrawing.active && pixelBoxHolds(currentTimelineBox().strip, x, y))
         return; // the press before it has jumped already
     const std::int32_t move = nearestDrawnMove(x, y, PickRadius * viewState.uiScale);
     if (move < 0)

@@ -18,6 +18,7 @@
 #include "view/renderer.h"
 #include "view/rulers.h"
 #include "view/settings.h"
+#include "view/view_commands.h"
 #include "view/view_state.h"
 
 #include <QImage>

@@ -8,6 +8,7 @@
 #include "view/controls.h"
 #include "view/renderer.h"
 #include "view/settings.h"
+#include "view/view_commands.h"
 #include "view/view_state.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -12,6 +12,7 @@
 #include "view/renderer.h"
 #include "view/settings.h"
 #include "view/status_line.h"
+#include "view/view_commands.h"
 #include "view/view_state.h"
 
 #include <cmath>

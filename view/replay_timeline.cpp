@@ -205,7 +205,7 @@ PixelBox currentHintBox()
     return hintOn(viewState.canvasHeight);
 }
 
-bool contains(const PixelBox& box, int x, int y)
+bool pixelBoxHolds(const PixelBox& box, int x, int y)
 {
     return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
 }

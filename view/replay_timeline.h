@@ -42,7 +42,7 @@ TimelineBox currentTimelineBox();
 // bottom band.
 PixelBox currentHintBox();
 
-bool contains(const PixelBox& box, int x, int y);
+bool pixelBoxHolds(const PixelBox& box, int x, int y);
 
 // The share (0 to 1) of the timeline at canvas column x: the bar's ends and beyond clamp.
 double timelineShareAt(const TimelineBox& box, int x);

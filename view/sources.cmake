@@ -17,5 +17,6 @@ set(VIEW_SOURCES
   view/segment_clip.cpp
   view/settings.cpp
   view/status_line.cpp
+  view/view_commands.cpp
   view/view_state.cpp
 )

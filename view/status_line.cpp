@@ -8,7 +8,6 @@
 #include "view/canvas_texts.h"
 #include "view/controls.h"
 #include "view/language.h"
-#include "view/renderer.h"
 #include "view/settings.h"
 #include "view/view_mapping.h"
 #include "view/view_state.h"
@@ -101,16 +100,15 @@ std::string composePointerText(double x, double y, bool inches)
     return "X " + lengthText(x, unit) + "   Y " + lengthText(y, unit) + unit.suffix;
 }
 
-void updatePointerText(bool inside, int px, int py)
+bool updatePointerText(bool inside, int px, int py)
 {
     std::string text;
     if (inside && toolpath.moveCount > 0) {
         const ViewMapping view = viewMapping();
         text = composePointerText(view.machineX(px), view.machineY(py), settings.inches != 0);
     }
-    // The last frame is shown again with the new readout: a pointer move never costs a redraw.
-    if (text != pointerReadout) {
-        pointerReadout = text;
-        presentAgain();
-    }
+    if (text == pointerReadout)
+        return false;
+    pointerReadout = text;
+    return true;
 }

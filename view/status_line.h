@@ -17,6 +17,7 @@ void updateStatusLine();
 // inches with three decimals.
 std::string composePointerText(double x, double y, bool inches);
 
-// Shows the machine point under canvas pixel (px, py) in the canvas's pointer readout; with
-// `inside` false, or nothing loaded, the readout goes.
-void updatePointerText(bool inside, int px, int py);
+// Sets the canvas's pointer readout to the machine point under canvas pixel (px, py); with
+// `inside` false, or nothing loaded, the readout goes. true when it changed: the last frame
+// is then to be shown again with it.
+bool updatePointerText(bool inside, int px, int py);

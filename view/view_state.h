@@ -1,4 +1,4 @@
-// Which part of the machine plane the canvas shows: scale, centre, fit, zoom and pan.
+// Which part of the machine plane the canvas shows: scale, centre and the canvas's size.
 #pragma once
 
 struct ViewState {
@@ -31,13 +31,3 @@ void canvasToMachine(double canvasX, double canvasY, double& x, double& y);
 
 // Reads the canvas size and display scale into the view state.
 void refreshCanvasMetrics();
-
-// Fits the toolpath into the canvas, sets autoFit and redraws; only redraws without bounds.
-void fitView();
-
-// Zooms by `factor` about the canvas point (clamped to MinScale..MaxScale), clears autoFit
-// and redraws; nothing at all without moves.
-void zoomAt(double px, double py, double factor);
-
-// Moves the view by a finished drag of (dx, dy) device pixels; a zero offset changes nothing.
-void panView(int dx, int dy);

@@ -9,6 +9,7 @@
 #include "view/colour_scheme.h"
 #include "view/renderer.h"
 #include "view/settings.h"
+#include "view/view_commands.h"
 #include "view/view_state.h"
 #include "tests/support/failing_new.h"
 

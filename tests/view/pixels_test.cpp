@@ -11,6 +11,7 @@
 #include "view/loading_picture.h"
 #include "view/renderer.h"
 #include "view/settings.h"
+#include "view/view_commands.h"
 #include "view/view_state.h"
 
 #include <gtest/gtest.h>

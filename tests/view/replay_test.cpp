@@ -11,6 +11,7 @@
 #include "view/renderer.h"
 #include "view/replay_frames.h"
 #include "view/settings.h"
+#include "view/view_commands.h"
 #include "view/view_state.h"
 
 #include <gtest/gtest.h>

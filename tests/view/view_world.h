@@ -9,6 +9,7 @@
 #include "view/language.h"
 #include "view/renderer.h"
 #include "view/settings.h"
+#include "view/view_commands.h"
 #include "view/view_state.h"
 
 #include <gtest/gtest.h>

@@ -6,6 +6,7 @@ set(APP_SOURCES
   app/main_window.cpp
   app/open_file.cpp
   app/replay.cpp
+  app/settings_disk.cpp
   app/settings_file.cpp
 )
 

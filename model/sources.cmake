@@ -7,6 +7,7 @@ set(MODEL_SOURCES
   model/arcs.cpp
   model/job_stats.cpp
   model/job_pace.cpp
+  model/replay_place.cpp
   model/job_lines.cpp
   model/loading_progress.cpp
 )

@@ -2,6 +2,7 @@
 // prints its status line: the command behind file-manager thumbnails.
 #include "model/interpreter.h"
 #include "model/job_pace.h"
+#include "model/replay_place.h"
 #include "model/toolpath.h"
 #include "platform/drawing.h"
 #include "platform/numtext.h"

@@ -73,7 +73,8 @@ void fitView()
     }
     // While a replay is on, its timeline stands at the canvas's foot: the job fits above it.
     if (replayTimeline.shown)
-        bottom = std::max(bottom, viewState.canvasHeight - currentTimelineBox().strip.top + FitMargin * r);
+        bottom =
+            std::max(bottom, viewState.canvasHeight - currentTimelineBox().strip.top + FitMargin * r);
     const ViewMapping view = viewMapping();
     const double width = view.width;
     const double height = view.height;

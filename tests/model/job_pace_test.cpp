@@ -1,6 +1,7 @@
 // Checks the replay's timeline: each move's share by the estimate, the untimed moves' small
 // share, the way back from a time to a cursor, and the places a user can write.
 #include "model/job_pace.h"
+#include "model/replay_place.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 // also when it is drawn from what the frames before it kept.
 #include "model/interpreter.h"
 #include "model/job_pace.h"
+#include "model/replay_place.h"
 #include "model/toolpath.h"
 #include "platform/drawing.h"
 #include "platform/toolkit.h"

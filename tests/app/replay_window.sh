@@ -40,9 +40,10 @@ drawing_ink() { # dark pixels of the drawing, above where the timeline stands
 # The canvas row of the cut in the middle of the job, from the dark pixels of one column.
 middle_cut() {
   python3 - "$helper" "$work/$1.xwd" $((wx + ww / 2)) "$(canvas_y)" "$(canvas_h)" <<'EOF'
-import importlib.util, sys
-spec = importlib.util.spec_from_file_location("x_helper", sys.argv[1])
-h = importlib.util.module_from_spec(spec); spec.loader.exec_module(h)
+import os, sys
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(sys.argv[1]))
+import x_helper as h
 x, y, height = map(int, sys.argv[3:6])
 _, rows = h.region(sys.argv[2], x, y, 1, height)
 dark = [i for i, r in enumerate(rows) if h.luminance(r[0:3]) < 128]

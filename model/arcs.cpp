@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include <emmintrin.h>
+
 #include "model/toolpath.h"
 
 namespace {
@@ -24,27 +26,34 @@ inline double length(double dx, double dy)
 }
 
 // Moves enough that none strays more than ArcTolerance from an arc of this radius: a chord
-// turning theta lies r (1 - cos(theta / 2)) = 2 r sin^2(theta / 4) inside it at its middle.
+// turning theta lies r (1 - cos(theta / 2)) = 2 r sin^2(theta / 4) inside it at its middle,
+// so the longest step turns 4 asin(h), h = sqrt(s), s = ArcTolerance / (2 r).
 std::int32_t segmentsFor(double radius, double sweep)
 {
-    const double share = ArcTolerance / radius;
-    if (!(share < 2.0))
+    if (!(radius > ArcTolerance / 2.0))
         return 1; // the whole circle lies within the tolerance of any chord
-    const double half = std::sqrt(share / 2.0); // sin(theta / 4) of the longest step
     const double turn = std::fabs(sweep);
-    // The step is 4 asin(half), and asin(h) lies between h and h + h^3/6 + h^5/10 for h up
-    // to 1/2 (the series' later terms add less than h^5/10). When a step at either bound
-    // gives the same count, so does the step itself, and the arcsine's call is saved; the
-    // factors leave room for the last bits of the computed arcsine.
-    double count = 0.0;
-    const double square = half * half;
-    const double fewest =
-        std::ceil(turn / (4.0 * (half + half * square * (1.0 / 6.0 + square / 10.0)) * (1.0 + 1e-15)));
-    const double most = std::ceil(turn / (4.0 * half * (1.0 - 1e-15)));
-    if (half <= 0.5 && fewest == most)
-        count = most;
-    else
-        count = std::ceil(turn / (4.0 * std::asin(half)));
+    const double square = (ArcTolerance / 2.0) / radius; // s, which is h^2
+    // asin(h) lies between h and h + h^3/6 + h^5/10 for h up to 1/2 (the series' later terms
+    // add less than h^5/10), so the count lies between turn / (4 h) and that over
+    // 1 + s/6 + s^2/10, itself above turn / (4 h) times 1 - s/6 - s^2/10. When both bounds
+    // give the same count, so does the arcsine, and its call is saved. 1 / h comes from one
+    // square root of a product, with no division on the way; the factors leave room for
+    // the last bits of each bound.
+    const double most = turn * std::sqrt(radius * (2.0 / ArcTolerance)) * 0.25;
+    const double upper = most * (1.0 + 1e-14);
+    const double lower = most * (1.0 - square * (1.0 / 6.0 + square / 10.0)) * (1.0 - 1e-14);
+    if (square <= 0.25 && upper < MostArcSegments) {
+        // Nearly every arc: both bounds rounded up in integers, which the processor does in
+        // fewer steps than std::ceil.
+        const std::int32_t high = static_cast<std::int32_t>(upper), low = static_cast<std::int32_t>(lower);
+        const std::int32_t highUp = high + (high < upper ? 1 : 0), lowUp = low + (low < lower ? 1 : 0);
+        if (highUp == lowUp)
+            return highUp < 1 ? 1 : highUp;
+    }
+    double count = std::ceil(upper);
+    if (!(square <= 0.25 && std::ceil(lower) == count))
+        count = std::ceil(turn / (4.0 * std::asin(std::sqrt(square))));
     if (!(count >= 1.0))
         return 1;
     // Huge radii would ask for millions of moves a line; past the cap the moves stray more.
@@ -158,6 +167,87 @@ inline double stepGrowth(double ratio, std::int32_t n)
                (1.0 + (e - 1.0) / 2.0 * d * (1.0 + (e - 2.0) / 3.0 * d * (1.0 + (e - 3.0) / 4.0 * d)));
 }
 
+// Whether `count` more records are ready at the batch's end, readying them when they can
+// be had; false leaves the batch to store what fits one record at a time.
+inline bool roomFor(MoveBatch& batch, std::int32_t count)
+{
+    if (batch.ready - batch.count >= count)
+        return true;
+    toolpath.moveCount = batch.count;
+    // readyMoreMoves readies at least MostArcSegments records past the count, unless the
+    // store's end comes first: then it grows now.
+    if (toolpath.capacity - batch.count < count && !growToolpath())
+        return false;
+    if (!readyMoreMoves())
+        return false;
+    batch.moves = toolpath.moves;
+    batch.ready = movesReady;
+    return batch.ready - batch.count >= count;
+}
+
+// The turn of a point's offset from the centre, x and y side by side: (x c - y s, x s + y c)
+// with `cosines` = (c, c) and `sines` = (-s, s), the same products and sums, in the same
+// rounding, as the plain rotation.
+inline __m128d rotate(__m128d offset, __m128d cosines, __m128d sines)
+{
+    return _mm_add_pd(_mm_mul_pd(offset, cosines), _mm_mul_pd(_mm_shuffle_pd(offset, offset, 1), sines));
+}
+
+// The inner points of an arc whose points lie far enough apart that none can coincide once
+// rounded, with room ready for all of them. The odd and the even points each turn by two
+// steps on a chain of their own, so that two rotations are under way at once (one chain
+// waits on each multiply and add of the one before); x and y go side by side, and the box
+// takes both at once. Leaves (px, py) at the last point.
+inline void turnInnerPaired(const ArcPlan& plan, double turnX, double turnY, __m128d offset,
+                            MoveBatch& batch, double& px, double& py)
+{
+    const std::int32_t inner = plan.segments - 1;
+    const __m128d centre = _mm_set_pd(plan.centreY, plan.centreX);
+    const __m128d cosines = _mm_set1_pd(turnX), sines = _mm_set_pd(turnY, -turnY);
+    const double twiceX = turnX * turnX - turnY * turnY, twiceY = 2.0 * turnX * turnY;
+    const __m128d twiceCosines = _mm_set1_pd(twiceX), twiceSines = _mm_set_pd(twiceY, -twiceY);
+    __m128d low = _mm_set_pd(batch.minY, batch.minX), high = _mm_set_pd(batch.maxY, batch.maxX);
+    __m128 last = _mm_setr_ps(batch.x, batch.y, 0.0f, 0.0f);
+    Move* out = batch.moves + batch.count;
+    const std::int16_t power = batch.power;
+    const std::uint8_t travel = batch.travel;
+    __m128d point = centre;
+    const auto store = [&](__m128d at) {
+        point = _mm_add_pd(centre, at);
+        low = _mm_min_pd(point, low);
+        high = _mm_max_pd(point, high);
+        const __m128 stored = _mm_cvtpd_ps(point);
+        _mm_storeu_ps(&out->x1, _mm_movelh_ps(last, stored));
+        out->power = power;
+        out->travel = travel;
+        out->unused = 0;
+        ++out;
+        last = stored;
+    };
+    __m128d odd = rotate(offset, cosines, sines);
+    __m128d even = rotate(odd, cosines, sines);
+    std::int32_t k = 1;
+    for (; k < inner; k += 2) {
+        store(odd);
+        store(even);
+        odd = rotate(odd, twiceCosines, twiceSines);
+        even = rotate(even, twiceCosines, twiceSines);
+    }
+    if (k == inner)
+        store(odd);
+    batch.count += inner;
+    alignas(16) float lastStored[4];
+    _mm_store_ps(lastStored, last);
+    batch.x = lastStored[0];
+    batch.y = lastStored[1];
+    alignas(16) double box[4];
+    _mm_store_pd(box, low);
+    _mm_store_pd(box + 2, high);
+    batch.minX = box[0], batch.minY = box[1], batch.maxX = box[2], batch.maxY = box[3];
+    _mm_storel_pd(&px, point);
+    _mm_storeh_pd(&py, point);
+}
+
 // Stores the moves to the arc's inner points from (x1, y1) on, leaving (px, py) at the
 // last point stored. false when the store is full and cannot grow.
 inline bool turnInner(const ArcPlan& plan, double x1, double y1, MoveBatch& batch, double& px,
@@ -178,6 +268,14 @@ inline bool turnInner(const ArcPlan& plan, double x1, double y1, MoveBatch& batc
     const double turnX = cosine * growth;
     const double turnY = sine * growth;
     double vx = x1 - plan.centreX, vy = y1 - plan.centreY;
+    // Points a step apart differ by about the radius times the step; far above the rounding
+    // of coordinates this large (and of the turns summed), no two can coincide.
+    const double radius = plan.startRadius < plan.endRadius ? plan.startRadius : plan.endRadius;
+    const double reach = std::fabs(plan.centreX) + std::fabs(plan.centreY) + plan.startRadius + plan.endRadius;
+    if (radius * std::fabs(step) > reach * 1e-9 && roomFor(batch, n - 1)) {
+        turnInnerPaired(plan, turnX, turnY, _mm_set_pd(vy, vx), batch, px, py);
+        return true;
+    }
     for (std::int32_t k = 1; k < n; ++k) {
         const double nextX = vx * turnX - vy * turnY;
         vy = vx * turnY + vy * turnX;

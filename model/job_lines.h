@@ -5,6 +5,7 @@
 #include "model/job_pace.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,6 +78,26 @@ inline void lineStep(JobLines& lines, std::int32_t move)
         return;
     }
     lines.block[move & (StepBlockMoves - 1)] = static_cast<LineStep>(count);
+}
+
+// Records that the stored moves from `first` up to `end` (the next ones, in order) came from
+// the line being read, as lineStep does for each: an arc's further moves are 0 lines on, so
+// within a chunk they take one fill.
+inline void lineRun(JobLines& lines, std::int32_t first, std::int32_t end)
+{
+    if (first >= end)
+        return;
+    lineStep(lines, first);
+    for (std::int32_t move = first + 1; move < end;) {
+        if ((move & (PaceChunkMoves - 1)) == 0 || lines.incomplete) [[unlikely]] {
+            lineStep(lines, move++);
+            continue;
+        }
+        const std::int32_t chunkEnd = (move | (PaceChunkMoves - 1)) + 1;
+        const std::int32_t stop = chunkEnd < end ? chunkEnd : end;
+        std::memset(lines.block + (move & (StepBlockMoves - 1)), 0, static_cast<std::size_t>(stop - move));
+        move = stop;
+    }
 }
 
 // The line of the file that made move `move` of the loaded toolpath (start and end of the

@@ -32,8 +32,7 @@ inline void pathTimeStep(int motionMode, double feed, double length, std::int32_
     const bool timed = isTimed(motionMode, feed);
     const double before = toolpath.estimatedSeconds;
     const double seconds = timed ? length / feed * SecondsPerMinute : 0.0;
-    for (std::int32_t move = firstMove; move < toolpath.moveCount; ++move)
-        lineStep(toolpath.lines, move);
+    lineRun(toolpath.lines, firstMove, toolpath.moveCount);
     paceRun(toolpath.pace, firstMove, toolpath.moveCount - firstMove, before, seconds,
             timed ? SecondsPerMinute / feed : 0.0);
     if (timed)

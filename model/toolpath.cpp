@@ -57,14 +57,20 @@ bool readyMoreMoves()
     const std::int64_t first = toolpath.moveCount;
     const std::int64_t ahead = std::clamp<std::int64_t>(first, FewestMoves, MostMoves);
     const std::int64_t last = std::min<std::int64_t>(toolpath.capacity, first + ahead);
-    // From the page holding the first new record: madvise takes whole pages. A kernel
-    // without MADV_POPULATE_WRITE refuses it, and the pages come one fault at a time.
-    const std::uintptr_t pageSize = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto from = reinterpret_cast<std::uintptr_t>(toolpath.moves + first) & ~(pageSize - 1);
-    const auto to = reinterpret_cast<std::uintptr_t>(toolpath.moves + last);
+    // From the page holding the first record not made yet: madvise takes whole pages. A
+    // load into a store an earlier load has used finds its pages made, and walking them
+    // again would cost about as much as the moves written there. A kernel without
+    // MADV_POPULATE_WRITE refuses it, and the pages come one fault at a time.
+    const std::int64_t unmade = std::max<std::int64_t>(first, toolpath.populated);
+    if (unmade < last) {
+        const std::uintptr_t pageSize = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+        const auto from = reinterpret_cast<std::uintptr_t>(toolpath.moves + unmade) & ~(pageSize - 1);
+        const auto to = reinterpret_cast<std::uintptr_t>(toolpath.moves + last);
 #ifdef MADV_POPULATE_WRITE
-    madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
 #endif
+        toolpath.populated = static_cast<std::int32_t>(last);
+    }
     movesReady = static_cast<std::int32_t>(last);
     return true;
 }
@@ -112,6 +118,7 @@ bool setToolpathAside(Toolpath& aside)
     aside = std::move(toolpath); // the pace record goes along without a copy
     toolpath.moves = storage;
     toolpath.capacity = InitialMoveCapacity;
+    toolpath.populated = 0;
     ++toolpath.revision;
     clearToolpath();
     return true;

@@ -42,6 +42,7 @@ struct Toolpath {
     std::uint32_t revision = 0;    // changes whenever the store is emptied or replaced
     JobPace pace;                  // how the estimate spreads over the moves
     JobLines lines;                // which line of the file made each move
+    std::int32_t populated = 0;    // records below this have their pages made (see readyMoreMoves)
 };
 
 constexpr std::int32_t InitialMoveCapacity = 100001; // records at start-up

@@ -76,18 +76,24 @@ TEST(JobLines, EachMoveTellsItsLineAndText)
 
 TEST(JobLines, EveryMoveOfAnArcTellsTheArcsLine)
 {
+    // Two circles of about 700 moves each, so that the moves' chunks begin inside arcs.
     TempFolder folder;
-    const std::string path = folder.write("arc.gcode", "G21\nG1 F600 X10\nG2 X10 Y0 I5 J0\nG1 X0\n");
+    const std::string path =
+        folder.write("arc.gcode", "G21\nG1 F600 X10\nG2 X10 Y0 I200 J0\nG3 X10 Y0 I200 J0\nG1 X0\n");
     ASSERT_TRUE(createToolpath());
     loadArcs = true;
     const bool loaded = loadGcodeFile(path);
     loadArcs = false;
     ASSERT_TRUE(loaded);
-    ASSERT_GT(toolpath.moveCount, 10);
+    ASSERT_GT(toolpath.moveCount, 2 * PaceChunkMoves);
+    const std::int32_t circle = (toolpath.moveCount - 2) / 2;
     EXPECT_EQ(jobLineOf(path, 0).number, 2);
-    for (std::int32_t m = 1; m + 1 < toolpath.moveCount; ++m)
-        ASSERT_EQ(jobLineOf(path, m).text, "G2 X10 Y0 I5 J0") << "move " << m;
-    EXPECT_EQ(jobLineOf(path, toolpath.moveCount - 1).number, 4);
+    for (std::int32_t m = 1; m + 1 < toolpath.moveCount; ++m) {
+        const JobLine line = jobLineOf(path, m);
+        ASSERT_EQ(line.number, m <= circle ? 3 : 4) << "move " << m;
+        ASSERT_EQ(line.text, m <= circle ? "G2 X10 Y0 I200 J0" : "G3 X10 Y0 I200 J0") << "move " << m;
+    }
+    EXPECT_EQ(jobLineOf(path, toolpath.moveCount - 1).number, 5);
 }
 
 TEST(JobLines, FeedOfEachMoveAsTheEstimateTimesIt)

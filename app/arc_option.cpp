@@ -5,6 +5,7 @@
 #include "app/follow_file.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
+#include "app/replay.h"
 #include "model/interpreter.h"
 #include "model/toolpath.h"
 #include "platform/canvas_menu.h"
@@ -54,7 +55,9 @@ void onCanvasMenu()
     settings.arcs = settings.arcs != 0 ? 0 : 1;
     applyArcsOption();
     hideNote();
-    reloadFollowedFile(); // the same file, its arcs the other way
+    keepReplayPlaceInJob(); // the same job in other moves: a replay keeps its line
+    reloadFollowedFile();   // the same file, its arcs the other way
+    forgetReplayPlaceInJob();
 }
 
 void noteStraightArcs()

@@ -39,12 +39,36 @@ struct Replay {
     // The move whose line the timeline shows, and of which toolpath.
     std::int32_t lineMove = -1;
     std::uint32_t lineRevision = 0;
+    // Where a reload of the same job in other moves is to put the cursor: how far through
+    // the moves of a line of the file (or, with no record of the lines, through the whole).
+    bool placePending = false;
+    std::int64_t placeLine = 0; // 0: by the whole timeline
+    double placeShare = 0.0;
 };
 Replay replay;
 
 ReplayCursor endOfJob()
 {
     return cursorAfterMove(toolpath.moveCount);
+}
+
+// The timeline span of the moves line `line` made: from the start of its first move to the
+// start of the first move of a later line.
+void lineSpan(std::int64_t line, double& from, double& to)
+{
+    from = paceAt(cursorAfterMove(firstMoveFromLine(line)));
+    to = paceAt(cursorAfterMove(firstMoveFromLine(line + 1)));
+}
+
+// The cursor at the place keepReplayPlaceInJob noted, in the job loaded since.
+ReplayCursor cursorAtPlace()
+{
+    double from = 0.0, to = paceSeconds();
+    if (replay.placeLine > 0 && firstMoveFromLine(replay.placeLine) >= 0)
+        lineSpan(replay.placeLine, from, to);
+    if (replay.placeShare >= 1.0 && to >= paceSeconds())
+        return endOfJob();
+    return cursorAtPace(from + replay.placeShare * (to - from));
 }
 
 bool atEnd(ReplayCursor cursor)
@@ -321,10 +345,33 @@ void keepReplayAfterReload()
         endReplay();
         return;
     }
-    if (replayDrawing.cursor.move >= toolpath.moveCount)
+    if (replay.placePending)
+        replayDrawing.cursor = cursorAtPlace();
+    else if (replayDrawing.cursor.move >= toolpath.moveCount)
         replayDrawing.cursor = endOfJob();
+    replay.placePending = false;
     replay.speedRevision = toolpath.revision; // the user's speed stays
     refreshLine();
     if (replay.playing)
         anchorClock();
+}
+
+void keepReplayPlaceInJob()
+{
+    replay.placePending = false;
+    if (!replayDrawing.active || toolpath.moveCount <= 0)
+        return;
+    const ReplayCursor cursor = replayDrawing.cursor;
+    const double at = paceAt(cursor);
+    double from = 0.0, to = paceSeconds();
+    replay.placeLine = lineOfMove(std::clamp(cursor.move, 0, toolpath.moveCount - 1));
+    if (replay.placeLine > 0)
+        lineSpan(replay.placeLine, from, to);
+    replay.placeShare = to > from ? std::clamp((at - from) / (to - from), 0.0, 1.0) : 1.0;
+    replay.placePending = true;
+}
+
+void forgetReplayPlaceInJob()
+{
+    replay.placePending = false;
 }

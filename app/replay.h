@@ -39,5 +39,12 @@ void onReplayDoubleClick(int x, int y);
 // Another file is opened: the replay ends without a redraw (the open draws).
 void endReplayForOpen();
 // The followed file was loaded again: the cursor stays at the same move when the job still
-// has it, else at the job's end; a job without moves ends the replay.
+// has it, else at the job's end; a job without moves ends the replay. After
+// keepReplayPlaceInJob it goes to the place noted there instead.
 void keepReplayAfterReload();
+// The next reload loads the same job into other moves (arcs followed, or drawn as chords),
+// where the move number would point elsewhere: the cursor is to stay at the same line of the
+// file, as far through that line's part of the timeline. Holds until the next
+// keepReplayAfterReload or forgetReplayPlaceInJob.
+void keepReplayPlaceInJob();
+void forgetReplayPlaceInJob();

@@ -102,16 +102,46 @@ bool readLine(const std::string& path, std::int64_t offset, std::int64_t skip, s
 
 } // namespace
 
+std::int64_t lineOfMove(std::int32_t move)
+{
+    if (move < 0 || move >= toolpath.moveCount || !linesRecorded())
+        return 0;
+    const std::int32_t chunk = move / PaceChunkMoves;
+    std::int64_t number = toolpath.lines.chunkLines[static_cast<std::size_t>(chunk)].number;
+    for (std::int32_t m = chunk * PaceChunkMoves + 1; m <= move; ++m)
+        number += stepBefore(m);
+    return number;
+}
+
+std::int32_t firstMoveFromLine(std::int64_t number)
+{
+    if (!linesRecorded())
+        return -1;
+    const std::vector<LineMark>& marks = toolpath.lines.chunkLines;
+    // The chunks' first lines rise with the moves: the move sought lies in the last chunk
+    // that begins before the line, or begins the chunk after it.
+    const auto after = std::lower_bound(marks.begin(), marks.end(), number,
+                                        [](const LineMark& mark, std::int64_t n) { return mark.number < n; });
+    if (after == marks.begin())
+        return 0;
+    const std::int32_t chunk = static_cast<std::int32_t>(after - marks.begin()) - 1;
+    const std::int32_t end = std::min(toolpath.moveCount, (chunk + 1) * PaceChunkMoves);
+    std::int64_t line = marks[static_cast<std::size_t>(chunk)].number;
+    for (std::int32_t m = chunk * PaceChunkMoves + 1; m < end; ++m) {
+        line += stepBefore(m);
+        if (line >= number)
+            return m;
+    }
+    return end;
+}
+
 JobLine jobLineOf(const std::string& path, std::int32_t move)
 {
     JobLine line;
-    if (move < 0 || move >= toolpath.moveCount || !linesRecorded())
+    line.number = lineOfMove(move);
+    if (line.number == 0)
         return line;
-    const std::int32_t chunk = move / PaceChunkMoves;
-    const LineMark& start = toolpath.lines.chunkLines[static_cast<std::size_t>(chunk)];
-    line.number = start.number;
-    for (std::int32_t m = chunk * PaceChunkMoves + 1; m <= move; ++m)
-        line.number += stepBefore(m);
+    const LineMark& start = toolpath.lines.chunkLines[static_cast<std::size_t>(move / PaceChunkMoves)];
     if (!readLine(path, start.offset, line.number - start.number, line.text))
         line.text.clear();
     return line;

@@ -110,3 +110,11 @@ struct JobLine {
 };
 constexpr std::size_t MaxLineTextBytes = 400;
 JobLine jobLineOf(const std::string& path, std::int32_t move);
+
+// The number of the line that made move `move`; 0 when the load kept no record of the lines
+// or there is no such move.
+std::int64_t lineOfMove(std::int32_t move);
+
+// The first move made by line `number` or a later line: moveCount when no move comes from
+// there on, -1 when the load kept no record of the lines.
+std::int32_t firstMoveFromLine(std::int64_t number);

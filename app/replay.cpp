@@ -53,19 +53,24 @@ ReplayCursor endOfJob()
 }
 
 // The timeline span of the moves line `line` made: from the start of its first move to the
-// start of the first move of a later line.
+// start of the first move of a later line. The whole timeline for line 0, or when the load
+// kept no record of the lines.
 void lineSpan(std::int64_t line, double& from, double& to)
 {
-    from = paceAt(cursorAfterMove(firstMoveFromLine(line)));
+    from = 0.0;
+    to = paceSeconds();
+    const std::int32_t first = line > 0 ? firstMoveFromLine(line) : -1;
+    if (first < 0)
+        return;
+    from = paceAt(cursorAfterMove(first));
     to = paceAt(cursorAfterMove(firstMoveFromLine(line + 1)));
 }
 
 // The cursor at the place keepReplayPlaceInJob noted, in the job loaded since.
 ReplayCursor cursorAtPlace()
 {
-    double from = 0.0, to = paceSeconds();
-    if (replay.placeLine > 0 && firstMoveFromLine(replay.placeLine) >= 0)
-        lineSpan(replay.placeLine, from, to);
+    double from = 0.0, to = 0.0;
+    lineSpan(replay.placeLine, from, to);
     if (replay.placeShare >= 1.0 && to >= paceSeconds())
         return endOfJob();
     return cursorAtPace(from + replay.placeShare * (to - from));
@@ -363,10 +368,9 @@ void keepReplayPlaceInJob()
         return;
     const ReplayCursor cursor = replayDrawing.cursor;
     const double at = paceAt(cursor);
-    double from = 0.0, to = paceSeconds();
+    double from = 0.0, to = 0.0;
     replay.placeLine = lineOfMove(std::clamp(cursor.move, 0, toolpath.moveCount - 1));
-    if (replay.placeLine > 0)
-        lineSpan(replay.placeLine, from, to);
+    lineSpan(replay.placeLine, from, to);
     replay.placeShare = to > from ? std::clamp((at - from) / (to - from), 0.0, 1.0) : 1.0;
     replay.placePending = true;
 }
